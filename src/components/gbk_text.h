@@ -1,0 +1,10 @@
+#pragma once
+// Every text of the updater is a narrow GBK (code page 936) string. These are
+// the only places where it meets other encodings, so that texts and file
+// names come out the same whatever the system's own code page is.
+#include <string>
+#include <string_view>
+
+// Bytes that are not valid in the source encoding become '?'.
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
