@@ -7,6 +7,7 @@
 // never fails from the caller's side. Section and key names match without
 // regard to ASCII letter case; the first occurrence wins.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
 
 private:
     struct Impl;
-    Impl* impl_;  // owned; see config_file.cpp
+    std::unique_ptr<Impl> impl_;
 };
 
 class CCryptConfigFile {
@@ -49,5 +50,5 @@ public:
 
 private:
     struct Impl;
-    Impl* impl_;  // owned; see crypt_config_file.cpp
+    std::unique_ptr<Impl> impl_;
 };
