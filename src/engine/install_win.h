@@ -1,0 +1,18 @@
+#pragma once
+#include "manifest/update_file_info.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Copies every staged file over the installed one; a file that cannot be
+// overwritten (in use) is renamed to name + ".bak" and copied once more.
+// Returns true when every file was installed.
+bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
+                        const std::string& targetFolder);
+
+// Asks the running client's window ("QIRACLIENT") to close, waiting at most 60 s.
+void CloseClient();
+
+// Starts applicationFolder + "QIRAClient.exe" after waitMs when it exists.
+void RestartClient(const std::string& applicationFolder, uint32_t waitMs);

@@ -1,0 +1,41 @@
+#pragma once
+// The program manifest "UpdateConfig.ini" and the data-package manifest
+// "config.ini": which files of a release differ from the installed ones.
+#include "components/config_file.h"
+#include "manifest/update_file_info.h"
+
+#include <string>
+#include <vector>
+
+struct S_UpdateCheckInfo {
+    S_UpdateCheckInfo(std::string localFolder, std::string manifestPath, std::string localVersion,
+                      std::string localRegion);
+    std::string LocalFolder;   // where the installed files lie; ends with the separator
+    std::string ManifestPath;  // the downloaded manifest in the staging folder
+    std::string LocalVersion;
+    std::string LocalRegion;
+};
+
+// The per-file rule: appends a record for name when the installed copy at
+// localPath is missing or its digest differs from the manifest's "MD5" (byte
+// for byte). Names that would leave the folder are never listed.
+void AppendIfChanged(const CConfigFile& manifest, const std::string& name, const std::string& localPath,
+                     std::vector<S_UpdateFileInfo>& files);
+
+// Region, version and forced-update test on the manifest header; when an
+// update is due, the per-file rule over the "FILES" entries. files is appended to.
+void CompareManifest(const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files);
+
+// Every section of a data-package manifest is a file; the per-file rule over
+// all of them against targetFolder. files is appended to.
+void BuildPackageFileList(const std::string& manifestPath, const std::string& targetFolder,
+                          std::vector<S_UpdateFileInfo>& files);
+
+// The changed files that still have to be fetched: those not already in the
+// staging folder with the listed digest (left there by an earlier attempt).
+std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
+                                                 const std::string& stagingFolder);
+
+// A fetched file is accepted when its size matches a numeric "SIZE" and its
+// digest a non-empty "MD5" (hex compared without regard to case).
+bool IsFetchedFileValid(const S_UpdateFileInfo& file, const std::string& path);

@@ -1,0 +1,13 @@
+#pragma once
+#include <string_view>
+
+// A manifest file name that stays inside the folder it is joined to: not
+// empty, not absolute (no leading '\' or '/', no drive "X:", no share), no "."
+// or ".." component, no empty component, no character that Windows forbids in
+// names (<>:"/|?* and control characters; '\' separates folders), and no
+// component that Windows reserves (CON, NUL, COM1...) or that ends in a dot
+// or blank.
+bool IsSafeManifestName(std::string_view name);
+
+// A data-package name: one plain folder name by the same rules, without '\'.
+bool IsSafePackageName(std::string_view name);

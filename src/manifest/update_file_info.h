@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+// One file of a manifest that is to be downloaded, with the manifest's texts.
+struct S_UpdateFileInfo {
+    std::string FileName;    // relative path as the manifest names it, '\'-separated
+    std::string ModifyTime;  // "MODIFYTIME", carried only
+    std::string Size;        // "SIZE", decimal bytes as text
+    std::string MD5;         // "MD5", in the form CMD5::GetFileMD5 gives
+};
