@@ -23,6 +23,19 @@ const std::string kForeignWriterFile =
     "\xe2\x5c\xa7\x2b\x36\x1b\xb9\xd2\x93\xc7\x36\x23\x76\x80\x86\x5c\xd5\xbc\x40\xca\x9d\x53\x4e\xe9"
     "\x09\xa7\xb4\xbb\xf4\x73\x7e\x15\x1a\x83\x43\xef\x87\xc6"s;
 
+// Written by configtool.exe under Wine (BCrypt) and by the native configtool
+// (OpenSSL): "[Update]\r\nVersion=4.5.6 / 7.8.9\r\n[管家]\r\n名字=值\r\n".
+const std::string kWrittenOnWindows =
+    "\x51\x43\x46\x31\xe0\x9f\xc2\xc2\x7a\x7e\x05\x97\xb4\x4e\x37\x44\x62\x94\x3a\x68\x4a\xe8\x99\x36"
+    "\xc4\xfe\x32\xca\x22\xf4\xf9\x6f\x35\xfa\xb6\x56\x68\x18\x9f\x1e\x0e\x86\xbf\x75\xee\xa8\x8e\xa7"
+    "\xfc\x2e\x6e\x23\x3f\x7f\xad\x92\xb4\x01\x90\x0c\xe3\xc6\xe7\xe3\x30\x69\xd7\x89\xb5\xf0\xb9\xa7"
+    "\xaa\xda"s;
+const std::string kWrittenOnLinux =
+    "\x51\x43\x46\x31\x2f\x5c\x9b\xed\x58\x07\x45\x59\x31\x37\x90\x32\xe6\x3d\x9a\x6d\xa8\xda\x91\x01"
+    "\x97\x8f\xd0\xdb\xf2\xe4\x41\xda\xee\x4e\x6b\x87\x64\x62\x55\x03\x23\x21\x73\xb7\x09\xab\x1b\x3a"
+    "\xb8\xbd\x1e\x80\xb5\xae\x3e\xef\x12\x67\x96\xb4\x97\x0e\x0e\xdd\x4d\x6f\x08\x4f\x61\x10\xc8\xcd"
+    "\x18\x78"s;
+
 std::string Read(const CCryptConfigFile& file, const std::string& section, const std::string& key) {
     std::string value;
     file.ReadString(section, key, "<default>", value);
@@ -136,6 +149,17 @@ TEST(CryptConfigFileTest, ReadsFileOfAnotherWriter) {
     EXPECT_EQ(Read(file, "Update", "ServerIP"), "10.0.0.5");
     EXPECT_EQ(file.ReadInteger("Update", "ServerPort", 0), 8080);
     EXPECT_EQ(Read(file, "\xb9\xdc\xbc\xd2", "Name"), "\xbc\xd2");
+}
+
+TEST(CryptConfigFileTest, ReadsFilesOfBothBuilds) {
+    const std::pair<std::string, std::string> files[] = {{kWrittenOnWindows, "4.5.6"}, {kWrittenOnLinux, "7.8.9"}};
+    for (const auto& [bytes, version] : files) {
+        TempDir dir;
+        dir.Write("Config.dat", bytes);
+        const CCryptConfigFile file(dir.File("Config.dat"), "");
+        EXPECT_EQ(Read(file, "Update", "Version"), version);
+        EXPECT_EQ(Read(file, "\xb9\xdc\xbc\xd2" /* 管家 */, "\xc3\xfb\xd7\xd6" /* 名字 */), "\xd6\xb5" /* 值 */);
+    }
 }
 
 TEST(CryptConfigFileTest, PlainSeedReadThenStoredEncrypted) {
