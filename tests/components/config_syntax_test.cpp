@@ -89,12 +89,6 @@ TEST(ConfigListingTest, FirstOccurrenceOrderSpelledAsInFile) {
     EXPECT_TRUE(Entries(document, "missing").empty());
 }
 
-TEST(ConfigListingTest, AppendsToGivenList) {
-    std::vector<std::string> names{"kept"};
-    ConfigDocument::Parse("[a]\n").AppendSectionNames(names);
-    EXPECT_EQ(names, (std::vector<std::string>{"kept", "a"}));
-}
-
 TEST(ConfigGarbageTest, HostileInputsParse) {
     const std::string megabyte(1 << 20, 'x');
     const std::vector<std::string> inputs = {
