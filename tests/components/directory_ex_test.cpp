@@ -1,6 +1,7 @@
 #include "components/directory_ex.h"
 
 #include "components/file_io.h"
+#include "components/md5.h"
 #include "components/wildcard.h"
 #include "support/temp_dir.h"
 
@@ -117,6 +118,9 @@ TEST(DirectoryExTest, LongPathsBeyondMaxPath) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_GT(found[0].size(), 260u);
     EXPECT_TRUE(FileExists(found[0]));
+    std::string digest;
+    EXPECT_EQ(CMD5::GetFileMD5(found[0], digest), 0);
+    EXPECT_EQ(digest, "9dd4e461268c8034f5c8564e155c67a6");  // md5 of "x"
     EXPECT_TRUE(CDirectoryEx::DeleteDirectory(dir.File(std::string(70, 'k'))));
     EXPECT_FALSE(FileExists(found[0]));
 }
