@@ -15,13 +15,14 @@ std::optional<std::string> DigestIfFile(const std::string& path) {
 }
 }  // namespace
 
-std::vector<std::optional<std::string>> HashExistingFiles(const std::vector<std::string>& paths) {
+std::vector<std::optional<std::string>> HashExistingFiles(const std::vector<std::string>& paths, size_t maxThreads) {
     std::vector<std::optional<std::string>> digests(paths.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t i = next++; i < paths.size(); i = next++) digests[i] = DigestIfFile(paths[i]);
     };
-    const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), paths.size());
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads = std::min(maxThreads == 0 ? cores : maxThreads, paths.size());
     if (threads <= 1) {
         work();
         return digests;
