@@ -1,6 +1,18 @@
 #include "app/runs_win.h"
 
-// Each run is wired in as its engine lands; until then a run does nothing.
-void RunSilentProgramUpdate() {}
-void RunSilentDataPackageUpdate(int32_t, const std::string&) {}
+#include "engine/silent_updater_win.h"
+
+void RunSilentProgramUpdate() {
+    CSilentUpdater updater;
+    updater.InitProgram(1, "Program");
+    updater.RunProgramUpdate();
+}
+
+void RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
+    CSilentUpdater updater;
+    updater.InitDataPackage(type, name);
+    updater.RunDataPackageUpdate();
+}
+
+// The interactive dialog is wired in when it lands; until then the run does nothing.
 void RunUpdateDialog(int32_t, const std::string&) {}

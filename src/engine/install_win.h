@@ -16,3 +16,7 @@ void CloseClient();
 
 // Starts applicationFolder + "QIRAClient.exe" after waitMs when it exists.
 void RestartClient(const std::string& applicationFolder, uint32_t waitMs);
+
+// Deletes every "*.bak" below applicationFolder: the backups that earlier
+// installs left beside files that were in use. Read-only ones too.
+void DeleteLeftoverBackups(const std::string& applicationFolder);

@@ -1,0 +1,80 @@
+#include "engine/install_win.h"
+
+#include "components/directory_ex.h"
+#include "components/path_info.h"
+#include "components/wide_text_win.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+constexpr char kClientProgram[] = "QIRAClient.exe";
+constexpr wchar_t kClientWindowClass[] = L"QIRACLIENT";
+constexpr UINT kCloseTimeoutMs = 60000;
+
+std::wstring WidePath(const std::string& gbkPath) { return ToFileSystemPath(gbkPath).wstring(); }
+
+bool CopyOver(const std::wstring& source, const std::wstring& destination) {
+    return CopyFileW(source.c_str(), destination.c_str(), FALSE) != FALSE;
+}
+
+// One staged file over its installed copy. A file in use (a running
+// program's image, a DLL it loaded) cannot be overwritten but can usually be
+// renamed, so it is moved aside to ".bak" and the new copy takes its name.
+bool InstallOne(const std::string& source, const std::string& destination) {
+    const std::string folder = CDirectoryEx::GetFilePath(destination);
+    if (!DirectoryExists(folder)) CDirectoryEx::CreateMultipleDirectory(folder);
+
+    const std::wstring wideSource = WidePath(source);
+    const std::wstring wideDestination = WidePath(destination);
+    if (CopyOver(wideSource, wideDestination)) return true;
+
+    const std::wstring backup = WidePath(destination + ".bak");
+    // No replace flag: a ".bak" that the clean-up could not delete stays, and
+    // the installed file stays where it is.
+    if (!MoveFileExW(wideDestination.c_str(), backup.c_str(), 0)) return false;
+    if (CopyOver(wideSource, wideDestination)) return true;
+    // Never leave the installed file only under its backup name.
+    MoveFileExW(backup.c_str(), wideDestination.c_str(), 0);
+    return false;
+}
+
+}  // namespace
+
+bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
+                        const std::string& targetFolder) {
+    bool allInstalled = true;
+    for (const S_UpdateFileInfo& file : files) {
+        if (!InstallOne(stagingFolder + file.FileName, targetFolder + file.FileName)) allInstalled = false;
+    }
+    return allInstalled;
+}
+
+void CloseClient() {
+    const HWND client = FindWindowW(kClientWindowClass, nullptr);
+    if (client == nullptr) return;
+    // Bounded: a client that hangs in its close handler must not hold the
+    // updater (and its single-instance mutex) forever.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(client, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCloseTimeoutMs, &result);
+}
+
+void RestartClient(const std::string& applicationFolder, uint32_t waitMs) {
+    const std::string client = applicationFolder + kClientProgram;
+    if (!FileExists(client)) return;
+    Sleep(waitMs);
+    ShellExecuteW(nullptr, L"OPEN", Widen(client).c_str(), L"", L"", SW_SHOW);
+}
+
+void DeleteLeftoverBackups(const std::string& applicationFolder) {
+    std::vector<std::string> backups;
+    CDirectoryEx::SearchFile(applicationFolder, true, "*.bak", backups);
+    for (const std::string& backup : backups) {
+        const std::wstring path = WidePath(backup);
+        // A read-only file that was replaced keeps its attribute under the
+        // backup name; without clearing it the backup would never go.
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}

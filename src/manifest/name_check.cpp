@@ -1,0 +1,76 @@
+#include "manifest/name_check.h"
+
+#include <array>
+#include <cctype>
+#include <string>
+
+namespace {
+
+bool IsForbiddenByte(unsigned char c) {
+    if (c < 0x20 || c == 0x7f) return true;
+    switch (c) {
+        case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*':
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string UpperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with or without an
+// extension ("nul.txt" opens the device too).
+bool IsReservedDeviceName(std::string_view component) {
+    const std::string stem = UpperAscii(component.substr(0, component.find('.')));
+    static constexpr std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* name : kPlain) {
+        if (stem == name) return true;
+    }
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// GBK lead bytes (0x81-0xFE) take the next byte as their trail, and a trail
+// byte may be '\' (0x5C) or '|' (0x7C): those are not separators or
+// forbidden characters, so the name is walked by character, not by byte.
+bool IsSafeComponent(std::string_view component) {
+    if (component.empty() || component == "." || component == "..") return false;
+    const unsigned char last = static_cast<unsigned char>(component.back());
+    if (last == '.' || last == ' ') return false;
+    for (size_t i = 0; i < component.size(); ++i) {
+        const auto c = static_cast<unsigned char>(component[i]);
+        if (c >= 0x81 && c <= 0xfe) {
+            if (i + 1 >= component.size()) return false;  // a lead byte without its trail
+            ++i;
+            continue;
+        }
+        if (IsForbiddenByte(c)) return false;
+    }
+    return !IsReservedDeviceName(component);
+}
+
+}  // namespace
+
+bool IsSafeManifestName(std::string_view name) {
+    if (name.empty()) return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size()) {
+            const auto c = static_cast<unsigned char>(name[i]);
+            if (c >= 0x81 && c <= 0xfe && i + 1 < name.size()) {
+                ++i;  // skip the trail byte, whatever it is
+                continue;
+            }
+            if (c != '\\') continue;
+        }
+        if (!IsSafeComponent(name.substr(start, i - start))) return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+bool IsSafePackageName(std::string_view name) { return IsSafeComponent(name); }

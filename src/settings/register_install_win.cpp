@@ -1,0 +1,42 @@
+#include "settings/register_install_win.h"
+
+#include "components/wide_text_win.h"
+
+#include <windows.h>
+
+namespace {
+
+// The key is named in Chinese; written as UTF-16 it reads back the same
+// whatever the system's ANSI code page is.
+constexpr wchar_t kKeyPath[] = L"SOFTWARE\\HALVO\u7ba1\u5bb6";  // 管家
+
+class RegistryKey {
+public:
+    explicit RegistryKey(HKEY key) : key_(key) {}
+    ~RegistryKey() { RegCloseKey(key_); }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_;
+};
+
+void SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
+    const std::wstring value = Widen(gbkValue);
+    // The size counts the terminating NUL.
+    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+}
+
+}  // namespace
+
+const wchar_t* InstallRegistryKeyPath() { return kKeyPath; }
+
+void RegisterInstall(const std::string& applicationFolder, const std::string& version) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, &opened) != ERROR_SUCCESS) return;
+    const RegistryKey key(opened);
+    SetString(key.get(), L"InstallPath", applicationFolder);
+    SetString(key.get(), L"Version", version);
+}

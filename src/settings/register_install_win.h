@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+// HKEY_LOCAL_MACHINE\SOFTWARE\HALVO管家: InstallPath and Version as REG_SZ.
+// The key is opened, never created: without it (or without the right to
+// write it) nothing is written.
+void RegisterInstall(const std::string& applicationFolder, const std::string& version);
+
+// The key's path below HKEY_LOCAL_MACHINE, as UTF-16.
+const wchar_t* InstallRegistryKeyPath();

@@ -1,0 +1,16 @@
+#pragma once
+// The traces that an installed update leaves outside the installed files.
+#include <string>
+
+// The current local time through strftime into 128 characters; "" when the
+// result does not fit.
+std::string FormatLocalTime(const std::string& format);
+
+// "Config.dat" / [Update] / Version := version.
+void WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
+
+// "UpdateRecord.dat": a section named by the local time in sectionFormat with
+// IsSucceed, NewVersion and OldVersion, in that order. A later update in the
+// same section overwrites the three values.
+void WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
+                       const std::string& newVersion, const std::string& oldVersion, bool succeeded = true);
