@@ -1,8 +1,8 @@
 #include "components/directory_ex.h"
 
-#include "components/file_io.h"
+#include "components/gbk_text.h"
+#include "components/path_info.h"
 #include "components/path_text.h"
-#include "components/native_path_posix.h"
 #include "components/wildcard.h"
 
 #include <filesystem>
@@ -11,6 +11,7 @@
 namespace fs = std::filesystem;
 
 namespace {
+std::string GbkPathOf(const fs::path& path) { return Utf8ToGbk(path.string()); }
 
 void DeleteContents(const fs::path& folder) {
     std::error_code error;
@@ -33,17 +34,17 @@ std::string CDirectoryEx::GetApplicationPath() {
 bool CDirectoryEx::CreateMultipleDirectory(const std::string& folder) {
     if (folder.empty()) return false;
     std::error_code error;
-    fs::create_directories(NativePath(folder), error);
-    return FolderExists(folder);
+    fs::create_directories(ToFileSystemPath(folder), error);
+    return DirectoryExists(folder);
 }
 
 bool CDirectoryEx::DeleteDirectory(const std::string& folder) {
     if (folder.empty()) return false;
-    const fs::path root = NativePath(folder);
+    const fs::path root = ToFileSystemPath(folder);
     std::error_code error;
     if (fs::is_directory(fs::symlink_status(root, error))) DeleteContents(root);
     fs::remove(root, error);
-    return !FolderExists(folder);
+    return !DirectoryExists(folder);
 }
 
 void CDirectoryEx::SearchFile(const std::string& folder, bool subFolders, const std::string& pattern,
@@ -51,7 +52,7 @@ void CDirectoryEx::SearchFile(const std::string& folder, bool subFolders, const 
     if (folder.empty()) return;
     const std::string root = WithSeparator(folder, '/');
     std::error_code error;
-    for (fs::directory_iterator it(NativePath(root), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(ToFileSystemPath(root), error), end; !error && it != end; it.increment(error)) {
         const std::string name = GbkPathOf(it->path().filename());
         const fs::file_status status = it->symlink_status(error);
         if (fs::is_directory(status)) {

@@ -1,6 +1,6 @@
 #include "components/directory_ex.h"
 
-#include "components/file_io.h"
+#include "components/path_info.h"
 #include "components/path_text.h"
 #include "components/long_path_win.h"
 #include "components/wide_text_win.h"
@@ -74,25 +74,25 @@ std::string CDirectoryEx::GetApplicationPath() {
 
 bool CDirectoryEx::CreateMultipleDirectory(const std::string& folder) {
     if (folder.empty()) return false;
-    if (FolderExists(folder)) return true;
+    if (DirectoryExists(folder)) return true;
     const std::string trimmed = WithoutTrailingSeparators(folder);
     const std::string parent = GetFilePath(trimmed);
     // Each level is shorter than the last, so this ends at a root or at "".
     if (!parent.empty() && parent.size() < folder.size()) CreateMultipleDirectory(parent);
     CreateDirectoryW(LongPath(trimmed).c_str(), nullptr);
-    return FolderExists(folder);
+    return DirectoryExists(folder);
 }
 
 bool CDirectoryEx::DeleteDirectory(const std::string& folder) {
     if (folder.empty()) return false;
-    if (!FolderExists(folder)) return true;
+    if (!DirectoryExists(folder)) return true;
     const std::string root = WithSeparator(folder, '\\');
     const std::wstring wide = LongPath(root);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteContents(root);
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     RemoveDirectoryW(wide.c_str());
-    return !FolderExists(folder);
+    return !DirectoryExists(folder);
 }
 
 void CDirectoryEx::SearchFile(const std::string& folder, bool subFolders, const std::string& pattern,

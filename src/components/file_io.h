@@ -17,8 +17,7 @@ enum class FileReadStatus {
 // Reads the whole file into bytes (cleared first).
 FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes);
 
-bool FileExists(const std::string& path);    // a file, not a folder
-bool FolderExists(const std::string& path);  // a folder, not a file
+// Existence questions are path_info.h's (FileExists, DirectoryExists).
 bool RemoveFile(const std::string& path);    // true when it is gone afterwards
 
 // A fresh name in the same folder as path, for a file that will be moved over

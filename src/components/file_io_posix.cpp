@@ -1,6 +1,6 @@
 #include "components/file_io.h"
 
-#include "components/native_path_posix.h"
+#include "components/path_info.h"
 #include "components/unique_fd_posix.h"
 
 #include <fcntl.h>
@@ -31,16 +31,11 @@ void SyncFolderOf(const std::filesystem::path& path) {
     UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) fsync(dir.get());
 }
-
-mode_t ModeOf(const std::string& path) {
-    struct stat info {};
-    return stat(NativePath(path).c_str(), &info) == 0 ? info.st_mode : 0;
-}
 }  // namespace
 
 FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes) {
     bytes.clear();
-    UniqueFd file(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd file(open(ToFileSystemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return IsMissingError(errno) ? FileReadStatus::Missing : FileReadStatus::Failed;
     struct stat info {};
     if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return FileReadStatus::Failed;
@@ -61,11 +56,7 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
     return FileReadStatus::Ok;
 }
 
-bool FileExists(const std::string& path) { return S_ISREG(ModeOf(path)); }
-
-bool FolderExists(const std::string& path) { return S_ISDIR(ModeOf(path)); }
-
-bool RemoveFile(const std::string& path) { return unlink(NativePath(path).c_str()) == 0 || IsMissingError(errno); }
+bool RemoveFile(const std::string& path) { return unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno); }
 
 std::string MakeTempPathBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
@@ -77,7 +68,7 @@ std::string MakeTempPathBeside(const std::string& path) {
 std::string WriteTempFileBeside(const std::string& path, std::string_view bytes) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string temp = MakeTempPathBeside(path);
-        const std::filesystem::path native = NativePath(temp);
+        const std::filesystem::path native = ToFileSystemPath(temp);
         UniqueFd file(open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
         if (file.get() < 0) {
             if (errno == EEXIST) continue;
@@ -92,8 +83,8 @@ std::string WriteTempFileBeside(const std::string& path, std::string_view bytes)
 }
 
 bool MoveFileOver(const std::string& tempPath, const std::string& path) {
-    const std::filesystem::path from = NativePath(tempPath);
-    const std::filesystem::path to = NativePath(path);
+    const std::filesystem::path from = ToFileSystemPath(tempPath);
+    const std::filesystem::path to = ToFileSystemPath(path);
     if (std::rename(from.c_str(), to.c_str()) == 0) {
         SyncFolderOf(to);
         return true;

@@ -9,8 +9,6 @@
 #include <string>
 
 namespace {
-DWORD Attributes(const std::string& path) { return GetFileAttributesW(LongPath(path).c_str()); }
-
 bool IsMissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -49,16 +47,6 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
     }
     bytes.resize(done);
     return FileReadStatus::Ok;
-}
-
-bool FileExists(const std::string& path) {
-    const DWORD attributes = Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::string& path) {
-    const DWORD attributes = Attributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool RemoveFile(const std::string& path) {

@@ -1,7 +1,7 @@
 #include "components/md5.h"
 
 #include "components/hex_text.h"
-#include "components/native_path_posix.h"
+#include "components/path_info.h"
 #include "components/unique_fd_posix.h"
 
 #include <fcntl.h>
@@ -33,7 +33,7 @@ bool HashFile(int fd, EVP_MD_CTX* context) {
 
 int32_t CMD5::GetFileMD5(const std::string& path, std::string& digest) {
     digest.clear();
-    const UniqueFd file(open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd file(open(ToFileSystemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
     const std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());

@@ -1,6 +1,7 @@
 #include "components/directory_ex.h"
 
 #include "components/file_io.h"
+#include "components/path_info.h"
 #include "components/md5.h"
 #include "components/wildcard.h"
 #include "support/temp_dir.h"
@@ -92,7 +93,7 @@ TEST(DirectoryExTest, DeleteDirectoryWithReadOnlyFile) {
                                      std::filesystem::perms::others_read);
     EXPECT_TRUE(CDirectoryEx::DeleteDirectory(dir.File("UPDATE\\")));
     EXPECT_FALSE(dir.Exists("UPDATE"));
-    EXPECT_TRUE(FolderExists(dir.Path()));
+    EXPECT_TRUE(DirectoryExists(dir.Path()));
     EXPECT_TRUE(CDirectoryEx::DeleteDirectory(dir.File("never-there\\")));
     EXPECT_FALSE(CDirectoryEx::DeleteDirectory(""));
 }
@@ -100,7 +101,7 @@ TEST(DirectoryExTest, DeleteDirectoryWithReadOnlyFile) {
 TEST(DirectoryExTest, CreateMultipleDirectory) {
     TempDir dir;
     EXPECT_TRUE(CDirectoryEx::CreateMultipleDirectory(dir.File("a\\b\\\xb9\xdc\\")));
-    EXPECT_TRUE(FolderExists(dir.File("a\\b\\\xb9\xdc")));
+    EXPECT_TRUE(DirectoryExists(dir.File("a\\b\\\xb9\xdc")));
     EXPECT_TRUE(CDirectoryEx::CreateMultipleDirectory(dir.File("a\\b")));  // already there
     dir.Write("file", "x");
     EXPECT_FALSE(CDirectoryEx::CreateMultipleDirectory(dir.File("file\\sub\\")));

@@ -1,4 +1,5 @@
 #include "components/file_io.h"
+#include "components/path_info.h"
 
 #include "components/directory_ex.h"
 #include "support/temp_dir.h"
@@ -52,8 +53,8 @@ TEST(FileIoTest, ReadStatuses) {
     EXPECT_EQ(ReadWholeFile(dir.File("folder"), 9, bytes), FileReadStatus::Failed);
     EXPECT_TRUE(FileExists(dir.File("five")));
     EXPECT_FALSE(FileExists(dir.File("folder")));
-    EXPECT_TRUE(FolderExists(dir.File("folder")));
-    EXPECT_FALSE(FolderExists(dir.File("five")));
+    EXPECT_TRUE(DirectoryExists(dir.File("folder")));
+    EXPECT_FALSE(DirectoryExists(dir.File("five")));
     EXPECT_TRUE(RemoveFile(dir.File("five")));
     EXPECT_TRUE(RemoveFile(dir.File("five")));  // gone is gone
     EXPECT_FALSE(FileExists(dir.File("five")));
