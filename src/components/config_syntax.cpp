@@ -5,6 +5,8 @@
 namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr size_t kNoSection = static_cast<size_t>(-1);
+constexpr size_t kNoEntry = static_cast<size_t>(-1);
+constexpr size_t kLinearScanLimit = 8;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -99,16 +101,34 @@ ConfigDocument::Section& ConfigDocument::AddSection(std::string_view name) {
     return section;
 }
 
+size_t ConfigDocument::FindEntry(const Section& section, const std::string& foldedKey) {
+    if (!section.KeyIndex.empty()) {
+        const auto found = section.KeyIndex.find(foldedKey);
+        return found == section.KeyIndex.end() ? kNoEntry : found->second;
+    }
+    for (size_t i = 0; i < section.Entries.size(); ++i) {
+        if (section.Entries[i].Folded == foldedKey) return i;
+    }
+    return kNoEntry;
+}
+
 void ConfigDocument::AddEntry(Section& section, std::string_view key, std::string_view value) {
-    if (!section.KeyIndex.emplace(FoldName(key), section.Entries.size()).second) return;  // first one wins
-    section.Entries.push_back(Entry{std::string(key), std::string(value)});
+    std::string folded = FoldName(key);
+    if (FindEntry(section, folded) != kNoEntry) return;  // the first one wins
+    section.Entries.push_back(Entry{std::string(key), std::move(folded), std::string(value)});
+    const size_t count = section.Entries.size();
+    if (count > kLinearScanLimit + 1) {
+        section.KeyIndex.emplace(section.Entries.back().Folded, count - 1);
+    } else if (count == kLinearScanLimit + 1) {
+        for (size_t i = 0; i < count; ++i) section.KeyIndex.emplace(section.Entries[i].Folded, i);
+    }
 }
 
 const std::string* ConfigDocument::Find(std::string_view section, std::string_view key) const {
     const Section* found = FindSection(section);
     if (!found) return nullptr;
-    const auto entry = found->KeyIndex.find(FoldName(key));
-    return entry == found->KeyIndex.end() ? nullptr : &found->Entries[entry->second].Value;
+    const size_t entry = FindEntry(*found, FoldName(key));
+    return entry == kNoEntry ? nullptr : &found->Entries[entry].Value;
 }
 
 bool ConfigDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
@@ -134,9 +154,9 @@ bool ConfigDocument::Set(std::string_view section, std::string_view key, std::st
     if (!IsWritable(section, key, value)) return false;
     Section* target = FindSection(section);
     if (!target) target = &AddSection(section);
-    const auto entry = target->KeyIndex.find(FoldName(key));
-    if (entry != target->KeyIndex.end()) {
-        target->Entries[entry->second].Value = value;
+    const size_t entry = FindEntry(*target, FoldName(key));
+    if (entry != kNoEntry) {
+        target->Entries[entry].Value = value;
     } else {
         AddEntry(*target, key, value);
     }

@@ -39,17 +39,21 @@ public:
 private:
     struct Entry {
         std::string Key;
+        std::string Folded;  // FoldName(Key)
         std::string Value;
     };
     struct Section {
         std::string Name;
         std::vector<Entry> Entries;
-        std::unordered_map<std::string, size_t> KeyIndex;  // folded key -> Entries index
+        // Folded key -> Entries index, built only once a section outgrows a
+        // linear scan: a manifest's many file sections hold two or three keys.
+        std::unordered_map<std::string, size_t> KeyIndex;
     };
 
     Section* FindSection(std::string_view name);
     const Section* FindSection(std::string_view name) const;
     Section& AddSection(std::string_view name);
+    static size_t FindEntry(const Section& section, const std::string& foldedKey);  // npos when missing
     static void AddEntry(Section& section, std::string_view key, std::string_view value);
 
     std::vector<Section> sections_;

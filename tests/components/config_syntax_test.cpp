@@ -142,6 +142,27 @@ TEST(ConfigWriteTest, RefusesWhatWouldNotReadBack) {
     }
 }
 
+// Small sections are scanned, large ones hashed: the rules hold on both sides.
+TEST(ConfigScaleTest, RulesHoldInSectionsOfEverySize) {
+    for (int keys : {1, 8, 9, 10, 40}) {
+        std::string text = "[s]\n";
+        for (int i = 0; i < keys; ++i) text += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+        for (int i = 0; i < keys; ++i) text += "KEY" + std::to_string(i) + "=dup\n";
+        ConfigDocument document = ConfigDocument::Parse(text);
+        EXPECT_EQ(Entries(document, "s").size(), static_cast<size_t>(keys));
+        for (int i = 0; i < keys; ++i) {
+            const std::string* value = document.Find("S", "kEY" + std::to_string(i));
+            ASSERT_NE(value, nullptr) << keys << " " << i;
+            EXPECT_EQ(*value, std::to_string(i));
+        }
+        ASSERT_TRUE(document.Set("s", "key0", "set"));
+        ASSERT_TRUE(document.Set("s", "new", "added"));
+        EXPECT_EQ(*document.Find("s", "KEY0"), "set");
+        EXPECT_EQ(*document.Find("s", "NEW"), "added");
+        EXPECT_EQ(Entries(document, "s").size(), static_cast<size_t>(keys) + 1);
+    }
+}
+
 TEST(ConfigScaleTest, HundredThousandSectionsIndexed) {
     std::string text = "[FILES]\n";
     constexpr int kCount = 100000;
