@@ -103,6 +103,9 @@ struct CQIRAUpdateIntf::Impl {
     void ApplyTimeouts() {
         WinHttpSetTimeouts(session.Handle(), 0, static_cast<int>(connectMillis), static_cast<int>(dataMillis),
                            static_cast<int>(dataMillis));
+        // Waiting for the response's headers has its own time-out (90 s by default).
+        DWORD headersMillis = dataMillis;
+        WinHttpSetOption(session.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMillis, sizeof(headersMillis));
     }
 
     // One connection handle per server for the component's life: WinHTTP
