@@ -147,6 +147,9 @@ Outcome CQIRAUpdateIntf::Impl::Fetch(size_t index, const std::wstring& path, con
     // A redirect is a server fault here, and following one could loop.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    // Also per request: not every WinHTTP takes this one from the session.
+    DWORD headersMillis = dataMillis;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMillis, sizeof(headersMillis));
     session.ApplyScriptedProxy(request.get(), (secure ? L"https://" : L"http://") + Widen(server.Address) + L":" +
                                                   std::to_wstring(server.Port) + path);
 
