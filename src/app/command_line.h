@@ -16,7 +16,3 @@ struct RunRequest {
 //   -d:NAME  package name; at most 259 characters are kept
 // Anything else is ignored, and a later -t: or -d: replaces an earlier one.
 RunRequest ParseCommandLine(const std::vector<std::string>& arguments);
-
-// atoi over at most maxChars characters, saturating at the 32-bit limits
-// instead of overflowing.
-int32_t ParseLeadingInteger(const std::string& text, size_t maxChars);

@@ -1,6 +1,6 @@
 #include "components/config_file.h"
 
-#include "app/command_line.h"
+#include "components/integer_text.h"
 #include "components/crypt_config_store.h"
 #include "components/file_io.h"
 

@@ -1,6 +1,6 @@
 #include "components/partial_file_win.h"
 
-#include "components/wide_text_win.h"
+#include "components/long_path_win.h"
 
 #include <atomic>
 #include <string>
@@ -15,7 +15,7 @@ std::wstring PartialName(const std::wstring& localPath) {
 }  // namespace
 
 CPartialFile::CPartialFile(const std::string& localPath)
-    : localPath_(Widen(localPath)), partialPath_(PartialName(localPath_)) {
+    : localPath_(LongPath(localPath)), partialPath_(PartialName(localPath_)) {
     file_ = AdoptFileHandle(CreateFileW(partialPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
 }

@@ -1,5 +1,5 @@
 #include "components/directory_ex.h"
-#include "components/wide_text_win.h"
+#include "components/long_path_win.h"
 #include "engine/download_files_win.h"
 #include "engine/fetch_changed_files_win.h"
 #include "engine/install_win.h"
@@ -26,7 +26,7 @@ bool CSilentUpdater::RunDataPackageUpdate() {
         InstallStagedFiles(changed, StagingFolder, TargetFolder)) {
         // The package's own record of its release: replaced only when every
         // file of that release is in place, so a partial install is retried.
-        CopyFileW(Widen(StagingFolder + ManifestFileName).c_str(), Widen(TargetFolder + ManifestFileName).c_str(),
+        CopyFileW(LongPath(StagingFolder + ManifestFileName).c_str(), LongPath(TargetFolder + ManifestFileName).c_str(),
                   FALSE);
     }
     CDirectoryEx::DeleteDirectory(StagingFolder);

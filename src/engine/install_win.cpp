@@ -1,6 +1,7 @@
 #include "engine/install_win.h"
 
 #include "components/directory_ex.h"
+#include "components/long_path_win.h"
 #include "components/path_info.h"
 #include "components/wide_text_win.h"
 
@@ -13,8 +14,6 @@ constexpr char kClientProgram[] = "QIRAClient.exe";
 constexpr wchar_t kClientWindowClass[] = L"QIRACLIENT";
 constexpr UINT kCloseTimeoutMs = 60000;
 
-std::wstring WidePath(const std::string& gbkPath) { return ToFileSystemPath(gbkPath).wstring(); }
-
 bool CopyOver(const std::wstring& source, const std::wstring& destination) {
     return CopyFileW(source.c_str(), destination.c_str(), FALSE) != FALSE;
 }
@@ -26,11 +25,11 @@ bool InstallOne(const std::string& source, const std::string& destination) {
     const std::string folder = CDirectoryEx::GetFilePath(destination);
     if (!DirectoryExists(folder)) CDirectoryEx::CreateMultipleDirectory(folder);
 
-    const std::wstring wideSource = WidePath(source);
-    const std::wstring wideDestination = WidePath(destination);
+    const std::wstring wideSource = LongPath(source);
+    const std::wstring wideDestination = LongPath(destination);
     if (CopyOver(wideSource, wideDestination)) return true;
 
-    const std::wstring backup = WidePath(destination + ".bak");
+    const std::wstring backup = LongPath(destination + ".bak");
     // No replace flag: a ".bak" that the clean-up could not delete stays, and
     // the installed file stays where it is.
     if (!MoveFileExW(wideDestination.c_str(), backup.c_str(), 0)) return false;
@@ -71,7 +70,7 @@ void DeleteLeftoverBackups(const std::string& applicationFolder) {
     std::vector<std::string> backups;
     CDirectoryEx::SearchFile(applicationFolder, true, "*.bak", backups);
     for (const std::string& backup : backups) {
-        const std::wstring path = WidePath(backup);
+        const std::wstring path = LongPath(backup);
         // A read-only file that was replaced keeps its attribute under the
         // backup name; without clearing it the backup would never go.
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "components/integer_text.h"
 
 #include <gtest/gtest.h>
 
