@@ -32,7 +32,8 @@ void CThreadBase::StopAndWait() {
     }
     HANDLE thread = thread_.get();
     for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        // MWMO_INPUTAVAILABLE: a message sent before the wait began counts too.
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (woken != WAIT_OBJECT_0 + 1) break;  // the thread ended, or the wait itself failed
         // Peeking with no message to remove runs the handlers of messages sent
         // from other threads, and only those: posted input stays queued for

@@ -18,9 +18,18 @@ constexpr INTERNET_PORT kHttpsPort = 443;
 
 enum class Outcome {
     Fetched,
-    ServerFailed,  // try the next server
+    StaleConnection,  // may be the kept-alive connection's fault: worth one more try
+    ServerFailed,     // try the next server
     Abandoned,     // no server can help: the caller's window or local file is the problem
 };
+
+// A kept-alive connection that the server closed meanwhile, or that still
+// holds the surplus of a response longer than announced, fails the next
+// request before its response: a fresh connection deserves one try.
+bool MayBeStaleConnection(DWORD error) {
+    return error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE || error == ERROR_WINHTTP_CONNECTION_ERROR ||
+           error == ERROR_WINHTTP_RESEND_REQUEST;
+}
 
 bool IsManifest(std::string_view name) {
     return CompareStringOrdinal(Widen(name).c_str(), -1, L"UpdateConfig.ini", -1, TRUE) == CSTR_EQUAL ||
@@ -94,6 +103,9 @@ struct CQIRAUpdateIntf::Impl {
     void ApplyTimeouts() {
         WinHttpSetTimeouts(session.Handle(), 0, static_cast<int>(connectMillis), static_cast<int>(dataMillis),
                            static_cast<int>(dataMillis));
+        // Waiting for the response's headers has its own time-out (90 s by default).
+        DWORD headersMillis = dataMillis;
+        WinHttpSetOption(session.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMillis, sizeof(headersMillis));
     }
 
     // One connection handle per server for the component's life: WinHTTP
@@ -135,9 +147,10 @@ Outcome CQIRAUpdateIntf::Impl::Fetch(size_t index, const std::wstring& path, con
                                                   std::to_wstring(server.Port) + path);
 
     if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr) || QueryStatus(request.get()) != HTTP_STATUS_OK) {
-        return Outcome::ServerFailed;
+        !WinHttpReceiveResponse(request.get(), nullptr)) {
+        return MayBeStaleConnection(GetLastError()) ? Outcome::StaleConnection : Outcome::ServerFailed;
     }
+    if (QueryStatus(request.get()) != HTTP_STATUS_OK) return Outcome::ServerFailed;
     const BodyLength length = QueryBodyLength(request.get());
     const uint64_t limit = manifest ? kManifestLimit : static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
     if (!length.acceptable || (length.total && *length.total > limit)) return Outcome::ServerFailed;
@@ -186,11 +199,14 @@ int32_t CQIRAUpdateIntf::GetRemoteFile(uint32_t type, const std::string& remoteN
         // Port 0 is a missing setting, not WinHTTP's "default port".
         if (server.Address.empty() || server.Port == 0) continue;
         uint64_t size = 0;
-        switch (impl_->Fetch(index, path, localPath, manifest, notifier, size)) {
+        Outcome outcome = impl_->Fetch(index, path, localPath, manifest, notifier, size);
+        if (outcome == Outcome::StaleConnection) outcome = impl_->Fetch(index, path, localPath, manifest, notifier, size);
+        switch (outcome) {
         case Outcome::Fetched:
             return static_cast<int32_t>(size);
         case Outcome::Abandoned:
             return -1;
+        case Outcome::StaleConnection:
         case Outcome::ServerFailed:
             break;
         }

@@ -7,7 +7,8 @@ records every request and misbehaves on request.
         server.requests()  # [{"method": "GET", "path": "/1/a.bin", "connection": 1, "fault": "status"}]
 
 Faults live in FAULTS_FILE in the served root and are re-read on every
-request, so a program under test can set them itself. Kinds and parameters:
+request, so a program under test can set them itself. A fault with count=N
+hits only the first N requests for its path. Kinds and parameters:
   status     status=404|500|...        that status with a short body
   cut        keep=bytes                 full Content-Length, part of the body, then close
   long_length  extra=bytes              Content-Length larger than the body, then close
@@ -20,6 +21,7 @@ request, so a program under test can set them itself. Kinds and parameters:
   silent                                close without a word
   redirect                              302 to the same path
   huge       size=bytes, chunked=bool   a body of zeros of that size instead of the file
+  body       text=str                   200 with that text, whether or not a file exists
 """
 import json
 import os
@@ -47,8 +49,8 @@ class _Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path, errors="strict")
-        fault = self.server.faults().get(path)
-        self.server.record({"method": "GET", "path": path, "raw": self.path,
+        fault = self.server.fault_for(path)
+        self.server.record({"time": round(time.monotonic(), 3), "method": "GET", "path": path, "raw": self.path,
                             "connection": self.connection_id, "fault": fault["kind"] if fault else None})
         if fault:
             getattr(self, "_fault_" + fault["kind"])(path, fault)
@@ -192,6 +194,11 @@ class _Handler(BaseHTTPRequestHandler):
     def _fault_silent(self, path, fault):
         self._close()
 
+    def _fault_body(self, path, fault):
+        text = fault.get("text", "").encode("utf-8")
+        self._head(200, len(text))
+        self.wfile.write(text)
+
     def _fault_redirect(self, path, fault):
         self._head(302, 0, [("Location", self.path)])
 
@@ -221,6 +228,11 @@ class _Server(ThreadingHTTPServer):
         self.log_path = log_path
         self._lock = threading.Lock()
         self._connections = 0
+        self._fault_hits = {}
+
+    def handle_error(self, request, client_address):
+        # Clients that hang up on a faulty response are what the faults are for.
+        pass
 
     def next_connection_id(self):
         with self._lock:
@@ -231,6 +243,15 @@ class _Server(ThreadingHTTPServer):
         line = json.dumps(entry, ensure_ascii=False) + "\n"
         with self._lock, open(self.log_path, "a", encoding="utf-8") as log:
             log.write(line)
+
+    def fault_for(self, path):
+        fault = self.faults().get(path)
+        if fault is None or "count" not in fault:
+            return fault
+        with self._lock:
+            hits = self._fault_hits.get(path, 0) + 1
+            self._fault_hits[path] = hits
+        return fault if hits <= int(fault["count"]) else None
 
     def faults(self):
         try:
