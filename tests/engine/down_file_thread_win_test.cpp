@@ -1,7 +1,7 @@
 #include "engine/down_file_thread_win.h"
 
 #include "components/unique_handle_win.h"
-#include "engine/served_folder_win.h"
+#include "support/served_tree_win.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +27,6 @@ constexpr Notice kFailure{0, -1};
 
 bool IsFailure(const Notice& notice) { return notice == kFailure; }
 bool IsCompletion(const Notice& notice) { return static_cast<LPARAM>(notice.received) == notice.total; }
-
-std::string Bytes(size_t size, char seed) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 7 + i / 251);
-    return bytes;
-}
 
 struct WindowDestroyer {
     void operator()(HWND window) const { DestroyWindow(window); }
@@ -135,10 +129,7 @@ private:
 
 class DownFileThreadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(served.Available()) << "run me through tests/server/update_server.py";
-        served.SetFaults("{}");
-    }
+    void SetUp() override { ASSERT_TRUE(served.Available()) << "run me through tests/server/update_server.py"; }
 
     // Configured as the update dialog does it.
     std::unique_ptr<ObservedThread> Thread(HWND notifyWindow, const std::string& savePath,
@@ -159,29 +150,27 @@ protected:
         ASSERT_TRUE(thread.PumpUntilRunEnded());
     }
 
-    std::vector<std::string> RequestsStartingWith(const std::string& prefix) const {
-        std::vector<std::string> matching;
-        for (const std::string& path : served.RequestedPaths()) {
-            if (path.rfind(prefix, 0) == 0) matching.push_back(path);
-        }
-        return matching;
+    std::vector<std::string> PathsRequestedUnder(const std::string& prefix) const {
+        std::vector<std::string> paths;
+        for (const LoggedRequest& request : served.RequestsUnder(prefix)) paths.push_back(request.path);
+        return paths;
     }
 
-    ServedFolder served;
+    ServedTree served;
     TempDir local;
     NoticeWindow window;
 };
 
 TEST_F(DownFileThreadTest, AnEmptyListFetchesAndSendsNothing) {
-    const size_t requestsBefore = served.RequestedPaths().size();
+    const size_t requestsBefore = served.Requests().size();
     auto thread = Thread({});
     RunToEnd(*thread);
     EXPECT_TRUE(window.Notices().empty());
-    EXPECT_EQ(served.RequestedPaths().size(), requestsBefore);
+    EXPECT_EQ(served.Requests().size(), requestsBefore);
 }
 
 TEST_F(DownFileThreadTest, AllFilesArriveInOrderWithNothingFromTheThreadItself) {
-    const std::string first = Bytes(70000, 1), second = Bytes(5, 2);
+    const std::string first = RandomBytes(70000, 1), second = RandomBytes(5, 2);
     served.Put(1, "all-1.bin", first);
     served.Put(1, "all-2.bin", second);
     served.Put(1, "all-3.bin", "");
@@ -202,32 +191,32 @@ TEST_F(DownFileThreadTest, AllFilesArriveInOrderWithNothingFromTheThreadItself) 
 TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
     const struct {
         const char* tag;
-        const char* fault;  // for the second file; none: the file is missing
+        const char* fault;  // of the second file; none: the file is missing
+        const char* parameters;
     } cases[] = {
-        {"status", R"({"kind": "status", "status": 500})"},
-        {"cut", R"({"kind": "cut", "keep": 100})"},
-        {"reset", R"({"kind": "reset", "keep": 100})"},
-        {"missing", nullptr},
+        {"status", "status", R"("status": 500)"},
+        {"cut", "cut", R"("keep": 100)"},
+        {"reset", "reset", R"("keep": 100)"},
+        {"missing", nullptr, nullptr},
     };
-    const std::string first = Bytes(3000, 3);
+    const std::string bytes = RandomBytes(3000, 3);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
         const std::string prefix = std::string("fail-") + c.tag;
         const std::vector<std::string> names{prefix + "-1.bin", prefix + "-2.bin", prefix + "-3.bin"};
         for (size_t i = 0; i < names.size(); ++i) {
-            if (i != 1 || c.fault) served.Put(1, names[i], first);
+            if (i != 1 || c.fault) served.Put(1, names[i], bytes);
         }
-        served.SetFaults(c.fault ? "{\"/1/" + names[1] + "\": " + c.fault + "}" : "{}");
+        if (c.fault) served.SetFault("/1/" + names[1], c.fault, c.parameters);
         NoticeWindow notices;
         TempDir folder;
         auto thread = Thread(notices.Handle(), folder.Path(), names);
         RunToEnd(*thread);
 
-        EXPECT_TRUE(folder.Read(names[0]) == first);
+        EXPECT_TRUE(folder.Read(names[0]) == bytes);
         EXPECT_FALSE(folder.Exists(names[1]));
         EXPECT_FALSE(folder.Exists(names[2]));
-        const auto requested = RequestsStartingWith("/1/" + prefix);
-        EXPECT_EQ(std::count(requested.begin(), requested.end(), "/1/" + names[2]), 0);
+        EXPECT_TRUE(served.RequestsUnder("/1/" + names[2]).empty());
         ASSERT_FALSE(notices.Notices().empty());
         EXPECT_EQ(notices.Notices().back(), kFailure);
         EXPECT_EQ(std::count_if(notices.Notices().begin(), notices.Notices().end(), IsFailure), 1);
@@ -236,11 +225,11 @@ TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
 }
 
 TEST_F(DownFileThreadTest, AStopDuringAFileLetsItFinishAndFetchesNoMore) {
-    const std::string slow = Bytes(400000, 4);
+    const std::string slow = RandomBytes(400000, 4);
     served.Put(1, "stop-1.bin", "first");
     served.Put(1, "stop-2.bin", slow);
     served.Put(1, "stop-3.bin", "third");
-    served.SetFaults(R"({"/1/stop-2.bin": {"kind": "trickle", "step": 20000, "delay": 0.05}})");
+    served.SetFault("/1/stop-2.bin", "trickle", R"("step": 20000, "delay": 0.05)");
     auto thread = Thread({"stop-1.bin", "stop-2.bin", "stop-3.bin"});
     size_t progressSeenDuringSecond = 0;
     window.onNotice = [&](const Notice& notice) {
@@ -253,7 +242,7 @@ TEST_F(DownFileThreadTest, AStopDuringAFileLetsItFinishAndFetchesNoMore) {
     ASSERT_GT(progressSeenDuringSecond, 0u) << "the stop was never requested";
     EXPECT_TRUE(local.Read("stop-2.bin") == slow);
     EXPECT_FALSE(local.Exists("stop-3.bin"));
-    EXPECT_TRUE(RequestsStartingWith("/1/stop-3").empty());
+    EXPECT_TRUE(served.RequestsUnder("/1/stop-3").empty());
     EXPECT_EQ(window.Notices().back(), (Notice{400000, 400000}));
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
@@ -290,7 +279,7 @@ TEST_F(DownFileThreadTest, NamesWithSubFoldersGetTheirFoldersOfTheirPackageType)
     RunToEnd(*thread);
 
     for (const std::string& name : names) EXPECT_EQ(local.Read(name), "png of " + name);
-    EXPECT_EQ(RequestsStartingWith("/7/skin/"),
+    EXPECT_EQ(PathsRequestedUnder("/7/skin/"),
               (std::vector<std::string>{"/7/skin/a.png", "/7/skin/b.png", "/7/skin/deep/er/c.png"}));
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
