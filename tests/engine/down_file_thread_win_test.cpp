@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <set>
 
 namespace {
 constexpr DWORD kRunLimitMillis = 60000;
