@@ -104,7 +104,7 @@ curl_small() {
 declare -A times
 for what in large small; do
   if [ $what = large ]; then args=(large.bin); bytes=$((256 * 1024 * 1024)); else args=("@Z:${work//\//\\}\\small.txt"); bytes=$((2000 * 4096)); fi
-  comp=() bare=() curl=()
+  comp=() bare=() replace=() curl=()
   for r in $(seq "$rounds"); do
     echo "round $r: $what" >&2
     : > "$work/nginx/logs/access.log"
@@ -114,24 +114,28 @@ for what in large small; do
       requests=$(wc -l < "$work/nginx/logs/access.log")
     fi
     bare+=("$(run bare "${args[@]}" | cut -d' ' -f1)")
+    replace+=("$(run bare-replace "${args[@]}" | cut -d' ' -f1)")
     if [ $what = large ]; then curl+=("$(curl_large)"); else curl+=("$(curl_small)"); fi
   done
   times[$what,component]=$(printf '%s\n' "${comp[@]}" | best)
   times[$what,bare]=$(printf '%s\n' "${bare[@]}" | best)
+  times[$what,replace]=$(printf '%s\n' "${replace[@]}" | best)
   times[$what,curl]=$(printf '%s\n' "${curl[@]}" | best)
   times[$what,bytes]=$bytes
 done
 
 echo
-echo "best of $rounds rounds          GetRemoteFile   bare WinHTTP   curl"
+echo "best of $rounds rounds          GetRemoteFile   bare WinHTTP   bare+replace   curl"
 for what in large small; do
   b=${times[$what,bytes]}
-  printf '%-28s %8s MB/s  %8s MB/s  %8s MB/s\n' "$what ($( [ $what = large ] && echo '1 x 256 MiB' || echo '2000 x 4 KiB'))" \
-    "$(mbps "${times[$what,component]}" "$b")" "$(mbps "${times[$what,bare]}" "$b")" "$(mbps "${times[$what,curl]}" "$b")"
+  printf '%-28s %8s MB/s  %8s MB/s  %8s MB/s  %8s MB/s\n' "$what ($( [ $what = large ] && echo '1 x 256 MiB' || echo '2000 x 4 KiB'))" \
+    "$(mbps "${times[$what,component]}" "$b")" "$(mbps "${times[$what,bare]}" "$b")" \
+    "$(mbps "${times[$what,replace]}" "$b")" "$(mbps "${times[$what,curl]}" "$b")"
 done
 echo
 for what in large small; do
   echo "$what: GetRemoteFile / bare WinHTTP = $(ratio "${times[$what,component]}" "${times[$what,bare]}")   (target >= 0.9)"
+  echo "$what: GetRemoteFile / bare+replace = $(ratio "${times[$what,component]}" "${times[$what,replace]}")   (the component's own cost)"
   echo "$what: GetRemoteFile / curl         = $(ratio "${times[$what,component]}" "${times[$what,curl]}")   (information)"
 done
 echo "connections opened by GetRemoteFile for 2000 small files: $connections ($requests requests)"

@@ -1,10 +1,12 @@
 // Times one way of fetching files from a web server and prints
 // "<seconds> <bytes>": the update component's GetRemoteFile, or the bare
 // WinHTTP loop it is measured against (one session, one kept-alive
-// connection, 64 KiB reads written straight to the file).
+// connection, 64 KiB reads written straight to the file). "bare-replace" is
+// the same loop writing to a temporary name and moving it over the target,
+// as the component must: it shows what the safe replacement alone costs.
 //
-//   transfer_bench HOST PORT OUTDIR component|bare NAME [NAME...]
-//   transfer_bench HOST PORT OUTDIR component|bare @LISTFILE
+//   transfer_bench HOST PORT OUTDIR component|bare|bare-replace NAME [NAME...]
+//   transfer_bench HOST PORT OUTDIR component|bare|bare-replace @LISTFILE
 #include "components/transfer_win.h"
 #include "components/unique_handle_win.h"
 #include "components/winhttp_handle_win.h"
@@ -24,7 +26,8 @@ std::string LocalName(const std::string& outDir, size_t index) {
     return outDir + "\\" + std::to_string(index) + ".bin";
 }
 
-int64_t FetchBare(HINTERNET connection, const std::string& name, const std::string& localPath, std::vector<char>& buffer) {
+int64_t FetchBare(HINTERNET connection, const std::string& name, const std::string& localPath, bool replace,
+                  std::vector<char>& buffer) {
     const std::wstring path = L"/1/" + Ascii(name);
     const UniqueInternet request(WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                                     WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
@@ -32,18 +35,23 @@ int64_t FetchBare(HINTERNET connection, const std::string& name, const std::stri
         !WinHttpReceiveResponse(request.get(), nullptr)) {
         return -1;
     }
-    const UniqueHandle file(AdoptFileHandle(CreateFileW(Ascii(localPath).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    const std::wstring target = Ascii(localPath);
+    const std::wstring written = replace ? target + L".part" : target;
+    UniqueHandle file(AdoptFileHandle(CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!file) return -1;
     int64_t total = 0;
     for (;;) {
         DWORD read = 0;
         if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read)) return -1;
-        if (read == 0) return total;
-        DWORD written = 0;
-        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
+        if (read == 0) break;
+        DWORD done = 0;
+        if (!WriteFile(file.get(), buffer.data(), read, &done, nullptr) || done != read) return -1;
         total += read;
     }
+    file.reset();
+    if (replace && !MoveFileExW(written.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return -1;
+    return total;
 }
 
 std::vector<std::string> Names(int argc, char** argv) {
@@ -64,7 +72,7 @@ std::vector<std::string> Names(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: transfer_bench HOST PORT OUTDIR component|bare NAME...|@LIST\n");
+        std::fprintf(stderr, "usage: transfer_bench HOST PORT OUTDIR component|bare|bare-replace NAME...|@LIST\n");
         return 2;
     }
     const std::string host = argv[1];
@@ -92,7 +100,7 @@ int main(int argc, char** argv) {
         std::vector<char> buffer(64 * 1024);
         QueryPerformanceCounter(&start);
         for (size_t i = 0; i < names.size(); ++i) {
-            const int64_t size = FetchBare(connection.get(), names[i], LocalName(outDir, i), buffer);
+            const int64_t size = FetchBare(connection.get(), names[i], LocalName(outDir, i), mode == "bare-replace", buffer);
             if (size < 0) return std::fprintf(stderr, "failed: %s\n", names[i].c_str()), 1;
             bytes += size;
         }

@@ -20,7 +20,7 @@ enum class Outcome {
     Fetched,
     StaleConnection,  // may be the kept-alive connection's fault: worth one more try
     ServerFailed,     // try the next server
-    Abandoned,     // no server can help: the caller's window or local file is the problem
+    Abandoned,        // no server can help: the caller's window or local file is the problem
 };
 
 // A kept-alive connection that the server closed meanwhile, or that still
@@ -31,9 +31,13 @@ bool MayBeStaleConnection(DWORD error) {
            error == ERROR_WINHTTP_RESEND_REQUEST;
 }
 
+bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
+    return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
+}
+
 bool IsManifest(std::string_view name) {
-    return CompareStringOrdinal(Widen(name).c_str(), -1, L"UpdateConfig.ini", -1, TRUE) == CSTR_EQUAL ||
-           CompareStringOrdinal(Widen(name).c_str(), -1, L"config.ini", -1, TRUE) == CSTR_EQUAL;
+    const std::wstring wide = Widen(name);
+    return EqualsIgnoringCase(wide, L"UpdateConfig.ini") || EqualsIgnoringCase(wide, L"config.ini");
 }
 
 std::optional<DWORD> QueryStatus(HINTERNET request) {
@@ -69,7 +73,7 @@ BodyLength QueryBodyLength(HINTERNET request) {
         return {value.has_value(), value};
     }
     const auto coding = QueryText(request, WINHTTP_QUERY_TRANSFER_ENCODING);
-    const bool chunked = coding && CompareStringOrdinal(coding->c_str(), -1, L"chunked", -1, TRUE) == CSTR_EQUAL;
+    const bool chunked = coding && EqualsIgnoringCase(*coding, L"chunked");
     return {chunked, std::nullopt};
 }
 
@@ -143,6 +147,9 @@ Outcome CQIRAUpdateIntf::Impl::Fetch(size_t index, const std::wstring& path, con
     // A redirect is a server fault here, and following one could loop.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    // Also per request: not every WinHTTP takes this one from the session.
+    DWORD headersMillis = dataMillis;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMillis, sizeof(headersMillis));
     session.ApplyScriptedProxy(request.get(), (secure ? L"https://" : L"http://") + Widen(server.Address) + L":" +
                                                   std::to_wstring(server.Port) + path);
 

@@ -17,6 +17,7 @@ hits only the first N requests for its path. Kinds and parameters:
   reset      keep=bytes                 part of the body, then a TCP reset
   trickle    step=bytes, delay=s        the whole body, slowly
   chunked    cut=bool                   chunked coding, no length; cut=True drops the terminator
+  unframed                              the body with neither length nor chunks, then close
   garbage                               bytes that are no HTTP response, then close
   silent                                close without a word
   redirect                              302 to the same path
@@ -186,6 +187,14 @@ class _Handler(BaseHTTPRequestHandler):
             self._close()
         else:
             self._write_chunks(pieces)
+
+    def _fault_unframed(self, path, fault):
+        body = self._body_or_404(path)
+        if body is None:
+            return
+        self._head(200, None, [("Connection", "close")])
+        self.wfile.write(body)
+        self._close()
 
     def _fault_garbage(self, path, fault):
         self.wfile.write(b"\x00\x01garbage, no HTTP here\r\n\r\n" + os.urandom(512))

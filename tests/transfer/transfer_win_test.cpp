@@ -98,6 +98,7 @@ TEST_F(TransferTest, EveryServerFaultFailsAndLeavesTheLocalPathAsItWas) {
         {"bad-stall-head.bin", "stall", R"("after": -1, "seconds": 6)"},
         {"bad-reset.bin", "reset", R"("keep": 100000)"},
         {"bad-garbage.bin", "garbage", ""},
+        {"bad-unframed.bin", "unframed", ""},  // whole here, but a cut one would look the same
         {"bad-silent.bin", "silent", ""},
         {"bad-redirect.bin", "redirect", ""},
         {"bad-huge-for-int32.bin", "huge", R"("size": 2147483648)"},
