@@ -1,24 +1,11 @@
 #include "engine/down_file_thread_win.h"
 
+#include "components/path_text.h"
 #include "components/transfer_win.h"
 #include "engine/ensure_parent_folder.h"
 
 #include <mutex>
 #include <utility>
-
-namespace {
-// The last byte of a GBK text may be the trail byte 0x5C of a Chinese
-// character, which is no separator.
-bool EndsWithBackslash(const std::string& text) {
-    bool separator = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        separator = byte == '\\';
-        if (byte >= 0x81 && byte <= 0xFE) ++i;
-    }
-    return separator;
-}
-}  // namespace
 
 CDownFileThread::CDownFileThread(std::vector<S_UpdateSerivceAddr> servers, bool useProxy, HWND notifyWindow,
                                  UINT notifyMessage)
@@ -31,8 +18,7 @@ CDownFileThread::~CDownFileThread() {
 }
 
 void CDownFileThread::SetSavePath(const std::string& folder) {
-    savePath_ = folder;
-    if (!EndsWithBackslash(savePath_)) savePath_ += '\\';
+    savePath_ = WithSeparator(folder, '\\');
 }
 
 void CDownFileThread::SetFileList(const std::vector<std::string>& names) {

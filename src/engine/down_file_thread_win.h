@@ -25,7 +25,7 @@ public:
     // any member goes away.
     ~CDownFileThread() override;
 
-    // The folder that receives the files; stored with one trailing '\'.
+    // The folder that receives the files; a '\' is appended when it does not end with a separator.
     void SetSavePath(const std::string& folder);
     // Waits while a run holds the list.
     void SetFileList(const std::vector<std::string>& names);
