@@ -4,6 +4,7 @@
 #include "components/long_path_win.h"
 #include "components/path_info.h"
 #include "components/wide_text_win.h"
+#include "engine/ensure_parent_folder.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -22,8 +23,7 @@ bool CopyOver(const std::wstring& source, const std::wstring& destination) {
 // program's image, a DLL it loaded) cannot be overwritten but can usually be
 // renamed, so it is moved aside to ".bak" and the new copy takes its name.
 bool InstallOne(const std::string& source, const std::string& destination) {
-    const std::string folder = CDirectoryEx::GetFilePath(destination);
-    if (!DirectoryExists(folder)) CDirectoryEx::CreateMultipleDirectory(folder);
+    EnsureParentFolder(destination);
 
     const std::wstring wideSource = LongPath(source);
     const std::wstring wideDestination = LongPath(destination);

@@ -1,7 +1,7 @@
 #include "components/transfer_win.h"
 
 #include "support/temp_dir.h"
-#include "transfer/served_tree_win.h"
+#include "support/served_tree_win.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "transfer/served_tree_win.h"
+#include "support/served_tree_win.h"
 
 #include "support/temp_dir.h"
 

@@ -1,0 +1,47 @@
+#include "engine/down_file_thread_win.h"
+
+#include "components/path_text.h"
+#include "components/transfer_win.h"
+#include "engine/ensure_parent_folder.h"
+
+#include <mutex>
+#include <utility>
+
+CDownFileThread::CDownFileThread(std::vector<S_UpdateSerivceAddr> servers, bool useProxy, HWND notifyWindow,
+                                 UINT notifyMessage)
+    : notifyWindow_(notifyWindow), notifyMessage_(notifyMessage), servers_(std::move(servers)), useProxy_(useProxy) {}
+
+CDownFileThread::~CDownFileThread() {
+    // The base's own wait would come too late: Run reads the members of this
+    // class, which die before the base destructor runs.
+    StopAndWait();
+}
+
+void CDownFileThread::SetSavePath(const std::string& folder) {
+    savePath_ = WithSeparator(folder, '\\');
+}
+
+void CDownFileThread::SetFileList(const std::vector<std::string>& names) {
+    const std::lock_guard<CriticalSection> hold(fileListLock_);
+    fileList_ = names;
+}
+
+void CDownFileThread::SetPackageType(uint32_t type) {
+    packageType_ = type;
+}
+
+void CDownFileThread::Run() {
+    const std::lock_guard<CriticalSection> hold(fileListLock_);
+    CQIRAUpdateIntf transfer(servers_, useProxy_);
+    for (const std::string& name : fileList_) {
+        if (StopRequested()) return;
+        const std::string localPath = savePath_ + name;
+        EnsureParentFolder(localPath);
+        if (transfer.GetRemoteFile(packageType_, name, localPath, notifyWindow_, notifyMessage_) == -1) {
+            // Sent, not posted: the receiver has seen the failure before the
+            // thread ends, so a new thread object cannot overtake it.
+            SendMessageW(notifyWindow_, notifyMessage_, 0, static_cast<LPARAM>(-1));
+            return;
+        }
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The interactive run's downloader: fetches a list of files one after the
+// other on a worker thread and reports to a window.
+#include "components/critical_section_win.h"
+#include "components/server_address.h"
+#include "components/thread_base_win.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The message of every download notification to the update dialog:
+//   (received, total), received != total  progress of the current file (transfer component)
+//   (size, size)                           the current file is complete (transfer component)
+//   (0, -1)                                the current file could not be fetched; the thread ends
+constexpr UINT WM_DOWNFILE_NOTIFY = WM_USER + 602;
+static_assert(WM_DOWNFILE_NOTIFY == 1626, "shared with the transfer component's receivers");
+
+class CDownFileThread : public CThreadBase {
+public:
+    CDownFileThread(std::vector<S_UpdateSerivceAddr> servers, bool useProxy, HWND notifyWindow, UINT notifyMessage);
+    // Ends a run that is still going (stop request, then waits for it) before
+    // any member goes away.
+    ~CDownFileThread() override;
+
+    // The folder that receives the files; a '\' is appended when it does not end with a separator.
+    void SetSavePath(const std::string& folder);
+    // Waits while a run holds the list.
+    void SetFileList(const std::vector<std::string>& names);
+    // 1 for the program itself, otherwise the data-package type.
+    void SetPackageType(uint32_t type);
+
+protected:
+    // Fetches save path + name for each name in order, testing for a stop
+    // request before every file; a stop lets the current file finish. A
+    // failed file sends (0, -1) and ends the run; nothing is sent otherwise.
+    void Run() override;
+
+private:
+    const HWND notifyWindow_;
+    const UINT notifyMessage_;
+    const std::vector<S_UpdateSerivceAddr> servers_;
+    const bool useProxy_;
+    std::string savePath_;
+    uint32_t packageType_ = 1;
+    CriticalSection fileListLock_;
+    std::vector<std::string> fileList_;  // guarded by fileListLock_
+};
