@@ -1,0 +1,174 @@
+#include "publisher/release_publisher.h"
+
+#include "components/gbk_text.h"
+#include "components/md5.h"
+#include "publisher/manifest_text.h"
+#include "publisher/publish_options.h"
+#include "publisher/release_scan.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <ostream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kProgressEveryFiles = 200;
+constexpr auto kProgressEveryTime = std::chrono::seconds(1);
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+// CMD5 takes GBK paths; a folder whose name has no GBK spelling cannot be
+// handed to it.
+bool GbkPathOf(const fs::path& path, std::string& gbk) {
+    const std::string utf8 = Utf8Of(path);
+    gbk = Utf8ToGbk(utf8);
+    return GbkToUtf8(gbk) == utf8;
+}
+
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+    const auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return outerEnd == outer.end();
+}
+
+class ProgressReport {
+public:
+    ProgressReport(std::ostream& log, size_t total) : log_(log), total_(total) {}
+
+    void FileDone(uint64_t size) {
+        ++done_;
+        bytes_ += size;
+        const auto now = std::chrono::steady_clock::now();
+        if (done_ % kProgressEveryFiles == 0 || now - lastReport_ >= kProgressEveryTime || done_ == total_) {
+            log_ << "publisher: " << done_ << " of " << total_ << " files, " << bytes_ / (1024 * 1024)
+                 << " MiB\n";
+            lastReport_ = now;
+        }
+    }
+
+private:
+    std::ostream& log_;
+    size_t total_;
+    size_t done_ = 0;
+    uint64_t bytes_ = 0;
+    std::chrono::steady_clock::time_point lastReport_ = std::chrono::steady_clock::now();
+};
+
+// Copies one file into the tree with its modification time and measures
+// the copy, which is what the server will hand out.
+bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, const ReleaseFile& file,
+                 PublishedFile& published, std::ostream& log) {
+    const fs::path source = releaseFolder / file.Relative;
+    const fs::path destination = (targetFolder / file.Relative).make_preferred();
+    std::error_code ec;
+    fs::create_directories(destination.parent_path(), ec);
+    const auto modified = fs::last_write_time(source, ec);
+    if (!ec) fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::last_write_time(destination, modified, ec);
+    if (ec) {
+        log << "publisher: cannot copy " << Utf8Of(file.Relative) << ": " << ec.message() << '\n';
+        return false;
+    }
+    std::string gbkPath;
+    const bool named = GbkPathOf(destination, gbkPath);
+    if (!named || CMD5::GetFileMD5(gbkPath, published.Md5) != 0) {
+        log << "publisher: cannot read back " << Utf8Of(destination) << '\n';
+        return false;
+    }
+    published.Name = file.ManifestName;
+    published.Size = fs::file_size(destination, ec);
+    published.ModifyTime = FormatModifyTime(modified);
+    return !ec;
+}
+
+bool WriteWholeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+// Every manifest goes to a temporary name first; only when all are complete
+// do they take their real names.
+bool WriteManifests(const fs::path& folder, const std::vector<std::string>& names, const std::string& text,
+                    std::ostream& log) {
+    std::vector<std::pair<fs::path, fs::path>> moves;
+    for (const std::string& name : names) {
+        const fs::path final = folder / name;
+        fs::path temporary = final;
+        temporary += ".publishing";
+        if (!WriteWholeFile(temporary, text)) {
+            log << "publisher: cannot write " << Utf8Of(temporary) << '\n';
+            std::error_code ignored;
+            for (const auto& written : moves) fs::remove(written.first, ignored);
+            fs::remove(temporary, ignored);
+            return false;
+        }
+        moves.emplace_back(temporary, final);
+    }
+    for (const auto& [temporary, final] : moves) {
+        std::error_code ec;
+        fs::rename(temporary, final, ec);
+        if (ec) {
+            log << "publisher: cannot replace " << Utf8Of(final) << ": " << ec.message() << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PublishRelease(const PublishOptions& options, std::ostream& log) {
+    std::vector<ReleaseFile> files;
+    std::vector<std::string> refused;
+    std::string error;
+    if (!ScanRelease(options.ReleaseFolder, files, refused, error)) {
+        log << "publisher: " << error << '\n';
+        return false;
+    }
+    if (!refused.empty()) {
+        for (const std::string& message : refused) log << "publisher: refused " << message << '\n';
+        log << "publisher: " << refused.size() << " name(s) refused; nothing written\n";
+        return false;
+    }
+
+    std::error_code releaseError;
+    std::error_code ec;
+    const fs::path release = fs::canonical(options.ReleaseFolder, releaseError);
+    const fs::path target = fs::weakly_canonical(options.OutputFolder / std::to_string(options.PackageType), ec);
+    std::string gbkTarget;
+    if (releaseError || ec || !GbkPathOf(target, gbkTarget)) {
+        log << "publisher: the output folder cannot be used: " << Utf8Of(options.OutputFolder) << '\n';
+        return false;
+    }
+    if (IsWithin(target, release) || IsWithin(release, target)) {
+        log << "publisher: the release folder and " << Utf8Of(target) << " overlap\n";
+        return false;
+    }
+    fs::create_directories(target, ec);
+    if (ec) {
+        log << "publisher: cannot create " << Utf8Of(target) << ": " << ec.message() << '\n';
+        return false;
+    }
+
+    std::vector<PublishedFile> published(files.size());
+    ProgressReport progress(log, files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!PublishFile(release, target, files[i], published[i], log)) return false;
+        progress.FileDone(published[i].Size);
+    }
+
+    if (options.IsProgram()) {
+        return WriteManifests(target, {"UpdateConfig.ini"}, ProgramManifestText(options, published), log);
+    }
+    // The update dialog fetches "UpdateConfig.ini" for every package type,
+    // the silent run "config.ini".
+    return WriteManifests(target, {"UpdateConfig.ini", "config.ini"}, PackageManifestText(published), log);
+}

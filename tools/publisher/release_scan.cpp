@@ -1,0 +1,112 @@
+#include "publisher/release_scan.h"
+
+#include "components/gbk_text.h"
+#include "manifest/name_check.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+// The reader matches section names without regard to ASCII letter case, so
+// two names that differ only so would share one section. GBK trail bytes
+// can be ASCII letters and are left alone.
+std::string FoldAsciiCase(const std::string& gbk) {
+    std::string folded(gbk);
+    for (size_t i = 0; i < folded.size(); ++i) {
+        const auto c = static_cast<unsigned char>(folded[i]);
+        if (c >= 0x81 && c <= 0xfe) {
+            ++i;
+        } else if (c >= 'A' && c <= 'Z') {
+            folded[i] = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+// The manifest name of a relative path: components converted to GBK and
+// joined with '\'. Empty when a component holds a '\' of its own (legal on
+// Linux) or cannot be written in GBK.
+std::string ManifestNameOf(const fs::path& relative) {
+    std::string name;
+    for (const fs::path& component : relative) {
+        const std::string utf8 = Utf8Of(component);
+        if (utf8.find('\\') != std::string::npos) return {};
+        const std::string gbk = Utf8ToGbk(utf8);
+        if (GbkToUtf8(gbk) != utf8) return {};
+        if (!name.empty()) name += '\\';
+        name += gbk;
+    }
+    return name;
+}
+
+}  // namespace
+
+std::string ReasonToRefuseName(const std::string& manifestName) {
+    if (!IsSafeManifestName(manifestName)) {
+        return "not a safe relative file name (reserved or forbidden character, device name, "
+               "trailing dot or blank)";
+    }
+    // "[FILES]" lists bare names and every file has a "[name]" section; these
+    // would not read back as the same name.
+    const char first = manifestName.front();
+    if (first == ' ' || first == '[' || first == ';' || first == '#') {
+        return "starts with a blank, '[', ';' or '#', which the manifest cannot carry";
+    }
+    if (manifestName.find_first_of("=]") != std::string::npos) {
+        return "holds '=' or ']', which the manifest cannot carry";
+    }
+    const std::string folded = FoldAsciiCase(manifestName);
+    if (folded == "version" || folded == "files") return "clashes with a manifest header section";
+    return {};
+}
+
+bool ScanRelease(const fs::path& folder, std::vector<ReleaseFile>& files, std::vector<std::string>& refused,
+                 std::string& error) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        error = "not a folder: " + Utf8Of(folder);
+        return false;
+    }
+    std::vector<ReleaseFile> found;
+    fs::recursive_directory_iterator it(folder, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec)) continue;
+        const fs::path relative = it->path().lexically_relative(folder);
+        const std::string name = ManifestNameOf(relative);
+        if (name.empty()) {
+            refused.push_back(Utf8Of(relative) + ": cannot be written in GBK as one manifest name");
+            continue;
+        }
+        if (const std::string reason = ReasonToRefuseName(name); !reason.empty()) {
+            refused.push_back(Utf8Of(relative) + ": " + reason);
+            continue;
+        }
+        found.push_back({relative, name});
+    }
+    if (ec) {
+        error = "cannot read " + Utf8Of(folder) + ": " + ec.message();
+        return false;
+    }
+
+    std::sort(found.begin(), found.end(),
+              [](const ReleaseFile& a, const ReleaseFile& b) { return a.ManifestName < b.ManifestName; });
+    std::map<std::string, const ReleaseFile*> byFoldedName;
+    for (const ReleaseFile& file : found) {
+        const auto [at, added] = byFoldedName.emplace(FoldAsciiCase(file.ManifestName), &file);
+        if (!added) {
+            refused.push_back(Utf8Of(file.Relative) + ": differs from " + Utf8Of(at->second->Relative) +
+                              " only in letter case, and Windows takes both for one file");
+        }
+    }
+    files = std::move(found);
+    return true;
+}
