@@ -4,8 +4,10 @@
 #include "components/path_info.h"
 #include "manifest/name_check.h"
 #include "manifest/version_compare.h"
+#include "manifest/parallel_digests.h"
 
 #include <cctype>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -53,20 +55,29 @@ S_UpdateCheckInfo::S_UpdateCheckInfo(std::string localFolder, std::string manife
       LocalVersion(std::move(localVersion)),
       LocalRegion(std::move(localRegion)) {}
 
-void AppendIfChanged(const CConfigFile& manifest, const std::string& name, const std::string& localPath,
-                     std::vector<S_UpdateFileInfo>& files) {
+void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
+                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files) {
     // A name that leaves the folder is never fetched or installed: a manifest
     // from a compromised or broken server must not write elsewhere.
-    if (!IsSafeManifestName(name)) return;
+    std::vector<S_UpdateFileInfo> candidates;
+    std::vector<std::string> localPaths;
+    for (const std::string& name : names) {
+        if (!IsSafeManifestName(name)) continue;
+        S_UpdateFileInfo file;
+        file.FileName = name;
+        manifest.ReadString(name, "MD5", "", file.MD5);
+        candidates.push_back(std::move(file));
+        localPaths.push_back(localFolder + name);
+    }
 
-    S_UpdateFileInfo file;
-    file.FileName = name;
-    manifest.ReadString(name, "MD5", "", file.MD5);
-    // A missing copy cannot have the digest, so only a present one is hashed.
-    if (FileExists(localPath) && HasDigest(localPath, file.MD5)) return;
-    manifest.ReadString(name, "SIZE", "", file.Size);
-    manifest.ReadString(name, "MODIFYTIME", "", file.ModifyTime);
-    files.push_back(std::move(file));
+    const std::vector<std::optional<std::string>> localDigests = HashExistingFiles(localPaths);
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        S_UpdateFileInfo& file = candidates[i];
+        if (localDigests[i] && *localDigests[i] == file.MD5) continue;
+        manifest.ReadString(file.FileName, "SIZE", "", file.Size);
+        manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
+        files.push_back(std::move(file));
+    }
 }
 
 void CompareManifest(const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files) {
@@ -84,7 +95,7 @@ void CompareManifest(const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInf
 
     std::vector<std::string> names;
     manifest.ReadSection(kFilesSection, names);
-    for (const std::string& name : names) AppendIfChanged(manifest, name, check.LocalFolder + name, files);
+    AppendChangedFiles(manifest, names, check.LocalFolder, files);
 }
 
 void BuildPackageFileList(const std::string& manifestPath, const std::string& targetFolder,
@@ -92,7 +103,7 @@ void BuildPackageFileList(const std::string& manifestPath, const std::string& ta
     const CConfigFile manifest(manifestPath);
     std::vector<std::string> names;
     manifest.ReadSections(names);
-    for (const std::string& name : names) AppendIfChanged(manifest, name, targetFolder + name, files);
+    AppendChangedFiles(manifest, names, targetFolder, files);
 }
 
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,

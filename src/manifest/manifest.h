@@ -16,11 +16,13 @@ struct S_UpdateCheckInfo {
     std::string LocalRegion;
 };
 
-// The per-file rule: appends a record for name when the installed copy at
-// localPath is missing or its digest differs from the manifest's "MD5" (byte
-// for byte). Names that would leave the folder are never listed.
-void AppendIfChanged(const CConfigFile& manifest, const std::string& name, const std::string& localPath,
-                     std::vector<S_UpdateFileInfo>& files);
+// The per-file rule over names in manifest order: appends a record for each
+// name whose installed copy (localFolder + name) is missing or whose digest
+// differs from the manifest's "MD5" (byte for byte). Names that would leave
+// the folder are never listed. Installed copies are hashed on several
+// threads; the list keeps the manifest's order.
+void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
+                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files);
 
 // Region, version and forced-update test on the manifest header; when an
 // update is due, the per-file rule over the "FILES" entries. files is appended to.

@@ -1,0 +1,175 @@
+"""Shared pieces of the end-to-end scenarios: an installed client in a
+temporary folder, releases made by the publisher, the test update server,
+and Windows programs run under the build's Wine wrapper.
+
+ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
+"""
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "server"))
+from testserver import UpdateServer  # noqa: E402,F401  (re-exported for the scenarios)
+
+BUILD = os.environ.get("UPDATE_BUILD_DIR", os.path.join(HERE, "..", "..", "build", "win32"))
+BIN = os.environ.get("UPDATE_BIN_DIR") or os.path.join(BUILD, "bin")
+WINE_RUN = os.environ.get("UPDATE_WINE_RUN", os.path.join(BUILD, "wine-run.sh"))
+
+REGISTRY_KEY = "HKLM\\SOFTWARE\\HALVO管家"
+NOTIFY_TITLE = "HALVO管家升级通知"
+NOTIFY_UPGRADE_NOW = 19507
+NOTIFY_LATER = 19506
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(program, *args, cwd=None, timeout=120, check=True):
+    """Runs a Windows program of the build (or a Wine built-in) and returns
+    its completed process; output is decoded as GBK, the programs' code page."""
+    exe = program if program in ("reg", "cmd", "taskkill") else os.path.join(BIN, program)
+    result = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, capture_output=True, timeout=timeout)
+    result.stdout = result.stdout.decode("gbk", "replace").replace("\r", "")
+    result.stderr = result.stderr.decode("gbk", "replace").replace("\r", "")
+    if check and result.returncode != 0:
+        raise AssertionError("%s %s failed (%d): %s" % (program, args, result.returncode, result.stderr))
+    return result
+
+
+def md5(data):
+    return hashlib.md5(data).hexdigest()
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode())
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Registry:
+    """The install registration key in the test prefix."""
+
+    @staticmethod
+    def create():
+        wine("reg", "add", REGISTRY_KEY, "/f")
+
+    @staticmethod
+    def delete():
+        wine("reg", "delete", REGISTRY_KEY, "/f", check=False)
+
+    @staticmethod
+    def values():
+        result = wine("reg", "query", REGISTRY_KEY, check=False)
+        values = {}
+        for line in result.stdout.splitlines():
+            parts = line.split(None, 2)
+            if len(parts) >= 2 and parts[1] == "REG_SZ":
+                values[parts[0]] = parts[2] if len(parts) > 2 else ""
+        return values
+
+
+class Workspace:
+    """A temporary folder with an installed client (app/), a release folder
+    and the server's root (www/)."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="upd-e2e-")
+        self.app = os.path.join(self.root, "app")
+        self.www = os.path.join(self.root, "www")
+        os.makedirs(self.app)
+        os.makedirs(self.www)
+        shutil.copy(os.path.join(BIN, "Update.exe"), self.app)
+
+    def cleanup(self):
+        # A client started by a run must not answer the next scenario's close request.
+        wine("taskkill", "/f", "/im", "QIRAClient.exe", check=False)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    # --- the installed client ---------------------------------------------
+    def app_path(self, name):
+        return os.path.join(self.app, *name.split("\\"))
+
+    def install(self, files):
+        for name, data in files.items():
+            write(self.app_path(name), data)
+
+    def install_client(self):
+        shutil.copy(os.path.join(BIN, "QIRAClient.exe"), self.app)
+
+    def config_set(self, file, section, key, value):
+        wine("configtool.exe", "set", winpath(self.app_path(file)), section, key, str(value))
+
+    def config_get(self, file, section, key):
+        result = wine("configtool.exe", "get", winpath(self.app_path(file)), section, key, check=False)
+        return result.stdout.rstrip("\n") if result.returncode == 0 else None
+
+    def config_dump(self, file):
+        if not os.path.exists(self.app_path(file)):
+            return ""
+        return wine("configtool.exe", "dump", winpath(self.app_path(file))).stdout
+
+    def seed(self, port, version="1.0", region="cn", use_proxy=0):
+        for key, value in (("Version", version), ("Region", region), ("ServerIP", "127.0.0.1"),
+                           ("ServerPort", port)):
+            self.config_set("Config.dat", "Update", key, value)
+        self.config_set("UserConfig.dat", "Server", "UseProxy", use_proxy)
+
+    def client_log(self):
+        path = self.app_path("client.log")
+        return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []
+
+    # --- releases ----------------------------------------------------------
+    def publish_program(self, files, version, region="cn", unconditional=False, notify=False):
+        release = self._release_folder(files)
+        args = ["--program", "--version", version, "--region", region]
+        if unconditional:
+            args.append("--unconditional")
+        if notify:
+            args.append("--notify")
+        wine("publisher.exe", *args, winpath(release), winpath(self.www))
+
+    def publish_package(self, package_type, files):
+        release = self._release_folder(files)
+        wine("publisher.exe", "--package", str(package_type), winpath(release), winpath(self.www))
+
+    def _release_folder(self, files):
+        release = tempfile.mkdtemp(prefix="release-", dir=self.root)
+        for name, data in files.items():
+            write(os.path.join(release, *name.split("\\")), data)
+        return release
+
+    # --- runs ----------------------------------------------------------------
+    def run_update(self, *args, timeout=120):
+        return wine(os.path.join(self.app, "Update.exe"), *args, cwd=self.app, timeout=timeout)
+
+    def start_client(self, *args):
+        """Starts the stand-in client and waits until it is up."""
+        self.install_client()
+        process = subprocess.Popen([WINE_RUN, os.path.join(self.app, "QIRAClient.exe"), *args], cwd=self.app,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + 30
+        while time.time() < deadline and not any(l.startswith("start") for l in self.client_log()):
+            time.sleep(0.1)
+        return process
+
+    def press_later(self, button, timeout=60):
+        """Presses a button of the notification dialog once it appears, in the background."""
+        return subprocess.Popen([WINE_RUN, os.path.join(BIN, "press_button.exe"), NOTIFY_TITLE, str(button),
+                                 str(timeout)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def fetched(server, type_):
+    """The names fetched for a package type, in request order."""
+    prefix = "/%d/" % type_
+    return [r["path"][len(prefix):] for r in server.requests() if r["path"].startswith(prefix)]

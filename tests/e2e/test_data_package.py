@@ -1,0 +1,101 @@
+"""Silent data-package updates: Update.exe -silent -t:2 -d:Map under Wine
+against the test update server."""
+import os
+import unittest
+
+from harness import Registry, UpdateServer, Workspace, fetched, md5, read, write
+
+TYPE = 2
+RELEASE = {
+    "roads.dat": b"roads v2",
+    "cities.dat": b"cities, unchanged",
+    "tiles\\new\\t1.png": b"\x89PNG tile one",
+}
+
+
+class DataPackageTest(unittest.TestCase):
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.cleanup)
+        self.server = UpdateServer(self.ws.www)
+        self.server.start()
+        self.addCleanup(self.server.stop)
+        self.ws.seed(self.server.port, version="7.0")
+        self.ws.install({"Map\\roads.dat": b"roads v1", "Map\\cities.dat": b"cities, unchanged",
+                         "Map\\config.ini": b"[old]\r\n"})
+        self.ws.publish_package(TYPE, RELEASE)
+
+    def update(self, name="Map"):
+        self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:" + name)
+
+    def test_changed_and_new_files_are_installed_and_unchanged_ones_not_fetched(self):
+        config_before = read(self.ws.app_path("Config.dat"))
+        self.update()
+        for name, data in RELEASE.items():
+            self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
+        self.assertEqual(fetched(self.server, TYPE), ["config.ini", "roads.dat", "tiles/new/t1.png"])
+        self.assertEqual(read(self.ws.app_path("Map\\config.ini")), read(os.path.join(self.ws.www, "2", "config.ini")))
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")), "staging folder removed")
+        # A data package leaves no trace of the program's own.
+        self.assertEqual(read(self.ws.app_path("Config.dat")), config_before)
+        self.assertFalse(os.path.exists(self.ws.app_path("UpdateRecord.dat")))
+        self.assertEqual(Registry.values(), {})
+
+    def test_staged_file_with_the_right_digest_is_reused(self):
+        write(self.ws.app_path("UPDATE\\Map\\roads.dat"), RELEASE["roads.dat"])
+        write(self.ws.app_path("UPDATE\\Map\\tiles\\new\\t1.png"), b"stale")
+        self.update()
+        self.assertEqual(fetched(self.server, TYPE), ["config.ini", "tiles/new/t1.png"])
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), RELEASE["roads.dat"])
+        self.assertEqual(read(self.ws.app_path("Map\\tiles\\new\\t1.png")), RELEASE["tiles\\new\\t1.png"])
+
+    def test_failure_on_the_last_file_changes_nothing(self):
+        self.server.set_fault("/2/tiles/new/t1.png", "status", status=500)
+        self.update()
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
+        self.assertFalse(os.path.exists(self.ws.app_path("Map\\tiles")))
+        self.assertEqual(read(self.ws.app_path("Map\\config.ini")), b"[old]\r\n")
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")))
+
+    def test_damaged_download_installs_nothing(self):
+        # The server's copy no longer matches the digest its manifest gives.
+        write(os.path.join(self.ws.www, "2", "roads.dat"), b"roads v2 but damaged")
+        self.update()
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
+        self.assertEqual(read(self.ws.app_path("Map\\config.ini")), b"[old]\r\n")
+
+    def test_manifest_refused_leaves_staging_but_clears_backups(self):
+        self.server.set_fault("/2/config.ini", "status", status=404)
+        write(self.ws.app_path("UPDATE\\Map\\roads.dat"), RELEASE["roads.dat"])
+        write(self.ws.app_path("old.dll.bak"), b"x")
+        write(self.ws.app_path("Map\\deep\\x.dat.bak"), b"x")
+        self.update()
+        self.assertEqual(fetched(self.server, TYPE), ["config.ini"])
+        self.assertTrue(os.path.exists(self.ws.app_path("UPDATE\\Map\\roads.dat")))
+        self.assertFalse(os.path.exists(self.ws.app_path("old.dll.bak")))
+        self.assertFalse(os.path.exists(self.ws.app_path("Map\\deep\\x.dat.bak")))
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
+
+    def test_unsafe_package_name_does_nothing(self):
+        write(self.ws.app_path("UPDATE\\keep.txt"), b"keep")
+        write(self.ws.app_path("x.bak"), b"x")
+        for name in ("..", "..\\..", "C:\\Windows", "a\\b", ""):
+            self.update(name)
+        self.assertEqual(self.server.requests(), [])
+        self.assertTrue(os.path.exists(self.ws.app_path("UPDATE\\keep.txt")))
+        self.assertTrue(os.path.exists(self.ws.app_path("x.bak")))
+
+    def test_unsafe_manifest_names_are_skipped(self):
+        evil = b"evil"
+        manifest = ("[..\\..\\evil.txt]\r\nSIZE=4\r\nMD5=%s\r\n[C:\\evil.txt]\r\nMD5=%s\r\n"
+                    "[roads.dat]\r\nSIZE=8\r\nMD5=%s\r\n" % (md5(evil), md5(evil), md5(b"roads v2")))
+        write(os.path.join(self.ws.www, "2", "config.ini"), manifest.encode())
+        write(os.path.join(self.ws.www, "evil.txt"), evil)
+        self.update()
+        self.assertEqual(fetched(self.server, TYPE), ["config.ini", "roads.dat"])
+        self.assertFalse(os.path.exists(os.path.join(self.ws.root, "evil.txt")))
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v2")
+
+
+if __name__ == "__main__":
+    unittest.main()

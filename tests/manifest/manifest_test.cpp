@@ -1,0 +1,144 @@
+#include "manifest/manifest.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char kHelloMd5[] = "5d41402abc4b2a76b9719d911017c592";  // "hello"
+constexpr char kWorldMd5[] = "7d793037a0760186574b0282f2f435e7";  // "world"
+
+std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
+    std::vector<std::string> names;
+    for (const auto& f : files) names.push_back(f.FileName);
+    return names;
+}
+
+class ManifestTest : public ::testing::Test {
+protected:
+    // A program manifest with the given header lines and the files a.txt
+    // ("hello") and sub\b.txt ("world").
+    void WriteProgramManifest(const std::string& header) {
+        dir.Write("UpdateConfig.ini", "[Version]\r\n" + header +
+                                          "[FILES]\r\na.txt\r\nsub\\b.txt\r\n"
+                                          "[a.txt]\r\nSIZE=5\r\nMODIFYTIME=2026-12-01 10:00:00\r\nMD5=" +
+                                          kHelloMd5 + "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5 + "\r\n");
+    }
+    std::vector<std::string> Compare(const std::string& version, const std::string& region) {
+        std::vector<S_UpdateFileInfo> files;
+        CompareManifest(S_UpdateCheckInfo(dir.File("app"), dir.File("UpdateConfig.ini"), version, region), files);
+        return Names(files);
+    }
+    void InstallCurrentA() { dir.Write("app\\a.txt", "hello"); }
+
+    TempDir dir;
+};
+
+using List = std::vector<std::string>;
+
+TEST_F(ManifestTest, VersionAndRegionDecideWhetherFilesAreCompared) {
+    InstallCurrentA();
+    struct Case { std::string header, version, region; List expected; };
+    const Case cases[] = {
+        {"VERSION=1.0.10\r\nREGION=cn\r\n", "1.0.9", "cn", {}},                  // byte-wise: not greater
+        {"VERSION=1.0.9\r\nREGION=cn\r\n", "1.0.10", "cn", {"sub\\b.txt"}},      // '9' > '1'
+        {"VERSION=1.0\r\nREGION=cn\r\n", "1.0", "cn", {}},                       // equal
+        {"VERSION=1.0\r\nREGION=tw\r\n", "1.0", "cn", {"sub\\b.txt"}},           // region differs
+        {"VERSION=1.0\r\nREGION=cn\r\n", "1.0", "tw", {"sub\\b.txt"}},           // either way
+        {"VERSION=1.0\r\nREGION=cn\r\n", "1.0", "CN", {"sub\\b.txt"}},           // case counts
+        {"VERSION=1.0\r\n", "", "", {"sub\\b.txt"}},                              // empty installed version
+        {"VERSION=1.0\r\n", "2.0", "", {}},                                       // absent REGION equals empty
+        {"VERSION=1.0\r\nUNCONDITIONALUPDATE=1\r\n", "1.0", "", {"sub\\b.txt"}},  // forced
+        {"VERSION=0.9\r\nUNCONDITIONALUPDATE=1\r\n", "1.0", "", {"sub\\b.txt"}},  // forced, even older
+    };
+    for (const Case& c : cases) {
+        WriteProgramManifest(c.header);
+        EXPECT_EQ(Compare(c.version, c.region), c.expected) << c.header << " installed " << c.version;
+    }
+}
+
+TEST_F(ManifestTest, PerFileRuleListsMissingAndDifferingCopies) {
+    WriteProgramManifest("UNCONDITIONALUPDATE=1\r\n");
+    EXPECT_EQ(Compare("", ""), (List{"a.txt", "sub\\b.txt"}));  // nothing installed
+    InstallCurrentA();
+    dir.Write("app\\sub\\b.txt", "world");
+    EXPECT_EQ(Compare("", ""), List{});  // every digest matches
+    dir.Write("app\\a.txt", "hellO");
+    EXPECT_EQ(Compare("", ""), List{"a.txt"});
+
+    std::vector<S_UpdateFileInfo> files;
+    CompareManifest(S_UpdateCheckInfo(dir.File("app"), dir.File("UpdateConfig.ini"), "", ""), files);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].Size, "5");
+    EXPECT_EQ(files[0].ModifyTime, "2026-12-01 10:00:00");
+    EXPECT_EQ(files[0].MD5, kHelloMd5);
+}
+
+TEST_F(ManifestTest, DigestsCompareCaseSensitively) {
+    InstallCurrentA();
+    dir.Write("UpdateConfig.ini", "[Version]\r\nUNCONDITIONALUPDATE=1\r\n[FILES]\r\na.txt\r\n[a.txt]\r\nMD5=5D41402ABC4B2A76B9719D911017C592\r\n");
+    EXPECT_EQ(Compare("", ""), List{"a.txt"});
+    // No MD5 at all: an installed copy always differs.
+    dir.Write("UpdateConfig.ini", "[Version]\r\nUNCONDITIONALUPDATE=1\r\n[FILES]\r\na.txt\r\n");
+    EXPECT_EQ(Compare("", ""), List{"a.txt"});
+}
+
+TEST_F(ManifestTest, NothingListedWithoutManifestOrFiles) {
+    EXPECT_EQ(Compare("", ""), List{});
+    dir.Write("UpdateConfig.ini", "[Version]\r\nUNCONDITIONALUPDATE=1\r\n");
+    EXPECT_EQ(Compare("", ""), List{});
+}
+
+TEST_F(ManifestTest, UnsafeNamesAreNeverListed) {
+    dir.Write("UpdateConfig.ini",
+              "[Version]\r\nUNCONDITIONALUPDATE=1\r\n[FILES]\r\n..\\..\\x\r\nC:\\x\r\n\\\\host\\share\\x\r\n"
+              "a\\.\\b\r\ncon\r\nx:y\r\nok.txt\r\n");
+    EXPECT_EQ(Compare("", ""), List{"ok.txt"});
+}
+
+TEST_F(ManifestTest, LocalFolderGetsItsSeparator) {
+    EXPECT_EQ(S_UpdateCheckInfo("C:\\App", "m", "", "").LocalFolder, "C:\\App\\");
+    EXPECT_EQ(S_UpdateCheckInfo("C:\\App\\", "m", "", "").LocalFolder, "C:\\App\\");
+}
+
+TEST_F(ManifestTest, PackageManifestTakesEverySectionInOrder) {
+    dir.Write("pkg\\a.txt", "hello");
+    dir.Write("config.ini", std::string("[c.dat]\r\nMD5=x\r\n[a.txt]\r\nMD5=") + kHelloMd5 +
+                                "\r\n[Version]\r\nSIZE=1\r\n[d\\e.dat]\r\nSIZE=3\r\n");
+    std::vector<S_UpdateFileInfo> files;
+    BuildPackageFileList(dir.File("config.ini"), dir.File("pkg\\"), files);
+    EXPECT_EQ(Names(files), (List{"c.dat", "Version", "d\\e.dat"}));
+    EXPECT_EQ(files[2].Size, "3");
+
+    files.clear();
+    BuildPackageFileList(dir.File("missing.ini"), dir.File("pkg\\"), files);
+    EXPECT_TRUE(files.empty());
+}
+
+TEST_F(ManifestTest, StagedCopiesWithTheDigestAreNotFetchedAgain) {
+    dir.Write("stage\\a.txt", "hello");
+    dir.Write("stage\\b.txt", "stale");
+    const std::vector<S_UpdateFileInfo> changed = {
+        {"a.txt", "", "5", kHelloMd5}, {"b.txt", "", "5", kWorldMd5}, {"c.txt", "", "5", kWorldMd5}};
+    EXPECT_EQ(Names(SelectFilesToFetch(changed, dir.File("stage\\"))), (List{"b.txt", "c.txt"}));
+}
+
+TEST_F(ManifestTest, FetchedFileMustMatchSizeAndDigest) {
+    dir.Write("f.txt", "hello");
+    struct Case { std::string size, md5; bool valid; };
+    const Case cases[] = {
+        {"5", kHelloMd5, true},
+        {"", "", true},                                     // nothing to check against
+        {"5", "5D41402ABC4B2A76B9719D911017C592", true},    // hex case does not matter here
+        {"6", kHelloMd5, false},                            // truncated or padded
+        {"5", kWorldMd5, false},                            // damaged
+        {"abc", kHelloMd5, true},                           // a SIZE that is no number is not checked
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsFetchedFileValid({"f.txt", "", c.size, c.md5}, dir.File("f.txt")), c.valid) << c.size << " " << c.md5;
+    }
+    EXPECT_FALSE(IsFetchedFileValid({"gone.txt", "", "", ""}, dir.File("gone.txt")));
+}
+
+}  // namespace

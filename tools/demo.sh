@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Demonstration: a silent program update of an installed client, end to end.
+#
+# Installs what is missing, builds Update.exe, lays out an installed client
+# (stand-in QIRAClient.exe, Update.exe, a Config.dat pointing at 127.0.0.1),
+# publishes a newer release with the publisher, serves it with nginx on a
+# free loopback port, runs "Update.exe -silent" under Wine and prints what
+# changed. Everything lives in a temporary folder removed at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash tools/setup-deps.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target Update configtool publisher QIRAClient press_button >/dev/null
+
+build=$root/build/win32
+bin=$build/bin
+work=$(mktemp -d /tmp/update-demo.XXXXXX)
+export UPDATE_WINEPREFIX=$build/wine/demo-prefix
+nginx_pid=""
+cleanup() {
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  WINEPREFIX=$UPDATE_WINEPREFIX wineserver -k 2>/dev/null || true
+  [ -f "$build/wine/xvfb.pid" ] && kill "$(cat "$build/wine/xvfb.pid")" 2>/dev/null || true
+  rm -f "$build/wine/xvfb.pid" "$build/wine/display"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+win() { "$build/wine-run.sh" "$@"; }
+winpath() { echo "Z:${1//\//\\}"; }
+
+# A private Wine prefix and display for the demonstration.
+n=90; while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+echo $! > "$build/wine/xvfb.pid"; echo ":$n" > "$build/wine/display"
+mkdir -p "$UPDATE_WINEPREFIX"
+WINEPREFIX=$UPDATE_WINEPREFIX WINEARCH=win32 wineserver -p >/dev/null 2>&1 </dev/null
+win wineboot --init >/dev/null 2>&1 || true
+
+# --- the server: release 4.0.2 published and served by nginx --------------
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$work/release/skin" "$work/release/data/new" "$work/www" "$work/nginx/logs"
+cp "$bin/QIRAClient.exe" "$work/release/QIRAClient.exe"
+printf 'client core 4.0.2\r\n' > "$work/release/core.dll"
+printf 'logo 4.0.2' > "$work/release/skin/logo.png"
+printf 'new data file of 4.0.2\r\n' > "$work/release/data/new/cities.dat"
+printf 'readme, unchanged\r\n' > "$work/release/readme.txt"
+win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null
+
+cat > "$work/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log $work/nginx/logs/access.log;
+  server { listen 127.0.0.1:$port; root $work/www; }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+nginx_pid=$!
+
+# --- the installed client: release 4.0.1 ------------------------------------
+app=$work/app
+mkdir -p "$app/skin"
+cp "$bin/Update.exe" "$bin/QIRAClient.exe" "$app/"
+printf 'client core 4.0.1\r\n' > "$app/core.dll"
+printf 'logo 4.0.1' > "$app/skin/logo.png"
+printf 'readme, unchanged\r\n' > "$app/readme.txt"
+cfg() { win "$bin/configtool.exe" "$@"; }
+cfg set "$(winpath "$app/Config.dat")" Update Version 4.0.1 >/dev/null
+cfg set "$(winpath "$app/Config.dat")" Update Region cn >/dev/null
+cfg set "$(winpath "$app/Config.dat")" Update ServerIP 127.0.0.1 >/dev/null
+cfg set "$(winpath "$app/Config.dat")" Update ServerPort "$port" >/dev/null
+cfg set "$(winpath "$app/UserConfig.dat")" Server UseProxy 0 >/dev/null
+win reg add 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1
+
+state() {
+  echo "  files:"
+  (cd "$app" && find . -type f ! -name '*.dat' ! -name client.log | sort | while read -r f; do
+     printf '    %-26s %s\n' "${f#./}" "$(md5sum < "$f" | cut -c1-12)"; done)
+  echo "  Config.dat [Update] Version: $(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')"
+  echo "  registry:"
+  win reg query 'HKLM\SOFTWARE\HALVO管家' 2>/dev/null | tr -d '\r' | grep -E 'InstallPath|Version' | sed 's/^ */    /' || echo "    (none)"
+  echo "  UpdateRecord.dat:"
+  if [ -f "$app/UpdateRecord.dat" ]; then cfg dump "$(winpath "$app/UpdateRecord.dat")" | tr -d '\r' | sed 's/^/    /'; else echo "    (none)"; fi
+}
+
+# The running client holds core.dll the way a loaded DLL is held: it cannot
+# be overwritten, only renamed.
+(cd "$app" && win QIRAClient.exe --hold-rename-ok core.dll --exit-after 60 >/dev/null 2>&1 &)
+for _ in $(seq 50); do [ -s "$app/client.log" ] && break; sleep 0.1; done
+
+echo "== before"
+state
+echo
+echo "== Update.exe -silent   (server 127.0.0.1:$port)"
+start=$(date +%s%N)
+# The release asks for the new-version notification; answer it with
+# "立即升级" as a user would, so the client is closed and started again.
+win "$bin/press_button.exe" 'HALVO管家升级通知' 19507 60 >/dev/null 2>&1 &
+(cd "$app" && win Update.exe -silent)
+echo "   finished in $(( ($(date +%s%N) - start) / 1000000 )) ms (5 s of it is the wait before the client is started again)"
+sleep 1
+echo
+echo "== after"
+state
+echo "  staging folder UPDATE\\: $([ -e "$app/UPDATE" ] && echo present || echo removed)"
+echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' ' ')"
+echo "  requests served: $(grep -c ' 200 ' "$work/nginx/logs/access.log") files"
+echo "  client.log:"
+tr -d '\r' < "$app/client.log" | sed 's/^/    /'
