@@ -1,5 +1,6 @@
 #include "components/gbk_text.h"
 #include "publisher/publisher_cli.h"
+#include "publisher/release_scan.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,7 @@ TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
     AddFile("a.txt", "abc");
     ASSERT_EQ(0, Publish({"--program", "--version", "1.0", "--unconditional"}));
     AddFile("a.txt", "a");
-    ASSERT_EQ(0, Publish({"--program", "--version", "1.1"}));
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.1"})) << log_.str();
 
     const std::string manifest = Manifest("1\\UpdateConfig.ini");
     EXPECT_NE(std::string::npos, manifest.find("VERSION=1.1\r\n"));
@@ -98,7 +99,9 @@ TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
-    std::vector<std::string> unsafe = {"a=b.txt", "[x].txt", ";note.txt", "sub\\#x=", "Version", "files"};
+    std::vector<std::string> unsafe = {"a=b.txt",          "[x].txt", ";note.txt", "sub\\#x=",
+                                       "Version",          "files",   "sub\\a.publishing",
+                                       "updateconfig.INI"};
 #ifndef _WIN32
     // Names that Windows itself would not let the release hold; a.txt
     // clashes with A.txt by letter case only.
@@ -144,6 +147,20 @@ TEST_F(PublisherTest, RefusesAnOutputFolderInsideTheRelease) {
                                      GbkToUtf8(release_.File("site"))};
     EXPECT_EQ(1, RunPublisher(args, log_));
     EXPECT_FALSE(release_.Exists("site"));
+}
+
+TEST(PublisherNamesTest, ManifestNamesAreReservedInTheirLayout) {
+    struct Case {
+        const char* name;
+        bool refusedForProgram;
+        bool refusedForPackage;
+    };
+    for (const Case& c : {Case{"UpdateConfig.ini", true, true}, Case{"config.ini", false, true},
+                          Case{"CONFIG.ini", false, true}, Case{"sub\\config.ini", false, false},
+                          Case{"sub\\UpdateConfig.ini", false, false}, Case{"x.ini.publishing", true, true}}) {
+        EXPECT_EQ(c.refusedForProgram, !ReasonToRefuseName(c.name, true).empty()) << c.name;
+        EXPECT_EQ(c.refusedForPackage, !ReasonToRefuseName(c.name, false).empty()) << c.name;
+    }
 }
 
 TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {

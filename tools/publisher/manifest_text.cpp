@@ -38,6 +38,11 @@ std::string FormatModifyTime(std::filesystem::file_time_type time) {
     return text;
 }
 
+std::vector<std::string> ManifestFileNames(bool program) {
+    if (program) return {"UpdateConfig.ini"};
+    return {"UpdateConfig.ini", "config.ini"};
+}
+
 std::string ProgramManifestText(const PublishOptions& header, const std::vector<PublishedFile>& files) {
     std::string text;
     AppendLine(text, "[Version]");

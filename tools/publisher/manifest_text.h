@@ -19,6 +19,12 @@ struct PublishedFile {
 // the time zone of the machine that published it.
 std::string FormatModifyTime(std::filesystem::file_time_type time);
 
+// The names the manifests are published under: "UpdateConfig.ini" for the
+// program; for a data package also "config.ini", since the update dialog
+// fetches "UpdateConfig.ini" for every package type and the silent run
+// "config.ini".
+std::vector<std::string> ManifestFileNames(bool program);
+
 // "[Version]", "[FILES]" and one section per file.
 std::string ProgramManifestText(const PublishOptions& header, const std::vector<PublishedFile>& files);
 // One section per file and nothing else.

@@ -5,6 +5,7 @@
 #include "publisher/manifest_text.h"
 #include "publisher/publish_options.h"
 #include "publisher/release_scan.h"
+#include "publisher/temporary_name.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,7 @@ namespace {
 
 constexpr size_t kProgressEveryFiles = 200;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
+
 
 std::string Utf8Of(const fs::path& path) {
     const std::u8string utf8 = path.u8string();
@@ -66,12 +68,22 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
                  PublishedFile& published, std::ostream& log) {
     const fs::path source = releaseFolder / file.Relative;
     const fs::path destination = (targetFolder / file.Relative).make_preferred();
+    fs::path temporary = destination;
+    temporary += kTemporarySuffix;
     std::error_code ec;
     fs::create_directories(destination.parent_path(), ec);
     const auto modified = fs::last_write_time(source, ec);
-    if (!ec) fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::last_write_time(destination, modified, ec);
+    // Copied under a fresh name and renamed: the server never hands out a
+    // half-copied file, and mingw's libstdc++ refuses to overwrite with
+    // copy_file (without inode numbers it takes any existing destination
+    // for the source itself).
+    if (!ec) fs::remove(temporary, ec);
+    if (!ec) fs::copy_file(source, temporary, ec);
+    if (!ec) fs::last_write_time(temporary, modified, ec);
+    if (!ec) fs::rename(temporary, destination, ec);
     if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
         log << "publisher: cannot copy " << Utf8Of(file.Relative) << ": " << ec.message() << '\n';
         return false;
     }
@@ -102,7 +114,7 @@ bool WriteManifests(const fs::path& folder, const std::vector<std::string>& name
     for (const std::string& name : names) {
         const fs::path final = folder / name;
         fs::path temporary = final;
-        temporary += ".publishing";
+        temporary += kTemporarySuffix;
         if (!WriteWholeFile(temporary, text)) {
             log << "publisher: cannot write " << Utf8Of(temporary) << '\n';
             std::error_code ignored;
@@ -129,7 +141,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     std::vector<ReleaseFile> files;
     std::vector<std::string> refused;
     std::string error;
-    if (!ScanRelease(options.ReleaseFolder, files, refused, error)) {
+    if (!ScanRelease(options.ReleaseFolder, options.IsProgram(), files, refused, error)) {
         log << "publisher: " << error << '\n';
         return false;
     }
@@ -165,10 +177,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         progress.FileDone(published[i].Size);
     }
 
-    if (options.IsProgram()) {
-        return WriteManifests(target, {"UpdateConfig.ini"}, ProgramManifestText(options, published), log);
-    }
-    // The update dialog fetches "UpdateConfig.ini" for every package type,
-    // the silent run "config.ini".
-    return WriteManifests(target, {"UpdateConfig.ini", "config.ini"}, PackageManifestText(published), log);
+    const std::string text =
+        options.IsProgram() ? ProgramManifestText(options, published) : PackageManifestText(published);
+    return WriteManifests(target, ManifestFileNames(options.IsProgram()), text, log);
 }

@@ -2,6 +2,8 @@
 
 #include "components/gbk_text.h"
 #include "manifest/name_check.h"
+#include "publisher/manifest_text.h"
+#include "publisher/temporary_name.h"
 
 #include <algorithm>
 #include <map>
@@ -50,7 +52,7 @@ std::string ManifestNameOf(const fs::path& relative) {
 
 }  // namespace
 
-std::string ReasonToRefuseName(const std::string& manifestName) {
+std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
     if (!IsSafeManifestName(manifestName)) {
         return "not a safe relative file name (reserved or forbidden character, device name, "
                "trailing dot or blank)";
@@ -66,11 +68,17 @@ std::string ReasonToRefuseName(const std::string& manifestName) {
     }
     const std::string folded = FoldAsciiCase(manifestName);
     if (folded == "version" || folded == "files") return "clashes with a manifest header section";
+    for (const std::string& manifest : ManifestFileNames(program)) {
+        if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
+    }
+    if (folded.ends_with(kTemporarySuffix)) {
+        return std::string("ends in \"") + kTemporarySuffix + "\", which the publisher uses for its temporary files";
+    }
     return {};
 }
 
-bool ScanRelease(const fs::path& folder, std::vector<ReleaseFile>& files, std::vector<std::string>& refused,
-                 std::string& error) {
+bool ScanRelease(const fs::path& folder, bool program, std::vector<ReleaseFile>& files,
+                 std::vector<std::string>& refused, std::string& error) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         error = "not a folder: " + Utf8Of(folder);
@@ -86,7 +94,7 @@ bool ScanRelease(const fs::path& folder, std::vector<ReleaseFile>& files, std::v
             refused.push_back(Utf8Of(relative) + ": cannot be written in GBK as one manifest name");
             continue;
         }
-        if (const std::string reason = ReasonToRefuseName(name); !reason.empty()) {
+        if (const std::string reason = ReasonToRefuseName(name, program); !reason.empty()) {
             refused.push_back(Utf8Of(relative) + ": " + reason);
             continue;
         }
