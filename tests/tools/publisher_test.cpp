@@ -98,6 +98,14 @@ TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
     }
 }
 
+TEST_F(PublisherTest, ReportsProgressEveryTwoHundredFilesAndAtTheEnd) {
+    for (int i = 0; i < 450; ++i) release_.Write("many\\f" + std::to_string(i), "x");
+    ASSERT_EQ(0, Publish({"--package", "3"})) << log_.str();
+    for (const char* line : {"200 of 450 files", "400 of 450 files", "450 of 450 files"}) {
+        EXPECT_NE(std::string::npos, log_.str().find(line)) << line;
+    }
+}
+
 TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
     std::vector<std::string> unsafe = {"a=b.txt",          "[x].txt", ";note.txt", "sub\\#x=",
                                        "Version",          "files",   "sub\\a.publishing",
