@@ -71,8 +71,9 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
     fs::path temporary = destination;
     temporary += kTemporarySuffix;
     std::error_code ec;
+    fs::file_time_type modified;
     fs::create_directories(destination.parent_path(), ec);
-    const auto modified = fs::last_write_time(source, ec);
+    if (!ec) modified = fs::last_write_time(source, ec);
     // Copied under a fresh name and renamed: the server never hands out a
     // half-copied file, and mingw's libstdc++ refuses to overwrite with
     // copy_file (without inode numbers it takes any existing destination
@@ -89,14 +90,14 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
     }
     std::string gbkPath;
     const bool named = GbkPathOf(destination, gbkPath);
-    if (!named || CMD5::GetFileMD5(gbkPath, published.Md5) != 0) {
+    if (named) published.Size = fs::file_size(destination, ec);
+    if (!named || ec || CMD5::GetFileMD5(gbkPath, published.Md5) != 0) {
         log << "publisher: cannot read back " << Utf8Of(destination) << '\n';
         return false;
     }
     published.Name = file.ManifestName;
-    published.Size = fs::file_size(destination, ec);
     published.ModifyTime = FormatModifyTime(modified);
-    return !ec;
+    return true;
 }
 
 bool WriteWholeFile(const fs::path& path, const std::string& bytes) {
