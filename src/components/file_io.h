@@ -1,0 +1,38 @@
+#pragma once
+// Whole-file reads and atomic replacement on GBK paths; the one place where
+// the portable code touches the file system. On Windows every path goes
+// through LongPath (long_path_win.h), so paths beyond MAX_PATH and GBK names
+// work; natively '\' separates folders like '/'.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum class FileReadStatus {
+    Ok,
+    Missing,   // no such file (or folder on the way)
+    TooLarge,  // larger than the limit; nothing was read
+    Failed,    // exists but could not be opened or read
+};
+
+// Reads the whole file into bytes (cleared first).
+FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes);
+
+// Existence questions are path_info.h's (FileExists, DirectoryExists).
+bool RemoveFile(const std::string& path);    // true when it is gone afterwards
+
+// A fresh name in the same folder as path, for a file that will be moved over
+// path: "<name>.<unique>.tmp", never ending in ".bak" (which the updater
+// deletes as leftovers).
+std::string MakeTempPathBeside(const std::string& path);
+
+// The two halves of an atomic replacement. WriteTempFileBeside writes the
+// bytes to a fresh temporary file beside path and flushes them to the disk;
+// it returns that file's path, or "" on failure (nothing left behind).
+// MoveFileOver then replaces path with it (write-through); on failure the
+// temporary file is deleted and path is as it was.
+std::string WriteTempFileBeside(const std::string& path, std::string_view bytes);
+bool MoveFileOver(const std::string& tempPath, const std::string& path);
+
+// Both halves: afterwards path holds either its old bytes or the new ones,
+// never a mixture, whenever the process or the machine stops.
+bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);

@@ -1,0 +1,57 @@
+#include "settings/update_settings.h"
+
+#include "settings/dotted_address.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <memory>
+
+namespace {
+// Winsock is started only for a look-up and stopped right after it.
+class WinsockSession {
+public:
+    WinsockSession() {
+        WSADATA data{};
+        started_ = WSAStartup(MAKEWORD(2, 0), &data) == 0;
+    }
+    ~WinsockSession() {
+        if (started_) WSACleanup();
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    bool started_ = false;
+};
+
+struct AddressInfoFree {
+    void operator()(ADDRINFOA* info) const { freeaddrinfo(info); }
+};
+}  // namespace
+
+bool ResolveHostAddress(const std::string& host, std::string& address) {
+    if (host.empty()) {
+        address.clear();
+        return false;
+    }
+    if (IsDottedIPv4(host)) {
+        address = host;
+        return true;
+    }
+    const WinsockSession winsock;
+    if (!winsock.Started()) return false;
+    // getaddrinfo is gethostbyname's successor: the same IPv4 answer, in the
+    // resolver's order, without the shared static result.
+    ADDRINFOA hints{};
+    hints.ai_family = AF_INET;
+    ADDRINFOA* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
+    const std::unique_ptr<ADDRINFOA, AddressInfoFree> owner(found);
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    if (!inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text))) return false;
+    address = text;
+    return true;
+}

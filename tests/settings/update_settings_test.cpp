@@ -1,0 +1,118 @@
+#include "settings/update_settings.h"
+
+#include "components/config_file.h"
+#include "settings/dotted_address.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+namespace {
+struct Settings {
+    std::string Region = "stale", Version = "stale";
+    std::vector<S_UpdateSerivceAddr> Servers;
+    bool UseProxy = false;
+};
+
+using Keys = std::map<std::string, std::string>;  // "Update" keys of Config.dat
+
+Settings ReadWith(const Keys& update, std::optional<std::string> useProxy) {
+    TempDir dir;
+    {
+        CCryptConfigFile config(dir.File("Config.dat"), "");
+        for (const auto& [key, value] : update) config.WriteString("Update", key, value);
+    }
+    if (useProxy) CCryptConfigFile(dir.File("UserConfig.dat"), "").WriteString("Server", "UseProxy", *useProxy);
+    Settings settings;
+    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
+    return settings;
+}
+
+TEST(UpdateSettingsTest, MissingFilesGiveDefaults) {
+    TempDir dir;
+    Settings settings;
+    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
+    EXPECT_EQ(settings.Version, "");
+    EXPECT_EQ(settings.Region, "");
+    ASSERT_EQ(settings.Servers.size(), 1u);
+    EXPECT_EQ(settings.Servers[0].Address, "");
+    EXPECT_EQ(settings.Servers[0].Port, 0);
+    EXPECT_TRUE(settings.UseProxy);
+}
+
+TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
+    const Settings settings =
+        ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"}}, {});
+    EXPECT_EQ(settings.Version, "3.1.0");
+    EXPECT_EQ(settings.Region, "cn");
+    ASSERT_EQ(settings.Servers.size(), 1u);
+    EXPECT_EQ(settings.Servers[0].Address, "10.0.0.5");
+    EXPECT_EQ(settings.Servers[0].Port, 8080);
+}
+
+TEST(UpdateSettingsTest, HostNamesResolved) {
+    const Settings settings = ReadWith(
+        {{"ServerIP", "localhost"}, {"ServerPort", "80"}, {"ServerIP2", "10.1.2.3"}, {"ServerPort2", "70000"}}, {});
+    ASSERT_EQ(settings.Servers.size(), 2u);
+    EXPECT_EQ(settings.Servers[0].Address, "127.0.0.1");
+    EXPECT_EQ(settings.Servers[0].Port, 80);
+    EXPECT_EQ(settings.Servers[1].Address, "10.1.2.3");
+    EXPECT_EQ(settings.Servers[1].Port, 4464);  // 70000 & 0xFFFF
+}
+
+TEST(UpdateSettingsTest, SecondaryOnlyWithAddress) {
+    const std::vector<Keys> cases = {
+        {},
+        {{"ServerIP2", ""}, {"ServerPort2", "81"}},
+        {{"ServerIP2", "no-such-host.invalid"}, {"ServerPort2", "81"}},
+    };
+    for (const Keys& secondary : cases) {
+        Keys keys = secondary;
+        keys["ServerIP"] = "no-such-host.invalid";  // the primary stays even unresolved
+        keys["ServerPort"] = "65536";
+        const Settings settings = ReadWith(keys, {});
+        ASSERT_EQ(settings.Servers.size(), 1u);
+        EXPECT_EQ(settings.Servers[0].Address, "");
+        EXPECT_EQ(settings.Servers[0].Port, 0);
+    }
+}
+
+TEST(UpdateSettingsTest, UseProxyFlag) {
+    const std::pair<std::optional<std::string>, bool> cases[] = {
+        {std::nullopt, true}, {"0", false}, {"1", true}, {"5", true}, {"-1", true}, {"", false}};
+    for (const auto& [value, expected] : cases) EXPECT_EQ(ReadWith({}, value).UseProxy, expected) << value.value_or("absent");
+}
+
+TEST(UpdateSettingsTest, AppendsToGivenList) {
+    TempDir dir;
+    Settings settings;
+    settings.Servers.push_back({"1.1.1.1", 1});
+    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
+    ASSERT_EQ(settings.Servers.size(), 2u);
+    EXPECT_EQ(settings.Servers[0].Address, "1.1.1.1");
+}
+
+TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {
+    std::string address = "stale";
+    EXPECT_FALSE(ResolveHostAddress("", address));
+    EXPECT_EQ(address, "");
+    address = "stale";
+    EXPECT_FALSE(ResolveHostAddress("no-such-host.invalid", address));
+    EXPECT_EQ(address, "stale");
+}
+
+TEST(ResolveHostAddressTest, DottedFormsTakenWithoutLookup) {
+    struct Case {
+        const char* host;
+        bool dotted;
+    };
+    const Case cases[] = {{"10.0.0.5", true},    {"0.0.0.0", true},        {"255.255.255.255", true},
+                          {"10.5", false},       {"010.0.0.1", false},     {"0x7f.0.0.1", false},
+                          {"256.0.0.1", false},  {"1.2.3.4.", false},      {"1.2.3.4 ", false},
+                          {"1.2.3", false},      {"1.2.3.4.5", false},     {"1..3.4", false},
+                          {"localhost", false},  {"1234.1.1.1", false},    {"", false}};
+    for (const Case& c : cases) EXPECT_EQ(IsDottedIPv4(c.host), c.dotted) << c.host;
+}
+}  // namespace
