@@ -1,3 +1,4 @@
+#include "components/config_file.h"
 #include "components/gbk_text.h"
 #include "publisher/publisher_cli.h"
 #include "publisher/release_scan.h"
@@ -67,6 +68,29 @@ TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
     EXPECT_EQ("a", out_.Read("site\\1\\" + kGbkName));
     EXPECT_TRUE(out_.Exists("site\\1\\empty.bin"));
     EXPECT_EQ(kModified, fs::last_write_time(TempDir::ToFsPath(out_.File("site\\1\\Zeta.txt"))));
+}
+
+// Names the syntax could mistake: brackets, blanks inside, and a GBK
+// character whose second byte is '\' (0x5C).
+TEST_F(PublisherTest, ManifestReadsBackWithTheNamesAndValuesWritten) {
+    const std::vector<std::string> names = {"a[1]b].txt", "sub dir\\x y.txt", "\xd5\x5c.dat" /* 誠.dat */};
+    for (const std::string& name : names) AddFile(name, "abc");
+
+    ASSERT_EQ(0, Publish({"--program", "--version", "4.0.2", "--region", "\xe5\x8d\x8e" /* 华 */})) << log_.str();
+
+    const CConfigFile manifest(out_.File("site\\1\\UpdateConfig.ini"));
+    std::string value;
+    manifest.ReadString("Version", "REGION", "", value);
+    EXPECT_EQ("\xbb\xaa", value);  // 华 in GBK
+    EXPECT_EQ(0, manifest.ReadInteger("Version", "UNCONDITIONALUPDATE", -1));
+    std::vector<std::string> listed;
+    manifest.ReadSection("FILES", listed);
+    EXPECT_EQ(std::vector<std::string>({"a[1]b].txt", "sub dir\\x y.txt", "\xd5\x5c.dat"}), listed);
+    for (const std::string& name : names) {
+        EXPECT_EQ(0, manifest.ReadString(name, "MD5", "", value)) << name;
+        EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", value) << name;
+        EXPECT_EQ("abc", out_.Read("site\\1\\" + name)) << name;
+    }
 }
 
 TEST_F(PublisherTest, PackageReleaseWritesBothManifestsWithFileSectionsOnly) {

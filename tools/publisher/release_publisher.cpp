@@ -1,5 +1,6 @@
 #include "publisher/release_publisher.h"
 
+#include "components/file_io.h"
 #include "components/gbk_text.h"
 #include "components/md5.h"
 #include "publisher/manifest_text.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <ostream>
 #include <system_error>
 
@@ -100,40 +100,32 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
     return true;
 }
 
-bool WriteWholeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
-// Every manifest goes to a temporary name first; only when all are complete
-// do they take their real names.
-bool WriteManifests(const fs::path& folder, const std::vector<std::string>& names, const std::string& text,
+// Every manifest goes to a temporary file first; only when all are complete
+// do they take their real names, so a client never reads a torn one.
+bool WriteManifests(const std::string& gbkFolder, const std::vector<std::string>& names, const std::string& text,
                     std::ostream& log) {
-    std::vector<std::pair<fs::path, fs::path>> moves;
+    const char separator = static_cast<char>(fs::path::preferred_separator);
+    std::vector<std::pair<std::string, std::string>> moves;
     for (const std::string& name : names) {
-        const fs::path final = folder / name;
-        fs::path temporary = final;
-        temporary += kTemporarySuffix;
-        if (!WriteWholeFile(temporary, text)) {
-            log << "publisher: cannot write " << Utf8Of(temporary) << '\n';
-            std::error_code ignored;
-            for (const auto& written : moves) fs::remove(written.first, ignored);
-            fs::remove(temporary, ignored);
+        const std::string final = gbkFolder + separator + name;
+        const std::string temporary = WriteTempFileBeside(final, text);
+        if (temporary.empty()) {
+            log << "publisher: cannot write beside " << GbkToUtf8(final) << '\n';
+            for (const auto& written : moves) RemoveFile(written.first);
             return false;
         }
         moves.emplace_back(temporary, final);
     }
+    bool replaced = true;
     for (const auto& [temporary, final] : moves) {
-        std::error_code ec;
-        fs::rename(temporary, final, ec);
-        if (ec) {
-            log << "publisher: cannot replace " << Utf8Of(final) << ": " << ec.message() << '\n';
-            return false;
+        if (!replaced) {
+            RemoveFile(temporary);
+        } else if (!MoveFileOver(temporary, final)) {
+            log << "publisher: cannot replace " << GbkToUtf8(final) << '\n';
+            replaced = false;
         }
     }
-    return true;
+    return replaced;
 }
 
 }  // namespace
@@ -180,5 +172,5 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
 
     const std::string text =
         options.IsProgram() ? ProgramManifestText(options, published) : PackageManifestText(published);
-    return WriteManifests(target, ManifestFileNames(options.IsProgram()), text, log);
+    return WriteManifests(gbkTarget, ManifestFileNames(options.IsProgram()), text, log);
 }

@@ -1,5 +1,6 @@
 #include "publisher/release_scan.h"
 
+#include "components/config_syntax.h"
 #include "components/gbk_text.h"
 #include "manifest/name_check.h"
 #include "publisher/manifest_text.h"
@@ -16,22 +17,6 @@ namespace {
 std::string Utf8Of(const fs::path& path) {
     const std::u8string utf8 = path.u8string();
     return std::string(utf8.begin(), utf8.end());
-}
-
-// The reader matches section names without regard to ASCII letter case, so
-// two names that differ only so would share one section. GBK trail bytes
-// can be ASCII letters and are left alone.
-std::string FoldAsciiCase(const std::string& gbk) {
-    std::string folded(gbk);
-    for (size_t i = 0; i < folded.size(); ++i) {
-        const auto c = static_cast<unsigned char>(folded[i]);
-        if (c >= 0x81 && c <= 0xfe) {
-            ++i;
-        } else if (c >= 'A' && c <= 'Z') {
-            folded[i] = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return folded;
 }
 
 // The manifest name of a relative path: components converted to GBK and
@@ -57,19 +42,15 @@ std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
         return "not a safe relative file name (reserved or forbidden character, device name, "
                "trailing dot or blank)";
     }
-    // "[FILES]" lists bare names and every file has a "[name]" section; these
-    // would not read back as the same name.
-    const char first = manifestName.front();
-    if (first == ' ' || first == '[' || first == ';' || first == '#') {
-        return "starts with a blank, '[', ';' or '#', which the manifest cannot carry";
+    // "[FILES]" lists the bare name and every file has a "[name]" section:
+    // both must read back as the same name.
+    if (!ConfigDocument::IsWritable(manifestName, "SIZE", "") || !ConfigDocument::IsWritable("FILES", manifestName, "")) {
+        return "starts with a blank, '[', ';' or '#', or holds '=', which the manifest cannot carry";
     }
-    if (manifestName.find_first_of("=]") != std::string::npos) {
-        return "holds '=' or ']', which the manifest cannot carry";
-    }
-    const std::string folded = FoldAsciiCase(manifestName);
+    const std::string folded = FoldName(manifestName);
     if (folded == "version" || folded == "files") return "clashes with a manifest header section";
     for (const std::string& manifest : ManifestFileNames(program)) {
-        if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
+        if (folded == FoldName(manifest)) return "is the name the manifest is published under";
     }
     if (folded.ends_with(kTemporarySuffix)) {
         return std::string("ends in \"") + kTemporarySuffix + "\", which the publisher uses for its temporary files";
@@ -107,9 +88,11 @@ bool ScanRelease(const fs::path& folder, bool program, std::vector<ReleaseFile>&
 
     std::sort(found.begin(), found.end(),
               [](const ReleaseFile& a, const ReleaseFile& b) { return a.ManifestName < b.ManifestName; });
+    // The reader matches names without regard to ASCII letter case, so two
+    // names that differ only so would share one section.
     std::map<std::string, const ReleaseFile*> byFoldedName;
     for (const ReleaseFile& file : found) {
-        const auto [at, added] = byFoldedName.emplace(FoldAsciiCase(file.ManifestName), &file);
+        const auto [at, added] = byFoldedName.emplace(FoldName(file.ManifestName), &file);
         if (!added) {
             refused.push_back(Utf8Of(file.Relative) + ": differs from " + Utf8Of(at->second->Relative) +
                               " only in letter case, and Windows takes both for one file");
