@@ -20,7 +20,6 @@ namespace {
 constexpr size_t kProgressEveryFiles = 200;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
 
-
 std::string Utf8Of(const fs::path& path) {
     const std::u8string utf8 = path.u8string();
     return std::string(utf8.begin(), utf8.end());
@@ -35,8 +34,7 @@ bool GbkPathOf(const fs::path& path, std::string& gbk) {
 }
 
 bool IsWithin(const fs::path& inner, const fs::path& outer) {
-    const auto [outerEnd, innerAt] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
-    return outerEnd == outer.end();
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
 }
 
 class ProgressReport {
