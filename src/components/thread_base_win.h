@@ -1,5 +1,7 @@
 #pragma once
 // Base of the worker threads: the derived class supplies Run().
+#include "components/unique_handle_win.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -29,5 +31,5 @@ protected:
 private:
     static DWORD WINAPI ThreadProc(LPVOID self);
     std::atomic<bool> stop_{false};
-    HANDLE thread_ = nullptr;
+    UniqueHandle thread_;
 };

@@ -23,6 +23,10 @@ public:
     int32_t GetRemoteFile(uint32_t type, const std::string& remoteName, const std::string& localPath,
                           HWND notifyWindow, UINT notifyMessage);
 
+    // Time allowed to open a connection and to wait for the next data; 15 s
+    // and 30 s unless changed (tests shorten them to provoke time-outs).
+    void SetTimeouts(DWORD connectMillis, DWORD dataMillis);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -1,0 +1,45 @@
+#pragma once
+// The test update server seen from a test program: its address, the folder
+// it serves, the faults it injects and the requests it logged. The wrapper
+// tests/server/update_server.py starts it and exports its whereabouts.
+#include "components/server_address.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct LoggedRequest {
+    std::string path;  // URL-decoded, UTF-8
+    std::string raw;   // as it was on the wire
+    int connection = 0;
+};
+
+class ServedTree {
+public:
+    ServedTree();
+
+    bool Available() const { return server_.Port != 0; }
+    const S_UpdateSerivceAddr& Server() const { return server_; }
+    // A loopback address where nothing listens.
+    S_UpdateSerivceAddr DeadServer() const;
+
+    // Puts bytes at /{type}/{gbkName} ('\' separates folders).
+    void Put(uint32_t type, const std::string& gbkName, const std::string& bytes) const;
+    // `json` holds the fault's parameters, e.g. R"("status": 404)".
+    void SetFault(const std::string& utf8Path, const std::string& kind, const std::string& json = {});
+    void ClearFaults();
+
+    std::vector<LoggedRequest> Requests() const;
+    // The requests whose path starts with `utf8Prefix`.
+    std::vector<LoggedRequest> RequestsUnder(const std::string& utf8Prefix) const;
+
+private:
+    void WriteFaults() const;
+    S_UpdateSerivceAddr server_;
+    std::string root_;  // Windows path, ends with '\'
+    std::string log_;
+    uint16_t deadPort_ = 0;
+    std::map<std::string, std::string> faults_;
+};
+
+std::string RandomBytes(size_t size, unsigned seed);
