@@ -1,0 +1,223 @@
+#include "components/config_file.h"
+#include "components/gbk_text.h"
+#include "publisher/publisher_cli.h"
+#include "publisher/release_scan.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 管家\数据.dat
+const std::string kGbkName = "\xb9\xdc\xbc\xd2\\\xca\xfd\xbe\xdd.dat";
+
+class PublisherTest : public ::testing::Test {
+protected:
+    // Arguments reach the publisher as UTF-8, as the command line gives them.
+    int Publish(std::vector<std::string> args) {
+        args.push_back(GbkToUtf8(release_.Path()));
+        args.push_back(GbkToUtf8(out_.File("site")));
+        log_.str({});
+        return RunPublisher(args, log_);
+    }
+
+    void AddFile(const std::string& name, const std::string& bytes) {
+        release_.Write(name, bytes);
+        fs::last_write_time(TempDir::ToFsPath(release_.File(name)), kModified);
+    }
+
+    std::string Manifest(const std::string& relative) const { return out_.Read("site\\" + relative); }
+
+    // 2026-12-07 20:15:03 UTC
+    const fs::file_time_type kModified = std::chrono::file_clock::from_sys(
+        std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::hours(20) +
+        std::chrono::minutes(15) + std::chrono::seconds(3));
+    TempDir release_;
+    TempDir out_;
+    std::ostringstream log_;
+};
+
+std::string Section(const std::string& name, const std::string& size, const std::string& md5) {
+    return "[" + name + "]\r\nSIZE=" + size + "\r\nMODIFYTIME=2026-12-07 20:15:03\r\nMD5=" + md5 + "\r\n";
+}
+
+// Sorted by the bytes of the GBK name, so the Chinese name comes last.
+const std::string kFileSections = Section("Zeta.txt", "3", "900150983cd24fb0d6963f7d28e17f72") +
+                                  Section("empty.bin", "0", "d41d8cd98f00b204e9800998ecf8427e") +
+                                  Section("sub\\deeper\\m.txt", "26", "c3fcd3d76192e4007dfb496cca67e13b") +
+                                  Section(kGbkName, "1", "0cc175b9c0f1b6a831c399e269772661");
+
+TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
+    AddFile("Zeta.txt", "abc");
+    AddFile("empty.bin", "");
+    AddFile("sub\\deeper\\m.txt", "abcdefghijklmnopqrstuvwxyz");
+    AddFile(kGbkName, "a");
+
+    ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify"})) << log_.str();
+
+    EXPECT_EQ("[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\n"
+              "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
+              Manifest("1\\UpdateConfig.ini"));
+    EXPECT_EQ("abcdefghijklmnopqrstuvwxyz", out_.Read("site\\1\\sub\\deeper\\m.txt"));
+    EXPECT_EQ("a", out_.Read("site\\1\\" + kGbkName));
+    EXPECT_TRUE(out_.Exists("site\\1\\empty.bin"));
+    EXPECT_EQ(kModified, fs::last_write_time(TempDir::ToFsPath(out_.File("site\\1\\Zeta.txt"))));
+}
+
+// Names the syntax could mistake: brackets, blanks inside, and a GBK
+// character whose second byte is '\' (0x5C).
+TEST_F(PublisherTest, ManifestReadsBackWithTheNamesAndValuesWritten) {
+    const std::vector<std::string> names = {"a[1]b].txt", "sub dir\\x y.txt", "\xd5\x5c.dat" /* 誠.dat */};
+    for (const std::string& name : names) AddFile(name, "abc");
+
+    ASSERT_EQ(0, Publish({"--program", "--version", "4.0.2", "--region", "\xe5\x8d\x8e" /* 华 */})) << log_.str();
+
+    const CConfigFile manifest(out_.File("site\\1\\UpdateConfig.ini"));
+    std::string value;
+    manifest.ReadString("Version", "REGION", "", value);
+    EXPECT_EQ("\xbb\xaa", value);  // 华 in GBK
+    EXPECT_EQ(0, manifest.ReadInteger("Version", "UNCONDITIONALUPDATE", -1));
+    std::vector<std::string> listed;
+    manifest.ReadSection("FILES", listed);
+    EXPECT_EQ(std::vector<std::string>({"a[1]b].txt", "sub dir\\x y.txt", "\xd5\x5c.dat"}), listed);
+    for (const std::string& name : names) {
+        EXPECT_EQ(0, manifest.ReadString(name, "MD5", "", value)) << name;
+        EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", value) << name;
+        EXPECT_EQ("abc", out_.Read("site\\1\\" + name)) << name;
+    }
+}
+
+TEST_F(PublisherTest, PackageReleaseWritesBothManifestsWithFileSectionsOnly) {
+    AddFile("Zeta.txt", "abc");
+    AddFile("empty.bin", "");
+    AddFile("sub\\deeper\\m.txt", "abcdefghijklmnopqrstuvwxyz");
+    AddFile(kGbkName, "a");
+
+    ASSERT_EQ(0, Publish({"--package", "7"})) << log_.str();
+
+    EXPECT_EQ(kFileSections, Manifest("7\\config.ini"));
+    EXPECT_EQ(kFileSections, Manifest("7\\UpdateConfig.ini"));
+    EXPECT_EQ("abc", out_.Read("site\\7\\Zeta.txt"));
+}
+
+TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
+    AddFile("a.txt", "abc");
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.0", "--unconditional"}));
+    AddFile("a.txt", "a");
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.1"})) << log_.str();
+
+    const std::string manifest = Manifest("1\\UpdateConfig.ini");
+    EXPECT_NE(std::string::npos, manifest.find("VERSION=1.1\r\n"));
+    EXPECT_NE(std::string::npos, manifest.find("UNCONDITIONALUPDATE=0\r\n"));
+    EXPECT_NE(std::string::npos, manifest.find("MD5=0cc175b9c0f1b6a831c399e269772661\r\n"));
+    for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\1")))) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "UpdateConfig.ini" || name == "a.txt") << name;
+    }
+}
+
+TEST_F(PublisherTest, ReportsProgressEveryTwoHundredFilesAndAtTheEnd) {
+    for (int i = 0; i < 450; ++i) release_.Write("many\\f" + std::to_string(i), "x");
+    ASSERT_EQ(0, Publish({"--package", "3"})) << log_.str();
+    for (const char* line : {"200 of 450 files", "400 of 450 files", "450 of 450 files"}) {
+        EXPECT_NE(std::string::npos, log_.str().find(line)) << line;
+    }
+}
+
+TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
+    std::vector<std::string> unsafe = {"a=b.txt",          "[x].txt", ";note.txt", "sub\\#x=",
+                                       "Version",          "files",   "sub\\a.publishing",
+                                       "updateconfig.INI"};
+#ifndef _WIN32
+    // Names that Windows itself would not let the release hold; a.txt
+    // clashes with A.txt by letter case only.
+    for (const char* name : {"con.txt", "trailing.", "a:b", "a.txt", "\xff\xfe.txt"}) unsafe.push_back(name);
+    AddFile("A.txt", "x");
+#endif
+    AddFile("fine.txt", "x");
+    for (const std::string& name : unsafe) {
+        // The invalid UTF-8 name has no GBK spelling: written under its raw bytes.
+        if (static_cast<unsigned char>(name[0]) == 0xff) {
+            std::ofstream(fs::path(release_.Path()) / name) << "x";
+        } else {
+            AddFile(name, "x");
+        }
+    }
+
+    EXPECT_EQ(1, Publish({"--program", "--version", "1.0"}));
+
+    const std::string log = log_.str();
+    for (const std::string& name : unsafe) {
+        const std::string shown = static_cast<unsigned char>(name[0]) == 0xff ? name : GbkToUtf8(name);
+        std::string onDisk = shown;
+#ifndef _WIN32
+        for (char& c : onDisk) if (c == '\\') c = '/';
+#endif
+        EXPECT_NE(std::string::npos, log.find("refused " + onDisk + ":")) << name << "\n" << log;
+    }
+    EXPECT_EQ(std::string::npos, log.find("fine.txt"));
+    EXPECT_FALSE(out_.Exists("site"));
+}
+
+#ifndef _WIN32
+TEST_F(PublisherTest, RefusesABackslashInsideALinuxFileName) {
+    std::ofstream(fs::path(release_.Path()) / "a\\b") << "x";
+    EXPECT_EQ(1, Publish({"--package", "2"}));
+    EXPECT_FALSE(out_.Exists("site"));
+}
+#endif
+
+TEST_F(PublisherTest, RefusesAnOutputFolderInsideTheRelease) {
+    AddFile("a.txt", "abc");
+    std::vector<std::string> args = {"--package", "2", GbkToUtf8(release_.Path()),
+                                     GbkToUtf8(release_.File("site"))};
+    EXPECT_EQ(1, RunPublisher(args, log_));
+    EXPECT_FALSE(release_.Exists("site"));
+}
+
+TEST(PublisherNamesTest, ManifestNamesAreReservedInTheirLayout) {
+    struct Case {
+        const char* name;
+        bool refusedForProgram;
+        bool refusedForPackage;
+    };
+    for (const Case& c : {Case{"UpdateConfig.ini", true, true}, Case{"config.ini", false, true},
+                          Case{"CONFIG.ini", false, true}, Case{"sub\\config.ini", false, false},
+                          Case{"sub\\UpdateConfig.ini", false, false}, Case{"x.ini.publishing", true, true}}) {
+        EXPECT_EQ(c.refusedForProgram, !ReasonToRefuseName(c.name, true).empty()) << c.name;
+        EXPECT_EQ(c.refusedForPackage, !ReasonToRefuseName(c.name, false).empty()) << c.name;
+    }
+}
+
+TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--program", "rel", "out"},
+        {"--program", "--version", "", "rel", "out"},
+        {"--program", "--version", "1.0", "rel"},
+        {"--program", "--version", "1.0", "rel", "out", "more"},
+        {"--program", "--package", "2", "--version", "1.0", "rel", "out"},
+        {"--package", "1", "rel", "out"},
+        {"--package", "x", "rel", "out"},
+        {"--package", "99999999999", "rel", "out"},
+        {"--package", "2", "--version", "1.0", "rel", "out"},
+        {"--package", "2", "--notify", "rel", "out"},
+        {"--program", "--version", "1.0\r\n[FILES]", "rel", "out"},
+        {"--program", "--version", " 1.0", "rel", "out"},
+        {"--program", "--version", "1.0", "--fast", "rel", "out"},
+        {"--program", "--version"},
+    };
+    for (const auto& args : cases) {
+        std::ostringstream log;
+        EXPECT_EQ(2, RunPublisher(args, log)) << ::testing::PrintToString(args);
+        EXPECT_NE(std::string::npos, log.str().find("usage:")) << ::testing::PrintToString(args);
+    }
+}
+
+}  // namespace

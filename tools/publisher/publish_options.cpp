@@ -1,0 +1,104 @@
+#include "publisher/publish_options.h"
+
+#include "components/gbk_text.h"
+
+#include <charconv>
+
+namespace {
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// A header value ends up as one manifest line, so it must stay on one line,
+// survive the trip to GBK and keep what the reader would trim or unquote.
+bool ToHeaderText(const std::string& utf8, std::string& gbk) {
+    if (!utf8.empty() && (utf8.front() == ' ' || utf8.back() == ' ' || utf8.front() == '"')) return false;
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    }
+    gbk = Utf8ToGbk(utf8);
+    return GbkToUtf8(gbk) == utf8;
+}
+
+// A data-package type: decimal, other than the program's 1, within 32 bits.
+bool ParsePackageType(const std::string& text, int32_t& type) {
+    if (text.empty() || text.size() > 10) return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), type);
+    return ec == std::errc() && end == text.data() + text.size() && type > 1;
+}
+
+}  // namespace
+
+const char* const kPublisherUsage =
+    "usage:\n"
+    "  publisher --program --version V [--region R] [--unconditional] [--notify] RELEASE_DIR OUT_DIR\n"
+    "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
+    "  publisher --package TYPE RELEASE_DIR OUT_DIR\n"
+    "      writes OUT_DIR/TYPE/config.ini, the same as OUT_DIR/TYPE/UpdateConfig.ini,\n"
+    "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
+    "MODIFYTIME is the file's modification time in UTC.\n";
+
+std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error) {
+    PublishOptions options;
+    bool program = false;
+    bool package = false;
+    bool haveVersion = false;
+    std::vector<std::string> folders;
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--program") {
+            program = true;
+        } else if (arg == "--package") {
+            if (!hasValue || !ParsePackageType(args[i + 1], options.PackageType)) {
+                error = "--package needs a package type: a number other than 1";
+                return std::nullopt;
+            }
+            package = true;
+            ++i;
+        } else if (arg == "--version" || arg == "--region") {
+            std::string& target = arg == "--version" ? options.Version : options.Region;
+            if (!hasValue || !ToHeaderText(args[i + 1], target)) {
+                error = arg + " needs a one-line value that can be written in GBK";
+                return std::nullopt;
+            }
+            if (arg == "--version") haveVersion = true;
+            ++i;
+        } else if (arg == "--unconditional") {
+            options.Unconditional = true;
+        } else if (arg == "--notify") {
+            options.Notify = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else {
+            folders.push_back(arg);
+        }
+    }
+
+    if (program == package) {
+        error = "give exactly one of --program and --package TYPE";
+        return std::nullopt;
+    }
+    if (program && (!haveVersion || options.Version.empty())) {
+        error = "--program needs --version";
+        return std::nullopt;
+    }
+    if (package && (haveVersion || !options.Region.empty() || options.Unconditional || options.Notify)) {
+        error = "--version, --region, --unconditional and --notify belong to --program";
+        return std::nullopt;
+    }
+    if (folders.size() != 2) {
+        error = "give the release folder and the output folder";
+        return std::nullopt;
+    }
+    if (program) options.PackageType = 1;
+    options.ReleaseFolder = PathFromUtf8(folders[0]);
+    options.OutputFolder = PathFromUtf8(folders[1]);
+    return options;
+}

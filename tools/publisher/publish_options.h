@@ -1,0 +1,28 @@
+#pragma once
+// What one run of the release publisher is asked to do, read from its
+// command line.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PublishOptions {
+    // 1 is the program; any other type is a data package.
+    int32_t PackageType = 1;
+    // Header of the program manifest; GBK texts.
+    std::string Version;
+    std::string Region;
+    bool Unconditional = false;
+    bool Notify = false;
+    std::filesystem::path ReleaseFolder;
+    std::filesystem::path OutputFolder;
+
+    bool IsProgram() const { return PackageType == 1; }
+};
+
+// args are the UTF-8 arguments after the program name. On failure returns
+// nothing and sets error to a one-line reason.
+std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kPublisherUsage;

@@ -1,0 +1,22 @@
+#pragma once
+// The files of a release folder, with the names the manifest gives them.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ReleaseFile {
+    std::filesystem::path Relative;  // as the file system spells it
+    std::string ManifestName;        // GBK, '\' between folders
+};
+
+// A manifest name that is unsafe to install, that the manifest syntax could
+// not carry back unchanged, that would clash with the header sections, or
+// that the manifests of the program (or of a data package) or their
+// temporary copies would overwrite: the reason; empty when the name is fine.
+std::string ReasonToRefuseName(const std::string& manifestName, bool program);
+
+// Every regular file below folder (sub-folders included), sorted by manifest
+// name. Each refused name goes into refused as "name: reason". False with
+// error set when the folder cannot be read.
+bool ScanRelease(const std::filesystem::path& folder, bool program, std::vector<ReleaseFile>& files,
+                 std::vector<std::string>& refused, std::string& error);
