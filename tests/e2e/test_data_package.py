@@ -35,7 +35,7 @@ class DataPackageTest(unittest.TestCase):
             self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
         self.assertEqual(fetched(self.server, TYPE), ["config.ini", "roads.dat", "tiles/new/t1.png"])
         self.assertEqual(read(self.ws.app_path("Map\\config.ini")), read(os.path.join(self.ws.www, "2", "config.ini")))
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")), "staging folder removed")
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map")), "staging folder removed")
         # A data package leaves no trace of the program's own.
         self.assertEqual(read(self.ws.app_path("Config.dat")), config_before)
         self.assertFalse(os.path.exists(self.ws.app_path("UpdateRecord.dat")))
@@ -55,7 +55,7 @@ class DataPackageTest(unittest.TestCase):
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
         self.assertFalse(os.path.exists(self.ws.app_path("Map\\tiles")))
         self.assertEqual(read(self.ws.app_path("Map\\config.ini")), b"[old]\r\n")
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")))
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map")))
 
     def test_damaged_download_installs_nothing(self):
         # The server's copy no longer matches the digest its manifest gives.

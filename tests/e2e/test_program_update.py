@@ -43,7 +43,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.ws.publish_program(RELEASE, "4.0.10")
         self.update()
         self.assertEqual(fetched(self.server, 1), ["UpdateConfig.ini"])
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")))
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
         self.assert_nothing_installed(version="4.0.10")
         self.assertEqual(self.ws.client_log(), [], "the client is not started")
 
@@ -68,7 +68,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.assertIn("NewVersion=4.0.9", record)
         self.assertIn("OldVersion=4.0.9", record)
         self.assertEqual(Registry.values(), {"InstallPath": winpath(self.ws.app) + "\\", "Version": "4.0.9"})
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")))
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
         self.assertEqual([l.split()[0] for l in self.ws.client_log()][:1], ["start"])
 
     def test_greater_version_with_notification_closes_and_restarts_the_client(self):
@@ -116,7 +116,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.update()
         self.assertEqual(read(self.ws.app_path("skin\\new\\logo.png")), RELEASE["skin\\new\\logo.png"])
         self.assertFalse(os.path.exists(self.ws.app_path("QIRAClient.exe")))
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE")))
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
 
     def test_incomplete_install_keeps_the_old_version_for_the_next_run(self):
         self.seed()
