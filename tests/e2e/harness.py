@@ -74,7 +74,8 @@ class Registry:
         values = {}
         for line in result.stdout.splitlines():
             parts = line.split(None, 2)
-            if len(parts) >= 2 and parts[1] == "REG_SZ":
+            # "(默认)" / "(Default)" is the key's unnamed value, which reg lists always.
+            if len(parts) >= 2 and parts[1] == "REG_SZ" and not parts[0].startswith("("):
                 values[parts[0]] = parts[2] if len(parts) > 2 else ""
         return values
 
@@ -151,7 +152,13 @@ class Workspace:
 
     # --- runs ----------------------------------------------------------------
     def run_update(self, *args, timeout=120):
-        return wine(os.path.join(self.app, "Update.exe"), *args, cwd=self.app, timeout=timeout)
+        """Runs Update.exe in the app folder until it ends. Its output goes
+        nowhere: a client that it starts would inherit pipes and hold them
+        open for as long as it runs."""
+        result = subprocess.run([WINE_RUN, os.path.join(self.app, "Update.exe"), *args], cwd=self.app,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=timeout)
+        return result.returncode
 
     def start_client(self, *args):
         """Starts the stand-in client and waits until it is up."""
