@@ -1,23 +1,25 @@
 #include "components/md5.h"
 
-#include "components/bcrypt_handles_win.h"
 #include "components/hex_text.h"
 #include "components/long_path_win.h"
+#include "components/md5_digest.h"
 #include "components/unique_handle_win.h"
 
-#include <array>
 #include <vector>
 
+// The digest is computed by the updater's own MD5 rather than BCrypt's: the
+// result is the same, and Wine's BCrypt MD5 runs at a third of md5sum's
+// speed, which would make every check of a large install three times slower.
 namespace {
 constexpr DWORD kBlockBytes = 1u << 20;
 
-bool HashFile(HANDLE file, BCRYPT_HASH_HANDLE hash) {
-    std::vector<UCHAR> block(kBlockBytes);
+bool HashFile(HANDLE file, Md5Digest& md5) {
+    std::vector<unsigned char> block(kBlockBytes);
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file, block.data(), kBlockBytes, &read, nullptr)) return false;
         if (read == 0) return true;
-        if (!BCRYPT_SUCCESS(BCryptHashData(hash, block.data(), read, 0))) return false;
+        md5.Update(block.data(), read);
     }
 }
 }  // namespace
@@ -30,13 +32,9 @@ int32_t CMD5::GetFileMD5(const std::string& path, std::string& digest) {
                                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return -1;
-    const UniqueAlgorithm algorithm = OpenAlgorithm(BCRYPT_MD5_ALGORITHM);
-    if (!algorithm) return -1;
-    const UniqueHash hash = CreateHash(algorithm.get());
-    std::array<UCHAR, 16> bytes{};
-    if (!hash || !HashFile(file.get(), hash.get()) ||
-        !BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), bytes.data(), static_cast<ULONG>(bytes.size()), 0)))
-        return -1;
+    Md5Digest md5;
+    if (!HashFile(file.get(), md5)) return -1;
+    const auto bytes = md5.Finish();
     digest = LowerHex(bytes.data(), bytes.size());
     return 0;
 }
