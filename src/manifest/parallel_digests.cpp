@@ -1,16 +1,17 @@
 #include "manifest/parallel_digests.h"
 
 #include "components/md5.h"
-#include "components/path_info.h"
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
 namespace {
+// Opening the file is the existence test: a missing path or a folder fails
+// to open, and a separate look first would cost as much again per file.
 std::optional<std::string> DigestIfFile(const std::string& path) {
     std::string digest;
-    if (!FileExists(path) || CMD5::GetFileMD5(path, digest) != 0) return std::nullopt;
+    if (CMD5::GetFileMD5(path, digest) != 0) return std::nullopt;
     return digest;
 }
 }  // namespace
