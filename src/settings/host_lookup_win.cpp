@@ -1,6 +1,4 @@
-#include "settings/update_settings.h"
-
-#include "settings/dotted_address.h"
+#include "settings/host_lookup.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -31,15 +29,7 @@ struct AddressInfoFree {
 };
 }  // namespace
 
-bool ResolveHostAddress(const std::string& host, std::string& address) {
-    if (host.empty()) {
-        address.clear();
-        return false;
-    }
-    if (IsDottedIPv4(host)) {
-        address = host;
-        return true;
-    }
+bool LookUpFirstIPv4(const std::string& host, std::string& address) {
     const WinsockSession winsock;
     if (!winsock.Started()) return false;
     // getaddrinfo is gethostbyname's successor: the same IPv4 answer, in the

@@ -1,6 +1,4 @@
-#include "settings/update_settings.h"
-
-#include "settings/dotted_address.h"
+#include "settings/host_lookup.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -15,15 +13,7 @@ struct AddressInfoFree {
 };
 }  // namespace
 
-bool ResolveHostAddress(const std::string& host, std::string& address) {
-    if (host.empty()) {
-        address.clear();
-        return false;
-    }
-    if (IsDottedIPv4(host)) {
-        address = host;
-        return true;
-    }
+bool LookUpFirstIPv4(const std::string& host, std::string& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;
