@@ -40,7 +40,6 @@ WINEPREFIX=$UPDATE_WINEPREFIX WINEARCH=win32 wineserver -p >/dev/null 2>&1 </dev
 win wineboot --init >/dev/null 2>&1 || true
 
 # --- the server: release 4.0.2 published and served by nginx --------------
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 mkdir -p "$work/release/skin" "$work/release/data/new" "$work/www" "$work/nginx/logs"
 cp "$bin/QIRAClient.exe" "$work/release/QIRAClient.exe"
 printf 'client core 4.0.2\r\n' > "$work/release/core.dll"
@@ -49,19 +48,8 @@ printf 'new data file of 4.0.2\r\n' > "$work/release/data/new/cities.dat"
 printf 'readme, unchanged\r\n' > "$work/release/readme.txt"
 win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null
 
-cat > "$work/nginx/nginx.conf" <<CONF
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log $work/nginx/logs/access.log;
-  server { listen 127.0.0.1:$port; root $work/www; }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
+port=$(tools/serve-static.sh "$work/www" "$work/nginx")
+nginx_pid=$(cat "$work/nginx/nginx.pid")
 
 # --- the installed client: release 4.0.1 ------------------------------------
 app=$work/app
@@ -110,6 +98,6 @@ echo "== after"
 state
 echo "  staging folder UPDATE\\: $([ -e "$app/UPDATE" ] && echo present || echo removed)"
 echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' ' ')"
-echo "  requests served: $(grep -c ' 200 ' "$work/nginx/logs/access.log") files"
+echo "  requests served: $(grep -c ' 200$' "$work/nginx/logs/access.log") files"
 echo "  client.log:"
 tr -d '\r' < "$app/client.log" | sed 's/^/    /'

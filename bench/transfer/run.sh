@@ -40,34 +40,8 @@ with open(os.path.join(work, "small.txt"), "w") as names:
         names.write(name + "\n")
 PY
 
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$work/nginx/nginx.conf" <<CONF
-user root;
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-  log_format conn '\$connection \$request_uri \$status';
-  access_log $work/nginx/logs/access.log conn;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  sendfile on;
-  keepalive_requests 100000;
-  keepalive_timeout 300s;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/root;
-  }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 50); do curl -sf -o /dev/null "http://127.0.0.1:$port/1/small/0000.bin" && break; sleep 0.1; done
+port=$("$src/tools/serve-static.sh" "$work/root" "$work/nginx")
+nginx_pid=$(cat "$work/nginx/nginx.pid")
 
 if [ ! -f "$build/wine/display" ]; then
   "$src/cmake/wine-session.sh" start "$build"
