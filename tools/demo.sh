@@ -68,7 +68,7 @@ win reg add 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1
 
 state() {
   echo "  files:"
-  (cd "$app" && find . -type f ! -name '*.dat' ! -name client.log | sort | while read -r f; do
+  (cd "$app" && find . -type f ! -name Config.dat ! -name UserConfig.dat ! -name UpdateRecord.dat ! -name client.log | sort | while read -r f; do
      printf '    %-26s %s\n' "${f#./}" "$(md5sum < "$f" | cut -c1-12)"; done)
   echo "  Config.dat [Update] Version: $(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')"
   echo "  registry:"
@@ -96,7 +96,7 @@ sleep 1
 echo
 echo "== after"
 state
-echo "  staging folder UPDATE\\: $([ -e "$app/UPDATE" ] && echo present || echo removed)"
+echo "  staging folder UPDATE\\Program\\: $([ -e "$app/UPDATE/Program" ] && echo present || echo removed)"
 echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' ' ')"
 echo "  requests served: $(grep -c ' 200$' "$work/nginx/logs/access.log") files"
 echo "  client.log:"
