@@ -1,10 +1,23 @@
 #include "app/runs_win.h"
 
 #include "engine/silent_updater_win.h"
+#include "ui/dlg_notify_win.h"
+#include "ui/dlg_update_win.h"
+
+namespace {
+int ShowNotification(const std::string& currentVersion, const std::string& newVersion, const std::string& url) {
+    CDlgNotify dialog;
+    dialog.CurrentVersion = currentVersion;
+    dialog.NewVersion = newVersion;
+    dialog.WebSiteURL = url;
+    return static_cast<int>(dialog.DoModal());
+}
+}  // namespace
 
 void RunSilentProgramUpdate() {
     CSilentUpdater updater;
     updater.InitProgram(1, "Program");
+    updater.Notify = &ShowNotification;
     updater.RunProgramUpdate();
 }
 
@@ -14,5 +27,9 @@ void RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
     updater.RunDataPackageUpdate();
 }
 
-// The interactive dialog is wired in when it lands; until then the run does nothing.
-void RunUpdateDialog(int32_t, const std::string&) {}
+void RunUpdateDialog(int32_t type, const std::string& name) {
+    CDlgUpdate dialog;
+    dialog.Type = type;
+    dialog.Name = name;
+    dialog.DoModal();  // every way out of the dialog ends the run alike
+}

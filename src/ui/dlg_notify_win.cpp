@@ -1,0 +1,102 @@
+#include "ui/dlg_notify_win.h"
+
+#include "components/wide_text_win.h"
+#include "ui/notify_placement.h"
+#include "ui/res/resource.h"
+#include "ui/skin_colors.h"
+#include "ui/static_color_win.h"
+#include "ui/title_band_drag_win.h"
+
+#include <shellapi.h>
+
+namespace {
+ScreenRect ToScreenRect(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+}  // namespace
+
+CDlgNotify::CDlgNotify() : CImageDialog(IDD_NOTIFY, nullptr) {}
+CDlgNotify::~CDlgNotify() = default;
+
+const CMessageMap* CDlgNotify::GetThisMessageMap() {
+    static constexpr CMessageMapEntry entries[] = {
+        OnCommand<CDlgNotify, &CDlgNotify::OnUpgradeNow>(IDC_NOTIFY_UPGRADE),
+        OnCommand<CDlgNotify, &CDlgNotify::OnLater>(IDC_LATER),
+        OnCommand<CDlgNotify, &CDlgNotify::OnLater>(IDC_CLOSE_BUTTON),
+        OnCtlColorMessage<CDlgNotify, &CDlgNotify::OnCtlColor>(),
+        OnMouse<CDlgNotify, &CDlgNotify::OnLButtonDown>(WM_LBUTTONDOWN),
+        OnCommand<CDlgNotify, &CDlgNotify::OnOpenWebSite>(IDC_WEBSITE_LINK),
+    };
+    static constexpr CMessageMap map{&CImageDialog::GetThisMessageMap, entries};
+    return &map;
+}
+
+const CMessageMap* CDlgNotify::GetMessageMap() const { return GetThisMessageMap(); }
+
+void CDlgNotify::DoDataExchange(CDataExchange& exchange) {
+    CImageDialog::DoDataExchange(exchange);
+    DDX_Text(exchange, IDC_CURRENT_VERSION, CurrentVersion);
+    DDX_Text(exchange, IDC_NEW_VERSION, NewVersion);
+    DDX_Control(exchange, IDC_NOTIFY_UPGRADE, UpgradeButton);
+    DDX_Control(exchange, IDC_LATER, LaterButton);
+    DDX_Control(exchange, IDC_CLOSE_BUTTON, CloseButton);
+    DDX_Control(exchange, IDC_CURRENT_VERSION, CurrentVersionText);
+    DDX_Control(exchange, IDC_NEW_VERSION, NewVersionText);
+}
+
+bool CDlgNotify::OnInitDialog() {
+    CImageDialog::OnInitDialog();
+    SetWindowText("HALVO\xb9\xdc\xbc\xd2\xc9\xfd\xbc\xb6\xcd\xa8\xd6\xaa");  // HALVO管家升级通知
+    SetBackPicture(kPngPicture, IDP_NOTIFY_BACKGROUND, nullptr, false);
+    for (CImageButtonX* button : {&LaterButton, &UpgradeButton}) {
+        button->SetImage(IDP_BUTTON_NORMAL);
+        button->SetOverImage(IDP_BUTTON_HOVER);
+        button->SetSelectImage(IDP_BUTTON_PRESSED);
+        button->SetTextColor(CImageButtonX::kStateNormal, kButtonTextColor);
+        button->SetTextColor(CImageButtonX::kStateHover, kButtonActiveTextColor);
+        button->SetTextColor(CImageButtonX::kStatePressed, kButtonActiveTextColor);
+        button->SetShowText(true);
+    }
+    CloseButton.SetImage(IDP_CLOSE_NORMAL);
+    CloseButton.SetOverImage(IDP_CLOSE_HOVER);
+    CloseButton.SetSelectImage(IDP_CLOSE_PRESSED);
+    for (CStaticText* text : {&CurrentVersionText, &NewVersionText}) {
+        text->SetFontSize(kTextFontSize, 0);
+        text->SetTextColor(kNotifyTextColor);
+        text->SetBold(true);
+    }
+    LinkText.SetFontSize(kTextFontSize, 0);
+    LinkText.SetTextColor(kNotifyTextColor);
+    LinkText.SetUnderline(true);
+    LinkText.SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    PlaceAboveTaskbar();
+    return true;
+}
+
+void CDlgNotify::PlaceAboveTaskbar() {
+    RECT taskbar{};
+    const HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    const bool hasTaskbar = tray != nullptr && GetWindowRect(tray, &taskbar);
+    RECT window{};
+    GetWindowRect(GetSafeHwnd(), &window);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const ScreenRect taskbarRect = ToScreenRect(taskbar);
+    const ScreenPoint at = PlaceNotification(hasTaskbar ? &taskbarRect : nullptr, ToScreenRect(window),
+                                             ToScreenRect(desktop), ToScreenRect(workArea));
+    MoveWindow(GetSafeHwnd(), at.X, at.Y, window.right - window.left, window.bottom - window.top, TRUE);
+}
+
+void CDlgNotify::OnUpgradeNow() { EndDialog(IDYES); }
+
+void CDlgNotify::OnLater() { EndDialog(IDNO); }
+
+void CDlgNotify::OnOpenWebSite() {
+    ShellExecuteW(nullptr, L"open", Widen(WebSiteURL).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CDlgNotify::OnLButtonDown(UINT, POINT point) { BeginTitleBandDrag(GetSafeHwnd(), point); }
+
+HBRUSH CDlgNotify::OnCtlColor(HDC dc, HWND control, UINT kind) {
+    return ColorStaticsOverSkin(dc, kind, CImageDialog::OnCtlColor(dc, control, kind), kNotifyTextColor);
+}

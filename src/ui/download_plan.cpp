@@ -1,0 +1,12 @@
+#include "ui/download_plan.h"
+
+#include "components/integer_text.h"
+
+DownloadPlan PlanDownloads(const std::vector<S_UpdateFileInfo>& toFetch) {
+    DownloadPlan plan;
+    for (const S_UpdateFileInfo& file : toFetch) {
+        plan.Names.push_back(file.FileName);
+        plan.ExpectedSizes.push_back(ParseLeadingInteger(file.Size, file.Size.size()));
+    }
+    return plan;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Resource ids of the dialogs, shared by the resource script and the code.
+
+// Dialog templates
+#define IDD_NOTIFY 19520
+#define IDD_UPDATE 19521
+
+// Controls
+#define IDC_CLOSE_BUTTON 19504       // update: "关闭"; notification: the small "x"
+#define IDC_TITLE_CLOSE 19505        // update: the small "x"
+#define IDC_LATER 19506              // notification: "下次升级 "
+#define IDC_NOTIFY_UPGRADE 19507     // notification: "立即升级"
+#define IDC_UPGRADE 19508            // update: "立即升级"
+#define IDC_PROGRESS 19509
+#define IDC_CURRENT_VERSION 19510
+#define IDC_MESSAGE 19511
+#define IDC_UPDATABLE 19512          // "可更新，" after the version
+#define IDC_QUESTION 19513           // the question under the message
+#define IDC_STATUS_ICON 19514
+#define IDC_NEW_VERSION 19515
+#define IDC_WEBSITE_LINK 19516
+#define IDC_HEADLINE 19517
+#define IDC_TITLE 19518
+#define IDC_VERSION 19519
+
+// Bitmaps of the progress bar
+#define IDB_PROGRESS_TRACK 19500
+#define IDB_PROGRESS_MIDDLE 19501
+#define IDB_PROGRESS_LEFT 19502
+#define IDB_PROGRESS_RIGHT 19503
+
+// PNG pictures
+#define IDP_NOTIFY_BACKGROUND 19523
+#define IDP_BUTTON_PRESSED 19524
+#define IDP_BUTTON_NORMAL 19525
+#define IDP_BUTTON_HOVER 19526
+#define IDP_CLOSE_NORMAL 19527
+#define IDP_CLOSE_PRESSED 19528
+#define IDP_CLOSE_HOVER 19529
+#define IDP_UP_TO_DATE 19530
+#define IDP_UPDATE_AVAILABLE 19531
+#define IDP_CAPTION_DOWNLOADING 19532
+#define IDP_CAPTION_FOUND 19533
+#define IDP_CAPTION_NONE 19534
+#define IDP_CAPTION_INSTALLING 19535
+#define IDP_UPDATE_BACKGROUND 19536

@@ -1,0 +1,366 @@
+#include "components/config_file.h"
+#include "dialog_probe_win.h"
+#include "loopback_server_win.h"
+#include "support/temp_dir.h"
+#include "ui/dlg_update_win.h"
+#include "ui/res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+const std::string kUpToDateText =
+    "\xc4\xfa\xb0\xb2\xd7\xb0\xb5\xc4HALVO\xb9\xdc\xbc\xd2\xd2\xd1\xbe\xad\xca\xc7\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe"
+    "\xa3\xa1";  // 您安装的HALVO管家已经是最新版本！
+const std::string kHello = "hello";
+const std::string kHelloMd5 = "5d41402abc4b2a76b9719d911017c592";
+const std::string kWorld = "world";
+const std::string kWorldMd5 = "7d793037a0760186574b0282f2f435e7";
+
+// Release 4.0.2 with two files; the installed release is 4.0.1.
+const std::string kManifest =
+    "[Version]\r\nVERSION=4.0.2\r\nREGION=cn\r\n"
+    "[FILES]\r\na.dll\r\nsub\\b.txt\r\n"
+    "[a.dll]\r\nSIZE=5\r\nMD5=" + kHelloMd5 + "\r\n"
+    "[sub\\b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5 + "\r\n";
+
+// What the user sees, captured from inside the modal loop.
+struct Face {
+    UINT statusPicture = 0;
+    UINT headlinePicture = 0;
+    std::string message;
+    std::string version;
+    bool versionShown = false;
+    bool upgradeShown = false;
+    bool updatableShown = false;
+    bool questionShown = false;
+    bool closeShown = false;
+    bool titleCloseShown = false;
+    bool progressShown = false;
+};
+
+// An installed client in a temporary folder and a server holding releases.
+class DlgUpdateTest : public testing::Test {
+protected:
+    TempDir app;
+    TempDir www;
+    LoopbackServer server{www.Path()};
+
+    void Configure(uint16_t port) const {
+        // Plain text: the configuration reader takes a file without its
+        // encryption header as written by hand.
+        app.Write("Config.dat", "[Update]\r\nVersion=4.0.1\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
+                                    std::to_string(port) + "\r\n");
+        app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
+    }
+    void SetUp() override { Configure(server.Port()); }
+
+    // Opens the dialog on the installation, reads its face and closes it.
+    Face Open(CDlgUpdate& dialog, int32_t type = 1, const std::string& name = {}) const {
+        dialog.Type = type;
+        dialog.Name = name;
+        dialog.ApplicationFolderOverride = app.Path();
+        Face face;
+        const INT_PTR result = RunWithProbe(dialog, [&](HWND hwnd) {
+            face.statusPicture = dialog.StatusIcon.PictureId();
+            face.headlinePicture = dialog.HeadlinePicture.PictureId();
+            face.message = ControlText(hwnd, IDC_MESSAGE);
+            face.version = ControlText(hwnd, IDC_VERSION);
+            face.versionShown = ControlVisible(hwnd, IDC_VERSION);
+            face.upgradeShown = ControlVisible(hwnd, IDC_UPGRADE);
+            face.updatableShown = ControlVisible(hwnd, IDC_UPDATABLE);
+            face.questionShown = ControlVisible(hwnd, IDC_QUESTION);
+            face.closeShown = ControlVisible(hwnd, IDC_CLOSE_BUTTON);
+            face.titleCloseShown = ControlVisible(hwnd, IDC_TITLE_CLOSE);
+            face.progressShown = ControlVisible(hwnd, IDC_PROGRESS);
+            Click(hwnd, IDC_CLOSE_BUTTON);
+        });
+        EXPECT_EQ(result, 1);
+        return face;
+    }
+};
+
+void ExpectUpToDate(const Face& face) {
+    EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UP_TO_DATE));
+    EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_NONE));
+    EXPECT_EQ(face.message, kUpToDateText);
+    EXPECT_FALSE(face.versionShown);
+    EXPECT_FALSE(face.upgradeShown);
+    EXPECT_FALSE(face.updatableShown);
+    EXPECT_FALSE(face.questionShown);
+    EXPECT_TRUE(face.closeShown);
+    EXPECT_TRUE(face.titleCloseShown);
+    EXPECT_TRUE(face.progressShown);
+}
+
+void ExpectUpdateAvailable(const Face& face, const std::string& version) {
+    EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UPDATE_AVAILABLE));
+    EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_FOUND));
+    EXPECT_EQ(face.message, "HALVO\xb9\xdc\xbc\xd2\xd3\xd0\xd0\xc2\xb0\xe6\xb1\xbe");  // HALVO管家有新版本
+    EXPECT_EQ(face.version, version);
+    EXPECT_TRUE(face.versionShown);
+    EXPECT_TRUE(face.upgradeShown);
+    EXPECT_TRUE(face.updatableShown);
+    EXPECT_TRUE(face.questionShown);
+    EXPECT_TRUE(face.closeShown);
+    EXPECT_TRUE(face.progressShown);
+}
+
+TEST_F(DlgUpdateTest, NoServerReachableShowsUpToDateAndStillClearsBackups) {
+    Configure(UnusedLoopbackPort());
+    app.Write("skin\\old.dll.bak", "old");
+    CDlgUpdate dialog;
+    ExpectUpToDate(Open(dialog));
+    EXPECT_FALSE(app.Exists("skin\\old.dll.bak"));
+    EXPECT_TRUE(dialog.ChangedFiles.empty());
+}
+
+TEST_F(DlgUpdateTest, NewerReleaseShowsVersionAndListsFilesToFetch) {
+    www.Write("1\\UpdateConfig.ini", kManifest);
+    app.Write("a.dll.bak", "old");
+    app.Write("sub\\b.txt", kWorld);  // already current
+    CDlgUpdate dialog;
+    ExpectUpdateAvailable(Open(dialog), "4.0.2");
+    EXPECT_TRUE(app.Exists("UPDATE\\Program\\UpdateConfig.ini"));
+    EXPECT_FALSE(app.Exists("a.dll.bak"));
+    ASSERT_EQ(dialog.ChangedFiles.size(), 1u);
+    EXPECT_EQ(dialog.ChangedFiles[0].FileName, "a.dll");
+    EXPECT_EQ(dialog.DownloadList, std::vector<std::string>{"a.dll"});
+    EXPECT_EQ(dialog.ExpectedSizes, std::vector<int32_t>{5});
+    EXPECT_EQ(dialog.LocalVersion, "4.0.1");
+    EXPECT_EQ(dialog.StagingFolder, app.Path() + "UPDATE\\Program\\");
+    EXPECT_EQ(dialog.TargetFolder, app.Path());
+}
+
+TEST_F(DlgUpdateTest, FilesStagedEarlierAreNotFetchedAgain) {
+    www.Write("1\\UpdateConfig.ini", kManifest);
+    app.Write("UPDATE\\Program\\a.dll", kHello);
+    app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
+    CDlgUpdate dialog;
+    ExpectUpdateAvailable(Open(dialog), "4.0.2");
+    EXPECT_EQ(dialog.ChangedFiles.size(), 2u);
+    EXPECT_TRUE(dialog.DownloadList.empty());
+    EXPECT_TRUE(dialog.ExpectedSizes.empty());
+}
+
+TEST_F(DlgUpdateTest, AStagedFileWithAnotherDigestIsFetchedAgain) {
+    www.Write("1\\UpdateConfig.ini", kManifest);
+    app.Write("UPDATE\\Program\\a.dll", "hellO");
+    app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
+    CDlgUpdate dialog;
+    Open(dialog);
+    EXPECT_EQ(dialog.DownloadList, std::vector<std::string>{"a.dll"});
+    EXPECT_EQ(dialog.ExpectedSizes, std::vector<int32_t>{5});
+}
+
+TEST_F(DlgUpdateTest, InstalledReleaseIsUpToDate) {
+    www.Write("1\\UpdateConfig.ini", kManifest);
+    app.Write("Config.dat", "[Update]\r\nVersion=4.0.2\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
+                                std::to_string(server.Port()) + "\r\n");
+    CDlgUpdate dialog;
+    ExpectUpToDate(Open(dialog));
+}
+
+TEST_F(DlgUpdateTest, DataPackageFetchesTheProgramManifestIntoItsStagingFolder) {
+    www.Write("2\\UpdateConfig.ini", kManifest);
+    app.Write("Foo\\a.dll", kHello);
+    CDlgUpdate dialog;
+    ExpectUpdateAvailable(Open(dialog, 2, "Foo"), "4.0.2");
+    EXPECT_TRUE(app.Exists("UPDATE\\Foo\\UpdateConfig.ini"));
+    EXPECT_FALSE(app.Exists("UPDATE\\Program\\UpdateConfig.ini"));
+    EXPECT_EQ(dialog.DownloadList, std::vector<std::string>{"sub\\b.txt"});  // compared against Foo\ .
+    EXPECT_EQ(dialog.TargetFolder, app.Path() + "Foo\\");
+}
+
+TEST_F(DlgUpdateTest, AnUnsafePackageNameTouchesNothing) {
+    www.Write("2\\UpdateConfig.ini", kManifest);
+    app.Write("keep.bak", "old");
+    for (const std::string name : {"..", "a\\b", ""}) {
+        CDlgUpdate dialog;
+        ExpectUpToDate(Open(dialog, 2, name));
+    }
+    EXPECT_TRUE(app.Exists("keep.bak"));
+    EXPECT_EQ(server.Requests(), 0);
+}
+
+TEST_F(DlgUpdateTest, BothCloseButtonsEndWithOne) {
+    for (const int button : {IDC_CLOSE_BUTTON, IDC_TITLE_CLOSE}) {
+        CDlgUpdate dialog;
+        dialog.ApplicationFolderOverride = app.Path();
+        EXPECT_EQ(RunWithProbe(dialog, [&](HWND hwnd) { Click(hwnd, button); }), 1) << button;
+    }
+}
+
+TEST_F(DlgUpdateTest, TitleBandStaticsAndSkin) {
+    Configure(UnusedLoopbackPort());
+    CDlgUpdate dialog;
+    dialog.ApplicationFolderOverride = app.Path();
+    RECT client{};
+    RunWithProbe(dialog, [&](HWND hwnd) {
+        GetClientRect(hwnd, &client);
+        EXPECT_TRUE(PressStartsWindowMove(hwnd, {200, 29}));
+        EXPECT_FALSE(PressStartsWindowMove(hwnd, {200, 30}));
+
+        const HDC dc = GetDC(hwnd);
+        SetBkMode(dc, OPAQUE);
+        const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+            hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDC_QUESTION))));
+        EXPECT_EQ(brush, GetStockObject(NULL_BRUSH));
+        EXPECT_EQ(GetTextColor(dc), RGB(51, 51, 51));
+        EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+        ReleaseDC(hwnd, dc);
+
+        EXPECT_EQ(dialog.TitleText.TextColor(), RGB(233, 247, 254));
+        EXPECT_TRUE(dialog.TitleText.IsBold());
+        EXPECT_TRUE(dialog.VersionText.IsBold());
+        EXPECT_FALSE(dialog.MessageText.IsBold());
+        EXPECT_EQ(dialog.ProgressBar.Progress(), 0);
+        EXPECT_EQ(dialog.ProgressBar.Upper(), 100);
+        Click(hwnd, IDC_TITLE_CLOSE);
+    });
+    EXPECT_EQ(client.right, 430);
+    EXPECT_EQ(client.bottom, 230);
+}
+
+// --- "立即升级": download, install, record -----------------------------------
+
+const std::string kConnectionFailedText =
+    "\xce\xde\xb7\xa8\xd3\xeb\xb7\xfe\xce\xf1\xc6\xf7\xbd\xa8\xc1\xa2\xc1\xac\xbd\xd3,\xc7\xeb\xc9\xd4\xba\xf2\xd6\xd8"
+    "\xca\xd4\xa3\xa1";  // 无法与服务器建立连接,请稍候重试！
+const std::string kUpdateFailedText =
+    "\xb8\xfc\xd0\xc2\xb9\xfd\xb3\xcc\xb3\xf6\xcf\xd6\xb4\xed\xce\xf3,\xc7\xeb\xc9\xd4\xba\xf2\xd6\xd8\xca\xd4"
+    "\xa3\xa1";  // 更新过程出现错误,请稍候重试！
+
+std::string ConfiguredVersion(const TempDir& app) {
+    std::string version;
+    CCryptConfigFile(app.File("Config.dat"), "").ReadString("Update", "Version", "", version);
+    return version;
+}
+
+void Notify(HWND hwnd, uint32_t wParam, int32_t lParam) {
+    SendMessageW(hwnd, WM_DOWNFILE_NOTIFY, wParam, lParam);
+}
+
+class DlgUpdateUpgradeTest : public DlgUpdateTest {
+protected:
+    void SetUp() override {
+        DlgUpdateTest::SetUp();
+        www.Write("1\\UpdateConfig.ini", kManifest);
+        www.Write("1\\a.dll", kHello);
+    }
+    void ServeB() const { www.Write("1\\sub\\b.txt", kWorld); }
+    INT_PTR Upgrade(CDlgUpdate& dialog) const {
+        dialog.ApplicationFolderOverride = app.Path();
+        return RunWithProbe(dialog, [](HWND hwnd) { Click(hwnd, IDC_UPGRADE); }, AfterProbe::LetItRun);
+    }
+    void ExpectInstalled() const {
+        EXPECT_EQ(app.Read("a.dll"), kHello);
+        EXPECT_EQ(app.Read("sub\\b.txt"), kWorld);
+        EXPECT_EQ(ConfiguredVersion(app), "4.0.2");
+        EXPECT_TRUE(app.Exists("UpdateRecord.dat"));
+        EXPECT_FALSE(app.Exists("UPDATE\\Program\\UpdateConfig.ini"));
+    }
+};
+
+TEST_F(DlgUpdateUpgradeTest, DownloadsInstallsRecordsAndCloses) {
+    ServeB();
+    app.Write("a.dll", "old");
+    CDlgUpdate dialog;
+    EXPECT_EQ(Upgrade(dialog), 1);
+    ExpectInstalled();
+    EXPECT_EQ(dialog.CompletedCount, 2);
+}
+
+TEST_F(DlgUpdateUpgradeTest, EverythingStagedInstallsWithoutFetching) {
+    app.Write("UPDATE\\Program\\a.dll", kHello);
+    app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
+    CDlgUpdate dialog;
+    EXPECT_EQ(Upgrade(dialog), 1);
+    ExpectInstalled();
+    EXPECT_EQ(server.Requests(), 1);  // the manifest only
+    EXPECT_EQ(dialog.DownloadThread, nullptr);
+}
+
+TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessage) {
+    // b.txt is missing on the server: a.dll arrives, then the thread gives up.
+    std::string message;
+    CDlgUpdate dialog;
+    dialog.ApplicationFolderOverride = app.Path();
+    RunWithProbe(dialog, [&](HWND hwnd) {
+        Click(hwnd, IDC_UPGRADE);
+        for (int i = 0; i < 100 && ControlText(hwnd, IDC_MESSAGE) != kConnectionFailedText; ++i) {
+            MSG pending;
+            while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&pending);
+            Sleep(50);
+        }
+        message = ControlText(hwnd, IDC_MESSAGE);
+        Click(hwnd, IDC_CLOSE_BUTTON);
+    });
+    EXPECT_EQ(message, kConnectionFailedText);
+    EXPECT_EQ(app.Read("UPDATE\\Program\\a.dll"), kHello);  // kept for the next attempt
+    EXPECT_FALSE(app.Exists("a.dll"));
+    EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
+}
+
+TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFilesAndCheckSizes) {
+    CDlgUpdate dialog;
+    dialog.ApplicationFolderOverride = app.Path();
+    RunWithProbe(dialog, [&](HWND hwnd) {
+        ASSERT_EQ(dialog.ExpectedSizes, (std::vector<int32_t>{5, 5}));
+        Notify(hwnd, 2, 5);  // progress of the first file
+        EXPECT_EQ(dialog.ProgressBar.Progress(), 0);
+        Notify(hwnd, 5, 5);  // first file complete
+        EXPECT_EQ(dialog.CompletedCount, 1);
+        EXPECT_EQ(dialog.ProgressBar.Progress(), 0);  // completions do not move the bar
+        Notify(hwnd, 3, 5);
+        EXPECT_EQ(dialog.ProgressBar.Progress(), 1);
+        Notify(hwnd, 6, 6);  // the second file with the wrong size
+        EXPECT_EQ(dialog.CompletedCount, 1);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kUpdateFailedText);
+        Notify(hwnd, 0, -1);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kConnectionFailedText);
+        Click(hwnd, IDC_CLOSE_BUTTON);
+    });
+    EXPECT_FALSE(app.Exists("a.dll"));
+    EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
+}
+
+TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) {
+    CDlgUpdate dialog;
+    dialog.ApplicationFolderOverride = app.Path();
+    const INT_PTR result = RunWithProbe(dialog, [&](HWND hwnd) {
+        // As if both had arrived: same sizes, other bytes.
+        app.Write("UPDATE\\Program\\a.dll", "HELLO");
+        app.Write("UPDATE\\Program\\sub\\b.txt", "WORLD");
+        Notify(hwnd, 5, 5);
+        Notify(hwnd, 5, 5);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kUpdateFailedText);
+        Notify(hwnd, 5, 5);  // beyond the list: ignored
+        EXPECT_EQ(dialog.CompletedCount, 2);
+    });
+    EXPECT_EQ(result, kProbeLeftOpen);  // still open: nothing was installed
+    EXPECT_FALSE(app.Exists("a.dll"));
+    EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
+    EXPECT_FALSE(app.Exists("UpdateRecord.dat"));
+}
+
+TEST_F(DlgUpdateUpgradeTest, DataPackageInstallsIntoItsFolderWithoutTouchingTheProgramVersion) {
+    www.Write("2\\UpdateConfig.ini", kManifest);
+    www.Write("2\\a.dll", kHello);
+    www.Write("2\\sub\\b.txt", kWorld);
+    app.Write("UPDATE\\Foo\\config.ini", "[a.dll]\r\n");  // the package's own manifest, staged
+    CDlgUpdate dialog;
+    dialog.Type = 2;
+    dialog.Name = "Foo";
+    EXPECT_EQ(Upgrade(dialog), 1);
+    EXPECT_EQ(app.Read("Foo\\a.dll"), kHello);
+    EXPECT_EQ(app.Read("Foo\\sub\\b.txt"), kWorld);
+    EXPECT_EQ(app.Read("Foo\\config.ini"), "[a.dll]\r\n");
+    EXPECT_FALSE(app.Exists("config.ini"));
+    EXPECT_FALSE(app.Exists("a.dll"));
+    EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
+    EXPECT_TRUE(app.Exists("UpdateRecord.dat"));
+    EXPECT_FALSE(app.Exists("UPDATE\\Foo\\UpdateConfig.ini"));
+}
+}  // namespace

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Screenshots of the real windows: the update dialog's two faces and the
+# new-version notification, as Update.exe shows them under Wine on the build's
+# Xvfb display. Writes docs/update-available.png, docs/up-to-date.png and
+# docs/notify.png (each cropped to the window).
+#
+#   tools/screenshots.sh [output folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=${1:-$root/docs}
+build=$root/build/win32
+bin=$build/bin
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target Update press_button >/dev/null
+
+work=$(mktemp -d /tmp/update-screens.XXXXXX)
+server_pid=""
+started_session=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  [ -n "$started_session" ] && cmake/wine-session.sh stop "$build" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ ! -f "$build/wine/display" ]; then
+  cmake/wine-session.sh start "$build" >/dev/null
+  started_session=1
+fi
+display=$(cat "$build/wine/display")
+win() { "$build/wine-run.sh" "$@"; }
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+dead_port=$(free_port)
+
+# --- the server: release 4.0.2 of the program, asking for the notification --
+mkdir -p "$work/www/1"
+printf 'client core 4.0.2\r\n' > "$work/www/1/core.dll"
+digest=$(md5sum < "$work/www/1/core.dll" | cut -c1-32)
+size=$(stat -c %s "$work/www/1/core.dll")
+printf '[Version]\r\nVERSION=4.0.2\r\nREGION=cn\r\nNOTIFIY=1\r\n[FILES]\r\ncore.dll\r\n[core.dll]\r\nSIZE=%s\r\nMD5=%s\r\n' \
+  "$size" "$digest" > "$work/www/1/UpdateConfig.ini"
+python3 -m http.server "$port" --bind 127.0.0.1 --directory "$work/www" >/dev/null 2>&1 &
+server_pid=$!
+
+# --- an installed client, release 4.0.1 --------------------------------------
+install() {  # folder port
+  mkdir -p "$1"
+  cp "$bin/Update.exe" "$1/"
+  printf 'client core 4.0.1\r\n' > "$1/core.dll"
+  # Plain text is read as configuration too (an administrator's seed).
+  printf '[Update]\r\nVersion=4.0.1\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=%s\r\n[Server]\r\nWebSiteURL=http://127.0.0.1/\r\n' \
+    "$2" > "$1/Config.dat"
+  printf '[Server]\r\nUseProxy=0\r\n' > "$1/UserConfig.dat"
+}
+
+# Waits until a window is on the (otherwise black) screen and has painted,
+# photographs the screen cropped to the window, and answers it with a button.
+shoot() {  # name title button
+  for _ in $(seq 60); do
+    sleep 1
+    import -display "$display" -window root "$work/screen.png"
+    convert "$work/screen.png" -trim +repage "$work/window.png" 2>/dev/null || continue
+    [ "$(identify -format %w "$work/window.png")" -gt 100 ] && break
+  done
+  sleep 1  # the first paint may still be under way
+  import -display "$display" -window root "$work/screen.png"
+  convert "$work/screen.png" -trim +repage "$out/$1"
+  win "$bin/press_button.exe" "$2" "$3" 20 >/dev/null 2>&1 || true
+  echo "$out/$1"
+}
+
+mkdir -p "$out"
+update_title='在线更新'
+notify_title='HALVO管家升级通知'
+
+install "$work/available" "$port"
+(cd "$work/available" && win Update.exe >/dev/null 2>&1) &
+runner=$!
+shoot update-available.png "$update_title" 19504
+wait "$runner" || true
+
+install "$work/current" "$dead_port"
+(cd "$work/current" && win Update.exe >/dev/null 2>&1) &
+runner=$!
+shoot up-to-date.png "$update_title" 19504
+wait "$runner" || true
+
+install "$work/silent" "$port"
+(cd "$work/silent" && win Update.exe -silent >/dev/null 2>&1) &
+runner=$!
+shoot notify.png "$notify_title" 19506
+wait "$runner" || true
