@@ -126,6 +126,17 @@ class Workspace:
             self.config_set("Config.dat", "Update", key, value)
         self.config_set("UserConfig.dat", "Server", "UseProxy", use_proxy)
 
+    def wait_for_client_events(self, count, timeout=20):
+        """The client's log events ("start", "close", ...) once there are at
+        least count of them: a client that Update.exe started may still be
+        coming up when Update.exe has ended."""
+        deadline = time.time() + timeout
+        while True:
+            events = [line.split()[0] for line in self.client_log() if line.strip()]
+            if len(events) >= count or time.time() > deadline:
+                return events
+            time.sleep(0.1)
+
     def client_log(self):
         path = self.app_path("client.log")
         return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []

@@ -20,6 +20,10 @@ class DataPackageTest(unittest.TestCase):
         self.server = UpdateServer(self.ws.www)
         self.server.start()
         self.addCleanup(self.server.stop)
+        # The key exists, as an installer leaves it, so a write would show.
+        Registry.delete()
+        Registry.create()
+        self.addCleanup(Registry.delete)
         self.ws.seed(self.server.port, version="7.0")
         self.ws.install({"Map\\roads.dat": b"roads v1", "Map\\cities.dat": b"cities, unchanged",
                          "Map\\config.ini": b"[old]\r\n"})

@@ -69,7 +69,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.assertIn("OldVersion=4.0.9", record)
         self.assertEqual(Registry.values(), {"InstallPath": winpath(self.ws.app) + "\\", "Version": "4.0.9"})
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
-        self.assertEqual([l.split()[0] for l in self.ws.client_log()][:1], ["start"])
+        self.assertEqual(self.ws.wait_for_client_events(1), ["start"])
 
     def test_greater_version_with_notification_closes_and_restarts_the_client(self):
         self.seed(version="4.0.9")
@@ -82,7 +82,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.assertEqual(read(self.ws.app_path("core.dll")), RELEASE["core.dll"])
         self.assertEqual(read(self.ws.app_path("core.dll.bak")), INSTALLED["core.dll"])  # was in use
         self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.1")
-        events = [l.split()[0] for l in self.ws.client_log()]
+        events = self.ws.wait_for_client_events(4)
         self.assertEqual(events[:3], ["start", "close", "exit"])
         self.assertEqual(events[3:4], ["start"], "started again")
         # The next run clears the backup before anything else.
@@ -98,7 +98,7 @@ class ProgramUpdateTest(unittest.TestCase):
         self.update()
         self.assertEqual(presser.wait(timeout=30), 0, "the notification was shown")
         self.assertEqual(read(self.ws.app_path("core.dll")), RELEASE["core.dll"])
-        events = [l.split()[0] for l in self.ws.client_log()]
+        events = self.ws.wait_for_client_events(2)
         self.assertNotIn("close", events)
         self.assertEqual(events.count("start"), 2)
 
