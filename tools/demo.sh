@@ -64,6 +64,8 @@ cfg set "$(winpath "$app/Config.dat")" Update Region cn >/dev/null
 cfg set "$(winpath "$app/Config.dat")" Update ServerIP 127.0.0.1 >/dev/null
 cfg set "$(winpath "$app/Config.dat")" Update ServerPort "$port" >/dev/null
 cfg set "$(winpath "$app/UserConfig.dat")" Server UseProxy 0 >/dev/null
+# The installer's registry key, empty, as a fresh install leaves it.
+win reg delete 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1 || true
 win reg add 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1
 
 state() {
