@@ -2,6 +2,7 @@
 
 #include "components/wide_text_win.h"
 #include "ui/notify_placement.h"
+#include "ui/button_skin_win.h"
 #include "ui/res/resource.h"
 #include "ui/skin_colors.h"
 #include "ui/static_color_win.h"
@@ -46,18 +47,9 @@ bool CDlgNotify::OnInitDialog() {
     CImageDialog::OnInitDialog();
     SetWindowText("HALVO\xb9\xdc\xbc\xd2\xc9\xfd\xbc\xb6\xcd\xa8\xd6\xaa");  // HALVO管家升级通知
     SetBackPicture(kPngPicture, IDP_NOTIFY_BACKGROUND, nullptr, false);
-    for (CImageButtonX* button : {&LaterButton, &UpgradeButton}) {
-        button->SetImage(IDP_BUTTON_NORMAL);
-        button->SetOverImage(IDP_BUTTON_HOVER);
-        button->SetSelectImage(IDP_BUTTON_PRESSED);
-        button->SetTextColor(CImageButtonX::kStateNormal, kButtonTextColor);
-        button->SetTextColor(CImageButtonX::kStateHover, kButtonActiveTextColor);
-        button->SetTextColor(CImageButtonX::kStatePressed, kButtonActiveTextColor);
-        button->SetShowText(true);
-    }
-    CloseButton.SetImage(IDP_CLOSE_NORMAL);
-    CloseButton.SetOverImage(IDP_CLOSE_HOVER);
-    CloseButton.SetSelectImage(IDP_CLOSE_PRESSED);
+    ApplyRoundButtonSkin(LaterButton);
+    ApplyRoundButtonSkin(UpgradeButton);
+    ApplyCloseButtonSkin(CloseButton);
     for (CStaticText* text : {&CurrentVersionText, &NewVersionText}) {
         text->SetFontSize(kTextFontSize, 0);
         text->SetTextColor(kNotifyTextColor);

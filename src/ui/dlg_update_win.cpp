@@ -13,6 +13,7 @@
 #include "settings/update_record.h"
 #include "settings/update_settings.h"
 #include "ui/download_plan.h"
+#include "ui/button_skin_win.h"
 #include "ui/res/resource.h"
 #include "ui/skin_colors.h"
 #include "ui/static_color_win.h"
@@ -82,18 +83,9 @@ bool CDlgUpdate::OnInitDialog() {
     TitleText.SetAligns(CStaticText::kAlignLeft);
     TitleText.SetBold(true);
 
-    for (CImageButtonX* button : {&CloseButton, &UpgradeButton}) {
-        button->SetImage(IDP_BUTTON_NORMAL);
-        button->SetOverImage(IDP_BUTTON_HOVER);
-        button->SetSelectImage(IDP_BUTTON_PRESSED);
-        button->SetTextColor(CImageButtonX::kStateNormal, kButtonTextColor);
-        button->SetTextColor(CImageButtonX::kStateHover, kButtonActiveTextColor);
-        button->SetTextColor(CImageButtonX::kStatePressed, kButtonActiveTextColor);
-        button->SetShowText(true);
-    }
-    TitleCloseButton.SetImage(IDP_CLOSE_NORMAL);
-    TitleCloseButton.SetOverImage(IDP_CLOSE_HOVER);
-    TitleCloseButton.SetSelectImage(IDP_CLOSE_PRESSED);
+    ApplyRoundButtonSkin(CloseButton);
+    ApplyRoundButtonSkin(UpgradeButton);
+    ApplyCloseButtonSkin(TitleCloseButton);
 
     VersionText.SetFontSize(kTextFontSize, 0);
     VersionText.SetTextColor(kDarkTextColor);
