@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
@@ -191,3 +192,18 @@ def fetched(server, type_):
     """The names fetched for a package type, in request order."""
     prefix = "/%d/" % type_
     return [r["path"][len(prefix):] for r in server.requests() if r["path"].startswith(prefix)]
+
+
+class Scenario(unittest.TestCase):
+    """A scenario's stage: a workspace, the test server on its www/ folder,
+    and the installer's registry key, present and empty."""
+
+    def setUp(self):
+        self.ws = Workspace()
+        self.addCleanup(self.ws.cleanup)
+        self.server = UpdateServer(self.ws.www)
+        self.server.start()
+        self.addCleanup(self.server.stop)
+        Registry.delete()
+        Registry.create()
+        self.addCleanup(Registry.delete)

@@ -3,7 +3,7 @@ against the test update server."""
 import os
 import unittest
 
-from harness import Registry, UpdateServer, Workspace, fetched, md5, read, write
+from harness import Registry, Scenario, fetched, md5, read, write
 
 TYPE = 2
 RELEASE = {
@@ -13,17 +13,9 @@ RELEASE = {
 }
 
 
-class DataPackageTest(unittest.TestCase):
+class DataPackageTest(Scenario):
     def setUp(self):
-        self.ws = Workspace()
-        self.addCleanup(self.ws.cleanup)
-        self.server = UpdateServer(self.ws.www)
-        self.server.start()
-        self.addCleanup(self.server.stop)
-        # The key exists, as an installer leaves it, so a write would show.
-        Registry.delete()
-        Registry.create()
-        self.addCleanup(Registry.delete)
+        super().setUp()
         self.ws.seed(self.server.port, version="7.0")
         self.ws.install({"Map\\roads.dat": b"roads v1", "Map\\cities.dat": b"cities, unchanged",
                          "Map\\config.ini": b"[old]\r\n"})

@@ -3,23 +3,15 @@ update server, with the stand-in client running beside it."""
 import os
 import unittest
 
-from harness import (NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, UpdateServer, Workspace, fetched, read,
-                     winpath, write)
+from harness import NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, Scenario, fetched, read, winpath, write
 
 INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
 RELEASE = {"core.dll": b"core 4.0.10", "readme.txt": b"same in both", "skin\\new\\logo.png": b"logo"}
 
 
-class ProgramUpdateTest(unittest.TestCase):
+class ProgramUpdateTest(Scenario):
     def setUp(self):
-        self.ws = Workspace()
-        self.addCleanup(self.ws.cleanup)
-        self.server = UpdateServer(self.ws.www)
-        self.server.start()
-        self.addCleanup(self.server.stop)
-        Registry.delete()
-        Registry.create()
-        self.addCleanup(Registry.delete)
+        super().setUp()
         self.ws.install(INSTALLED)
 
     def seed(self, version="4.0.9", region="cn"):
