@@ -12,11 +12,7 @@
 #include <filesystem>
 
 namespace {
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
+constexpr char kSeparator = TempDir::kSeparator;
 
 TEST(DirectoryExTest, GetFilePath) {
     struct Case {

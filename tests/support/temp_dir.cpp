@@ -11,12 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
 // Through UTF-8 to GBK keeps this file free of <windows.h>.
 std::string FromFsPath(const fs::path& path) {
     const std::u8string utf8 = path.u8string();

@@ -7,6 +7,12 @@
 
 class TempDir {
 public:
+#ifdef _WIN32
+    static constexpr char kSeparator = '\\';
+#else
+    static constexpr char kSeparator = '/';
+#endif
+
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
