@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
 
     std::vector<S_UpdateFileInfo> changed;
     start = std::chrono::steady_clock::now();
-    CompareManifest(S_UpdateCheckInfo(folder, manifestPath, "", ""), changed);
+    CompareManifest(CConfigFile(manifestPath), S_UpdateCheckInfo(folder, "", ""), changed);
     std::printf("compare_seconds %.3f\n", Seconds(start));
     std::printf("compare_listed %zu\n", changed.size());
     std::printf("peak_working_set_kib %zu\n", PeakWorkingSetKiB());
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i) {
         std::vector<S_UpdateFileInfo> absent;
         start = std::chrono::steady_clock::now();
-        CompareManifest(S_UpdateCheckInfo(folder + "absent\\", argv[i], "", ""), absent);
+        CompareManifest(CConfigFile(argv[i]), S_UpdateCheckInfo(folder + "absent\\", "", ""), absent);
         const double seconds = Seconds(start);
         std::printf("absent_entries %zu seconds %.3f per_entry_us %.2f\n", absent.size(), seconds,
                     absent.empty() ? 0.0 : seconds * 1e6 / static_cast<double>(absent.size()));

@@ -2,7 +2,7 @@
 // manifests with 100,000, 200,000 and 400,000 file sections, the ratio of
 // each to the one half its size (about 2 for linear growth), and the ratio
 // to a plain line count over the same bytes (the least any parser must do).
-#include "components/config_syntax.h"
+#include "config/config_syntax.h"
 
 #include <algorithm>
 #include <chrono>

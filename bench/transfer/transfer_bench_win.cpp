@@ -7,9 +7,9 @@
 //
 //   transfer_bench HOST PORT OUTDIR component|bare|bare-replace NAME [NAME...]
 //   transfer_bench HOST PORT OUTDIR component|bare|bare-replace @LISTFILE
-#include "components/transfer_win.h"
-#include "components/unique_handle_win.h"
-#include "components/winhttp_handle_win.h"
+#include "transfer/transfer_win.h"
+#include "base/handles_win.h"
+#include "transfer/winhttp_handle_win.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +37,7 @@ int64_t FetchBare(HINTERNET connection, const std::string& name, const std::stri
     }
     const std::wstring target = Ascii(localPath);
     const std::wstring written = replace ? target + L".part" : target;
-    UniqueHandle file(AdoptFileHandle(CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueFile file((CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                   FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!file) return -1;
     int64_t total = 0;

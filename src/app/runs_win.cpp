@@ -16,7 +16,7 @@ int ShowNotification(const std::string& currentVersion, const std::string& newVe
 
 void RunSilentProgramUpdate() {
     CSilentUpdater updater;
-    updater.InitProgram(1, "Program");
+    updater.InitProgram();
     updater.Notify = &ShowNotification;
     updater.RunProgramUpdate();
 }

@@ -2,27 +2,9 @@
 
 #include "app/command_line.h"
 #include "app/runs_win.h"
-#include "components/wide_text_win.h"
+#include "base/process_arguments_win.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
-
-std::vector<std::string> GetCommandLineArguments() {
-    std::vector<std::string> arguments;
-    int count = 0;
-    LPWSTR* vector = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (vector == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(Narrow(vector[i]));
-    LocalFree(vector);
-    return arguments;
-}
-
-CUpdateApp::~CUpdateApp() {
-    if (Mutex != nullptr && Mutex != INVALID_HANDLE_VALUE) {
-        ReleaseMutex(Mutex);
-        CloseHandle(Mutex);
-    }
-}
 
 bool CUpdateApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
@@ -31,18 +13,18 @@ bool CUpdateApp::InitInstance() {
     // A class framework would set its profile registry key here; this layer
     // keeps no profile settings, and the updater stores nothing of its own.
 
-    Mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another updater runs: end at once, without reading the command line.
-        if (Mutex != nullptr) {
-            ReleaseMutex(Mutex);  // not owned by us; harmless, and keeps the handle's story simple
-            CloseHandle(Mutex);
-            Mutex = nullptr;
-        }
+        // Another updater runs and owns it: end at once, without reading the
+        // command line. The handle is ours to close, the mutex not ours to release.
+        const UniqueHandle notOwned(mutex);
         return false;
     }
+    // Without a mutex at all (creation failed for another reason) the run
+    // goes on unguarded.
+    mutex_.reset(mutex);
 
-    const RunRequest request = ParseCommandLine(GetCommandLineArguments());
+    const RunRequest request = ParseCommandLine(ProcessArguments());
     if (!request.Silent) {
         RunUpdateDialog(request.Type, request.Name);
     } else if (request.Type == 1) {

@@ -1,10 +1,6 @@
 #pragma once
+#include "base/handles_win.h"
 #include "framework/application_win.h"
-
-#include <windows.h>
-
-#include <string>
-#include <vector>
 
 // The updater's application object: takes the single-instance mutex, reads
 // the command line and makes exactly one run.
@@ -12,16 +8,13 @@ class CUpdateApp : public CApplication {
 public:
     static constexpr wchar_t kMutexName[] = L"WIN32.DURNUpdateWizard.Instance.Once";
 
-    CUpdateApp() = default;
-    ~CUpdateApp() override;
-
     bool InitInstance() override;
+    int ExitCode() const override { return exitCode_; }
 
 private:
     // Owned for the whole run, so that a second updater stays out until
-    // this one has finished, its dialogs included.
-    HANDLE Mutex = INVALID_HANDLE_VALUE;
+    // this one has finished, its dialogs included; released and closed
+    // when the application object goes.
+    UniqueOwnedMutex mutex_;
+    int exitCode_ = 0;
 };
-
-// The process's arguments (program name skipped) as GBK texts.
-std::vector<std::string> GetCommandLineArguments();

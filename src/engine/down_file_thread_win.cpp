@@ -1,8 +1,8 @@
 #include "engine/down_file_thread_win.h"
 
-#include "components/path_text.h"
-#include "components/transfer_win.h"
-#include "engine/ensure_parent_folder.h"
+#include "base/path_text.h"
+#include "engine/download_files_win.h"
+#include "transfer/transfer_win.h"
 
 #include <mutex>
 #include <utility>
@@ -33,15 +33,10 @@ void CDownFileThread::SetPackageType(uint32_t type) {
 void CDownFileThread::Run() {
     const std::lock_guard<CriticalSection> hold(fileListLock_);
     CQIRAUpdateIntf transfer(servers_, useProxy_);
-    for (const std::string& name : fileList_) {
-        if (StopRequested()) return;
-        const std::string localPath = savePath_ + name;
-        EnsureParentFolder(localPath);
-        if (transfer.GetRemoteFile(packageType_, name, localPath, notifyWindow_, notifyMessage_) == -1) {
-            // Sent, not posted: the receiver has seen the failure before the
-            // thread ends, so a new thread object cannot overtake it.
-            SendMessageW(notifyWindow_, notifyMessage_, 0, static_cast<LPARAM>(-1));
-            return;
-        }
+    const DownloadObserver observer{notifyWindow_, notifyMessage_, [this] { return StopRequested(); }};
+    if (DownloadFiles(fileList_, transfer, packageType_, savePath_, observer) == DownloadResult::Failed) {
+        // Sent, not posted: the receiver has seen the failure before the
+        // thread ends, so a new thread object cannot overtake it.
+        SendMessageW(notifyWindow_, notifyMessage_, 0, static_cast<LPARAM>(-1));
     }
 }

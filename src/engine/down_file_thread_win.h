@@ -1,9 +1,9 @@
 #pragma once
 // The interactive run's downloader: fetches a list of files one after the
 // other on a worker thread and reports to a window.
-#include "components/critical_section_win.h"
-#include "components/server_address.h"
-#include "components/thread_base_win.h"
+#include "base/critical_section_win.h"
+#include "transfer/server_address.h"
+#include "base/thread_base_win.h"
 
 #include <windows.h>
 

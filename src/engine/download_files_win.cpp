@@ -1,13 +1,16 @@
 #include "engine/download_files_win.h"
 
-#include "engine/ensure_parent_folder.h"
+#include "base/ensure_parent_folder.h"
 
-bool DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateIntf& transfer, int32_t type,
-                   const std::string& stagingFolder) {
+DownloadResult DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateIntf& transfer, uint32_t type,
+                             const std::string& folder, const DownloadObserver& observer) {
     for (const std::string& name : names) {
-        const std::string localPath = stagingFolder + name;
+        if (observer.StopRequested && observer.StopRequested()) return DownloadResult::Stopped;
+        const std::string localPath = folder + name;
         EnsureParentFolder(localPath);
-        if (transfer.GetRemoteFile(static_cast<uint32_t>(type), name, localPath, nullptr, 0) == -1) return false;
+        if (transfer.GetRemoteFile(type, name, localPath, observer.Window, observer.Message) == -1) {
+            return DownloadResult::Failed;
+        }
     }
-    return true;
+    return DownloadResult::Fetched;
 }

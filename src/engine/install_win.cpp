@@ -1,19 +1,12 @@
 #include "engine/install_win.h"
 
-#include "components/directory_ex.h"
-#include "components/long_path_win.h"
-#include "components/path_info.h"
-#include "components/wide_text_win.h"
-#include "engine/ensure_parent_folder.h"
+#include "base/directory_ex.h"
+#include "base/long_path_win.h"
+#include "base/ensure_parent_folder.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 namespace {
-
-constexpr char kClientProgram[] = "QIRAClient.exe";
-constexpr wchar_t kClientWindowClass[] = L"QIRACLIENT";
-constexpr UINT kCloseTimeoutMs = 60000;
 
 bool CopyOver(const std::wstring& source, const std::wstring& destination) {
     return CopyFileW(source.c_str(), destination.c_str(), FALSE) != FALSE;
@@ -48,22 +41,6 @@ bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::s
         if (!InstallOne(stagingFolder + file.FileName, targetFolder + file.FileName)) allInstalled = false;
     }
     return allInstalled;
-}
-
-void CloseClient() {
-    const HWND client = FindWindowW(kClientWindowClass, nullptr);
-    if (client == nullptr) return;
-    // Bounded: a client that hangs in its close handler must not hold the
-    // updater (and its single-instance mutex) forever.
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(client, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kCloseTimeoutMs, &result);
-}
-
-void RestartClient(const std::string& applicationFolder, uint32_t waitMs) {
-    const std::string client = applicationFolder + kClientProgram;
-    if (!FileExists(client)) return;
-    Sleep(waitMs);
-    ShellExecuteW(nullptr, L"OPEN", Widen(client).c_str(), L"", L"", SW_SHOW);
 }
 
 void DeleteLeftoverBackups(const std::string& applicationFolder) {

@@ -11,12 +11,6 @@
 bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
                         const std::string& targetFolder);
 
-// Asks the running client's window ("QIRACLIENT") to close, waiting at most 60 s.
-void CloseClient();
-
-// Starts applicationFolder + "QIRAClient.exe" after waitMs when it exists.
-void RestartClient(const std::string& applicationFolder, uint32_t waitMs);
-
 // Deletes every "*.bak" below applicationFolder: the backups that earlier
 // installs left beside files that were in use. Read-only ones too.
 void DeleteLeftoverBackups(const std::string& applicationFolder);

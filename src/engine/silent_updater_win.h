@@ -1,8 +1,8 @@
 #pragma once
-// The state of one silent run: which package, where it is installed and
-// staged, the manifest's name, the installed version and region, and the
-// transfer component that fetches from the update servers.
-#include "components/transfer_win.h"
+// The silent runs: "-silent" updates the program's own files and may ask,
+// with the new-version notification, whether the running client may be
+// closed; "-silent -t:N -d:NAME" updates one data package with no window.
+#include "engine/update_run_win.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,28 +19,19 @@ public:
     CSilentUpdater(const CSilentUpdater&) = delete;
     CSilentUpdater& operator=(const CSilentUpdater&) = delete;
 
-    // The program: target is the application folder, staging "UPDATE\Program\",
-    // manifest "UpdateConfig.ini".
-    void InitProgram(int32_t type, const std::string& name);
-    // A data package: target "<name>\", staging "UPDATE\<name>\", manifest "config.ini".
+    // The program, or a data package, of the running program's folder or of
+    // another application folder (ending with '\'). Reads the settings; no
+    // folder or file is touched.
+    void InitProgram();
+    void InitProgram(const std::string& applicationFolder);
     void InitDataPackage(int32_t type, const std::string& name);
-    // The same for an application folder other than the running program's.
-    void InitProgram(int32_t type, const std::string& name, const std::string& applicationFolder);
     void InitDataPackage(int32_t type, const std::string& name, const std::string& applicationFolder);
 
-    // False only when the manifest could not be fetched (or the run was refused).
+    // False only when the manifest could not be fetched (or the package name was refused).
     bool RunProgramUpdate();
     bool RunDataPackageUpdate();
 
-    int32_t Type = 0;
-    std::string Name;
-    std::unique_ptr<CQIRAUpdateIntf> Transfer;
-    std::string TargetFolder;
-    std::string StagingFolder;
-    std::string ApplicationFolder;
-    std::string ManifestFileName;
-    std::string LocalVersion;
-    std::string LocalRegion;
+    const CUpdateRun& Run() const { return *run_; }
 
     // How the program run asks the user; start-up sets the notification dialog.
     NotifyPrompt Notify;
@@ -48,6 +39,5 @@ public:
     uint32_t RestartDelayMs = 5000;
 
 private:
-    enum class Kind { Program, DataPackage };
-    void Init(Kind kind, int32_t type, const std::string& name, const std::string& applicationFolder);
+    std::unique_ptr<CUpdateRun> run_;
 };

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 int RunApplication(CApplication& application) {
-    if (!application.InitInstance()) return 0;
+    if (!application.InitInstance()) return application.ExitCode();
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

@@ -15,6 +15,8 @@ public:
 
     // Returns true to ask for an application message loop afterwards.
     virtual bool InitInstance() = 0;
+    // The process's exit code when InitInstance returned false.
+    virtual int ExitCode() const { return 0; }
 };
 
 // Runs the application object; returns the process exit code.

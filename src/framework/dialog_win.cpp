@@ -1,6 +1,6 @@
 #include "framework/dialog_win.h"
 
-#include "components/wide_text_win.h"
+#include "base/wide_text_win.h"
 
 #include <vector>
 
@@ -61,6 +61,14 @@ void CDialog::SetWindowText(const std::string& text) const {
 std::string CDialog::GetWindowText() const {
     if (hwnd_ == nullptr) return {};
     return Narrow(GetWindowWideText(hwnd_));
+}
+
+std::string CDialog::LoadText(UINT id) const {
+    // With a length of 0, LoadString hands out the resource's own read-only
+    // text, which is not terminated: its length is the result.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module_, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? Narrow(std::wstring_view(text, static_cast<size_t>(length))) : std::string();
 }
 
 bool CDialog::UpdateData(bool saveAndValidate) {

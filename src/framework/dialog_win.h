@@ -107,6 +107,9 @@ public:
     // std::string parameter keeps them apart from the API functions.)
     void SetWindowText(const std::string& text) const;
     std::string GetWindowText() const;
+    // A text of the string table in the dialog's resource module, GBK; ""
+    // when there is none.
+    std::string LoadText(UINT id) const;
 
     // Copies between members and controls; false when an exchange failed.
     bool UpdateData(bool saveAndValidate);

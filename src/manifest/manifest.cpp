@@ -1,38 +1,23 @@
 #include "manifest/manifest.h"
 
-#include "components/md5.h"
-#include "components/path_info.h"
+#include "base/path_info.h"
+#include "base/path_text.h"
+#include "base/text_rules.h"
+#include "crypto/md5.h"
+#include "manifest/manifest_header.h"
 #include "manifest/name_check.h"
-#include "manifest/version_compare.h"
 #include "manifest/parallel_digests.h"
 
-#include <cctype>
-#include <optional>
 #include <utility>
 
 namespace {
 
 constexpr char kFilesSection[] = "FILES";
-constexpr char kVersionSection[] = "Version";
-
-// Folders are joined to names directly, so they must end with a separator.
-std::string WithTrailingSeparator(std::string folder) {
-    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
-    return folder;
-}
 
 // True when the file at path can be read and its digest is exactly digest.
 bool HasDigest(const std::string& path, const std::string& digest) {
     std::string local;
     return CMD5::GetFileMD5(path, local) == 0 && local == digest;
-}
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
 }
 
 // "SIZE" as a plain decimal byte count; false for anything else.
@@ -46,12 +31,19 @@ bool ParseSize(const std::string& text, int64_t& size) {
     return true;
 }
 
+bool HasListedSize(const S_UpdateFileInfo& file, int64_t actualSize) {
+    int64_t expectedSize = 0;
+    return !ParseSize(file.Size, expectedSize) || expectedSize == actualSize;
+}
+
+bool HasListedDigest(const S_UpdateFileInfo& file, const std::string& digest) {
+    return file.MD5.empty() || EqualsIgnoringAsciiCase(digest, file.MD5);
+}
+
 }  // namespace
 
-S_UpdateCheckInfo::S_UpdateCheckInfo(std::string localFolder, std::string manifestPath, std::string localVersion,
-                                     std::string localRegion)
-    : LocalFolder(WithTrailingSeparator(std::move(localFolder))),
-      ManifestPath(std::move(manifestPath)),
+S_UpdateCheckInfo::S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion)
+    : LocalFolder(WithSeparator(std::move(localFolder), '\\')),
       LocalVersion(std::move(localVersion)),
       LocalRegion(std::move(localRegion)) {}
 
@@ -80,27 +72,15 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
     }
 }
 
-void CompareManifest(const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files) {
-    if (!FileExists(check.ManifestPath)) return;
-    const CConfigFile manifest(check.ManifestPath);
-
-    std::string remoteVersion;
-    std::string remoteRegion;
-    manifest.ReadString(kVersionSection, "VERSION", "", remoteVersion);
-    manifest.ReadString(kVersionSection, "REGION", "", remoteRegion);
-    if (manifest.ReadInteger(kVersionSection, "UNCONDITIONALUPDATE", 0) == 0 && remoteRegion == check.LocalRegion &&
-        !IsVersionGreater(remoteVersion, check.LocalVersion)) {
-        return;
-    }
-
+void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files) {
+    if (!IsUpdateDue(ReadManifestHeader(manifest), check.LocalVersion, check.LocalRegion)) return;
     std::vector<std::string> names;
     manifest.ReadSection(kFilesSection, names);
     AppendChangedFiles(manifest, names, check.LocalFolder, files);
 }
 
-void BuildPackageFileList(const std::string& manifestPath, const std::string& targetFolder,
+void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
                           std::vector<S_UpdateFileInfo>& files) {
-    const CConfigFile manifest(manifestPath);
     std::vector<std::string> names;
     manifest.ReadSections(names);
     AppendChangedFiles(manifest, names, targetFolder, files);
@@ -119,10 +99,23 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
 
 bool IsFetchedFileValid(const S_UpdateFileInfo& file, const std::string& path) {
     const int64_t actualSize = FileSize(path);
-    if (actualSize < 0) return false;
-    int64_t expectedSize = 0;
-    if (ParseSize(file.Size, expectedSize) && expectedSize != actualSize) return false;
+    if (actualSize < 0 || !HasListedSize(file, actualSize)) return false;
     if (file.MD5.empty()) return true;
     std::string digest;
-    return CMD5::GetFileMD5(path, digest) == 0 && EqualIgnoringAsciiCase(digest, file.MD5);
+    return CMD5::GetFileMD5(path, digest) == 0 && HasListedDigest(file, digest);
+}
+
+std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
+                                            const std::string& stagingFolder) {
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const S_UpdateFileInfo& file : files) paths.push_back(stagingFolder + file.FileName);
+    const std::vector<std::optional<std::string>> digests = HashExistingFiles(paths);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const int64_t size = FileSize(paths[i]);
+        if (!digests[i] || size < 0 || !HasListedSize(files[i], size) || !HasListedDigest(files[i], *digests[i])) {
+            return i;
+        }
+    }
+    return std::nullopt;
 }

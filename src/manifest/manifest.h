@@ -1,17 +1,18 @@
 #pragma once
 // The program manifest "UpdateConfig.ini" and the data-package manifest
-// "config.ini": which files of a release differ from the installed ones.
-#include "components/config_file.h"
+// "config.ini": which files of a release differ from the installed ones,
+// which of those are still to be fetched, and whether what was staged is
+// what the manifest describes.
+#include "config/config_file.h"
 #include "manifest/update_file_info.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 struct S_UpdateCheckInfo {
-    S_UpdateCheckInfo(std::string localFolder, std::string manifestPath, std::string localVersion,
-                      std::string localRegion);
-    std::string LocalFolder;   // where the installed files lie; ends with the separator
-    std::string ManifestPath;  // the downloaded manifest in the staging folder
+    S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion);
+    std::string LocalFolder;  // where the installed files lie; ends with the separator
     std::string LocalVersion;
     std::string LocalRegion;
 };
@@ -26,11 +27,11 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
 
 // Region, version and forced-update test on the manifest header; when an
 // update is due, the per-file rule over the "FILES" entries. files is appended to.
-void CompareManifest(const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files);
+void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files);
 
 // Every section of a data-package manifest is a file; the per-file rule over
 // all of them against targetFolder. files is appended to.
-void BuildPackageFileList(const std::string& manifestPath, const std::string& targetFolder,
+void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
                           std::vector<S_UpdateFileInfo>& files);
 
 // The changed files that still have to be fetched: those not already in the
@@ -41,3 +42,9 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
 // A fetched file is accepted when its size matches a numeric "SIZE" and its
 // digest a non-empty "MD5" (hex compared without regard to case).
 bool IsFetchedFileValid(const S_UpdateFileInfo& file, const std::string& path);
+
+// The first file (in list order) whose staged copy is missing or not
+// accepted by IsFetchedFileValid; nothing when every one is. Hashed on
+// several threads.
+std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
+                                            const std::string& stagingFolder);

@@ -1,7 +1,8 @@
 #include "manifest/name_check.h"
 
+#include "base/text_rules.h"
+
 #include <array>
-#include <cctype>
 #include <string>
 
 namespace {
@@ -16,21 +17,15 @@ bool IsForbiddenByte(unsigned char c) {
     }
 }
 
-std::string UpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper;
-}
-
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with or without an
 // extension ("nul.txt" opens the device too).
 bool IsReservedDeviceName(std::string_view component) {
-    const std::string stem = UpperAscii(component.substr(0, component.find('.')));
-    static constexpr std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+    const std::string stem = FoldAsciiCase(component.substr(0, component.find('.')));
+    static constexpr std::array<const char*, 4> kPlain = {"con", "prn", "aux", "nul"};
     for (const char* name : kPlain) {
         if (stem == name) return true;
     }
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
            stem[3] >= '1' && stem[3] <= '9';
 }
 
@@ -41,11 +36,10 @@ bool IsSafeComponent(std::string_view component) {
     if (component.empty() || component == "." || component == "..") return false;
     const unsigned char last = static_cast<unsigned char>(component.back());
     if (last == '.' || last == ' ') return false;
-    for (size_t i = 0; i < component.size(); ++i) {
+    for (size_t i = 0; i < component.size(); i += GbkCharLength(component, i)) {
         const auto c = static_cast<unsigned char>(component[i]);
-        if (c >= 0x81 && c <= 0xfe) {
+        if (IsGbkLeadByte(c)) {
             if (i + 1 >= component.size()) return false;  // a lead byte without its trail
-            ++i;
             continue;
         }
         if (IsForbiddenByte(c)) return false;
@@ -58,15 +52,8 @@ bool IsSafeComponent(std::string_view component) {
 bool IsSafeManifestName(std::string_view name) {
     if (name.empty()) return false;
     size_t start = 0;
-    for (size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size()) {
-            const auto c = static_cast<unsigned char>(name[i]);
-            if (c >= 0x81 && c <= 0xfe && i + 1 < name.size()) {
-                ++i;  // skip the trail byte, whatever it is
-                continue;
-            }
-            if (c != '\\') continue;
-        }
+    for (size_t i = 0; i <= name.size(); i += i < name.size() ? GbkCharLength(name, i) : 1) {
+        if (i < name.size() && name[i] != '\\') continue;
         if (!IsSafeComponent(name.substr(start, i - start))) return false;
         start = i + 1;
     }

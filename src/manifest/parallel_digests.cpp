@@ -1,6 +1,6 @@
 #include "manifest/parallel_digests.h"
 
-#include "components/md5.h"
+#include "crypto/md5.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,9 @@
 #include "settings/host_lookup.h"
 
+#include "base/unique_any.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
-
-#include <memory>
 
 namespace {
 // Winsock is started only for a look-up and stopped right after it.
@@ -24,9 +24,8 @@ private:
     bool started_ = false;
 };
 
-struct AddressInfoFree {
-    void operator()(ADDRINFOA* info) const { freeaddrinfo(info); }
-};
+void FreeAddressInfo(ADDRINFOA* info) { freeaddrinfo(info); }
+using UniqueAddressInfo = unique_any<ADDRINFOA*, &FreeAddressInfo>;
 }  // namespace
 
 bool LookUpFirstIPv4(const std::string& host, std::string& address) {
@@ -36,11 +35,10 @@ bool LookUpFirstIPv4(const std::string& host, std::string& address) {
     // resolver's order, without the shared static result.
     ADDRINFOA hints{};
     hints.ai_family = AF_INET;
-    ADDRINFOA* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-    const std::unique_ptr<ADDRINFOA, AddressInfoFree> owner(found);
+    UniqueAddressInfo found;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, found.put()) != 0 || !found) return false;
     char text[INET_ADDRSTRLEN] = {};
-    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found.get()->ai_addr);
     if (!inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text))) return false;
     address = text;
     return true;

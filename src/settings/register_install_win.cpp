@@ -1,6 +1,7 @@
 #include "settings/register_install_win.h"
 
-#include "components/wide_text_win.h"
+#include "base/handles_win.h"
+#include "base/wide_text_win.h"
 
 #include <windows.h>
 
@@ -9,18 +10,6 @@ namespace {
 // The key is named in Chinese; written as UTF-16 it reads back the same
 // whatever the system's ANSI code page is.
 constexpr wchar_t kKeyPath[] = L"SOFTWARE\\HALVO\u7ba1\u5bb6";  // 管家
-
-class RegistryKey {
-public:
-    explicit RegistryKey(HKEY key) : key_(key) {}
-    ~RegistryKey() { RegCloseKey(key_); }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_;
-};
 
 void SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
     const std::wstring value = Widen(gbkValue);
@@ -34,9 +23,8 @@ void SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
 const wchar_t* InstallRegistryKeyPath() { return kKeyPath; }
 
 void RegisterInstall(const std::string& applicationFolder, const std::string& version) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, &opened) != ERROR_SUCCESS) return;
-    const RegistryKey key(opened);
+    UniqueRegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;
     SetString(key.get(), L"InstallPath", applicationFolder);
     SetString(key.get(), L"Version", version);
 }

@@ -1,6 +1,6 @@
 #include "settings/update_record.h"
 
-#include "components/config_file.h"
+#include "config/config_file.h"
 
 #include <ctime>
 
@@ -17,16 +17,18 @@ std::string FormatLocalTime(const std::string& format) {
     return std::string(buffer, length);
 }
 
-void WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version) {
+bool WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version) {
     CCryptConfigFile config(applicationFolder + "Config.dat", "");
-    config.WriteString("Update", "Version", version);
+    return config.WriteString("Update", "Version", version) == 0;
 }
 
-void WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
+bool WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded) {
     CCryptConfigFile record(applicationFolder + "UpdateRecord.dat", "");
     const std::string section = FormatLocalTime(sectionFormat);
+    // A write that fails stays pending and goes with the next one, so the
+    // last write tells whether all three reached the disk.
     record.WriteInteger(section, "IsSucceed", succeeded ? 1 : 0);
     record.WriteString(section, "NewVersion", newVersion);
-    record.WriteString(section, "OldVersion", oldVersion);
+    return record.WriteString(section, "OldVersion", oldVersion) == 0;
 }

@@ -6,11 +6,11 @@
 // result does not fit.
 std::string FormatLocalTime(const std::string& format);
 
-// "Config.dat" / [Update] / Version := version.
-void WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
+// "Config.dat" / [Update] / Version := version. True when it is on disk.
+bool WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
 
 // "UpdateRecord.dat": a section named by the local time in sectionFormat with
 // IsSucceed, NewVersion and OldVersion, in that order. A later update in the
-// same section overwrites the three values.
-void WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
+// same section overwrites the three values. True when all three are on disk.
+bool WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded = true);

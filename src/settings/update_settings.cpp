@@ -1,7 +1,6 @@
 #include "settings/update_settings.h"
 
-#include "components/config_file.h"
-#include "components/directory_ex.h"
+#include "config/config_file.h"
 
 namespace {
 const std::string kNoKey;
@@ -16,21 +15,18 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
 }
 }  // namespace
 
-void ReadUpdateSettingsFrom(const std::string& folder, std::string& region, std::vector<S_UpdateSerivceAddr>& servers,
-                            std::string& version, bool& useProxy) {
-    CCryptConfigFile config(folder + "Config.dat", kNoKey);
-    config.ReadString("Update", "Version", "", version);
-    config.ReadString("Update", "Region", "", region);
+UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
+    UpdateSettings settings;
+    const CCryptConfigFile config(applicationFolder + "Config.dat", kNoKey);
+    config.ReadString("Update", "Version", "", settings.Version);
+    config.ReadString("Update", "Region", "", settings.Region);
+    config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
 
-    servers.push_back(ReadServer(config, "ServerIP", "ServerPort"));
+    settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort"));
     S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2");
-    if (!secondary.Address.empty()) servers.push_back(std::move(secondary));
+    if (!secondary.Address.empty()) settings.Servers.push_back(std::move(secondary));
 
-    config.Initialize(folder + "UserConfig.dat", kNoKey);
-    useProxy = config.ReadInteger("Server", "UseProxy", 1) != 0;
-}
-
-void ReadUpdateSettings(std::string& region, std::vector<S_UpdateSerivceAddr>& servers, std::string& version,
-                        bool& useProxy) {
-    ReadUpdateSettingsFrom(CDirectoryEx::GetApplicationPath(), region, servers, version, useProxy);
+    const CCryptConfigFile user(applicationFolder + "UserConfig.dat", kNoKey);
+    settings.UseProxy = user.ReadInteger("Server", "UseProxy", 1) != 0;
+    return settings;
 }

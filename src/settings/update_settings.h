@@ -1,18 +1,24 @@
 #pragma once
-#include "components/server_address.h"
+// What an update run takes from the client's own configuration:
+// "Config.dat" and "UserConfig.dat" in the application folder, each read once.
+#include "transfer/server_address.h"
 
 #include <string>
 #include <vector>
 
-// Reads the installed version and region, the update servers and the proxy
-// flag from "Config.dat" and "UserConfig.dat" in the application folder.
-// servers is appended to: the primary always, the secondary only when it has
-// an address.
-void ReadUpdateSettings(std::string& region, std::vector<S_UpdateSerivceAddr>& servers, std::string& version,
-                        bool& useProxy);
-// The same with the folder given (ends with the separator), for tests and tools.
-void ReadUpdateSettingsFrom(const std::string& folder, std::string& region, std::vector<S_UpdateSerivceAddr>& servers,
-                            std::string& version, bool& useProxy);
+struct UpdateSettings {
+    std::string Version;  // [Update] Version: the installed release
+    std::string Region;   // [Update] Region
+    // The primary server always (its address may be empty), the secondary
+    // only when it has an address.
+    std::vector<S_UpdateSerivceAddr> Servers;
+    bool UseProxy = true;     // UserConfig.dat [Server] UseProxy, non-zero
+    std::string WebSiteURL;   // [Server] WebSiteURL, for the notification's link
+};
+
+// Missing files and keys give the defaults above; host names are looked up.
+// applicationFolder ends with the separator.
+UpdateSettings ReadUpdateSettings(const std::string& applicationFolder);
 
 // A dotted IPv4 host is taken as it is; a name is looked up (Winsock is
 // started only then) and its first address given. False leaves address as it was

@@ -1,6 +1,6 @@
 #include "ui/dlg_notify_win.h"
 
-#include "components/wide_text_win.h"
+#include "base/wide_text_win.h"
 #include "ui/notify_placement.h"
 #include "ui/button_skin_win.h"
 #include "ui/res/resource.h"
@@ -22,6 +22,9 @@ const CMessageMap* CDlgNotify::GetThisMessageMap() {
         OnCommand<CDlgNotify, &CDlgNotify::OnUpgradeNow>(IDC_NOTIFY_UPGRADE),
         OnCommand<CDlgNotify, &CDlgNotify::OnLater>(IDC_LATER),
         OnCommand<CDlgNotify, &CDlgNotify::OnLater>(IDC_CLOSE_BUTTON),
+        // Esc, Alt+F4 and the system menu's close reach a dialog as IDCANCEL:
+        // dismissing the window means "not now".
+        OnCommand<CDlgNotify, &CDlgNotify::OnLater>(IDCANCEL),
         OnCtlColorMessage<CDlgNotify, &CDlgNotify::OnCtlColor>(),
         OnMouse<CDlgNotify, &CDlgNotify::OnLButtonDown>(WM_LBUTTONDOWN),
         OnCommand<CDlgNotify, &CDlgNotify::OnOpenWebSite>(IDC_WEBSITE_LINK),
@@ -45,7 +48,7 @@ void CDlgNotify::DoDataExchange(CDataExchange& exchange) {
 
 bool CDlgNotify::OnInitDialog() {
     CImageDialog::OnInitDialog();
-    SetWindowText("HALVO\xb9\xdc\xbc\xd2\xc9\xfd\xbc\xb6\xcd\xa8\xd6\xaa");  // HALVO管家升级通知
+    SetWindowText(LoadText(IDS_NOTIFY_TITLE));
     SetBackPicture(kPngPicture, IDP_NOTIFY_BACKGROUND, nullptr, false);
     ApplyRoundButtonSkin(LaterButton);
     ApplyRoundButtonSkin(UpgradeButton);

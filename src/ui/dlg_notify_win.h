@@ -2,9 +2,9 @@
 // The small window with which a silent program update offers the new
 // version: "立即升级" ends it with IDYES (6), "下次升级 " and the "x" with IDNO (7).
 // The caller sets the texts, calls DoModal() and acts on the result.
-#include "components/image_button_win.h"
-#include "components/image_dialog_win.h"
-#include "components/static_text_win.h"
+#include "framework/skin/image_button_win.h"
+#include "framework/skin/image_dialog_win.h"
+#include "framework/skin/static_text_win.h"
 
 #include <string>
 

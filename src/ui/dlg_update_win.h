@@ -6,15 +6,13 @@
 // closes the client, installs, records the new version, starts the client
 // again and ends the dialog. The creator sets Type and Name, then calls
 // DoModal(), which returns 1 on every way out.
-#include "components/image_button_win.h"
-#include "components/image_dialog_win.h"
-#include "components/pillar_win.h"
-#include "components/png_picture_win.h"
-#include "components/server_address.h"
-#include "components/static_text_win.h"
-#include "components/transfer_win.h"
 #include "engine/down_file_thread_win.h"
-#include "manifest/update_file_info.h"
+#include "engine/update_run_win.h"
+#include "framework/skin/image_button_win.h"
+#include "framework/skin/image_dialog_win.h"
+#include "framework/skin/pillar_win.h"
+#include "framework/skin/png_picture_win.h"
+#include "framework/skin/static_text_win.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,20 +36,16 @@ public:
 
     int32_t Type = 1;  // 1: the program itself; otherwise a data package
     std::string Name;  // the data package's folder name
+
+    // The download as the notifications see it: the k-th completion belongs
+    // to DownloadList[k] and must have ExpectedSizes[k] bytes.
     int32_t CompletedCount = 0;
-    std::unique_ptr<CQIRAUpdateIntf> Transfer;
+    std::vector<std::string> DownloadList;
+    std::vector<int32_t> ExpectedSizes;
     std::unique_ptr<CDownFileThread> DownloadThread;
-    std::vector<std::string> DownloadList;     // files still to fetch, manifest order
-    std::vector<S_UpdateFileInfo> ChangedFiles;  // every file that differs from the installed copy
-    std::vector<int32_t> ExpectedSizes;        // per DownloadList entry
-    std::vector<S_UpdateSerivceAddr> Servers;
-    bool UseProxy = false;
-    std::string ApplicationFolder;
-    std::string ManifestFileName;
-    std::string TargetFolder;
-    std::string StagingFolder;
-    std::string LocalVersion;
-    std::string LocalRegion;
+
+    // The update run behind the faces; set by the check.
+    std::unique_ptr<CUpdateRun> Run;
 
     // When set (ending with '\'), used instead of the program's own folder:
     // for tools and tests that run the dialog on another installation.
@@ -66,14 +60,14 @@ protected:
 
 private:
     void CheckForUpdate();
-    bool DownloadFiles(const std::vector<std::string>& names);
     void ShowUpdateAvailableFace(const std::string& version);
     void ShowUpToDateFace();
+    void HideOffer();
 
     void OnUpgradeNow();
     LRESULT OnDownFileNotify(WPARAM wParam, LPARAM lParam);
     void FinishUpdate();
-    void ShowMessage(const std::string& text);
+    void ShowMessage(UINT textId);
 
     void OnClose();
     void OnLButtonDown(UINT flags, POINT point);

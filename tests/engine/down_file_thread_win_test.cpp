@@ -1,6 +1,6 @@
 #include "engine/down_file_thread_win.h"
 
-#include "components/unique_handle_win.h"
+#include "base/handles_win.h"
 #include "support/served_tree_win.h"
 #include "support/temp_dir.h"
 

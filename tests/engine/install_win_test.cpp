@@ -1,6 +1,6 @@
 #include "engine/install_win.h"
 
-#include "components/wide_text_win.h"
+#include "base/wide_text_win.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes must parse without a fault, and what the
 // parser keeps must read back the same after serialising.
-#include "components/config_syntax.h"
+#include "config/config_syntax.h"
 
 #include <cstddef>
 #include <cstdint>

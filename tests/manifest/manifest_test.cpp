@@ -27,7 +27,7 @@ protected:
     }
     std::vector<std::string> Compare(const std::string& version, const std::string& region) {
         std::vector<S_UpdateFileInfo> files;
-        CompareManifest(S_UpdateCheckInfo(dir.File("app"), dir.File("UpdateConfig.ini"), version, region), files);
+        CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), version, region), files);
         return Names(files);
     }
     void InstallCurrentA() { dir.Write("app\\a.txt", "hello"); }
@@ -68,7 +68,7 @@ TEST_F(ManifestTest, PerFileRuleListsMissingAndDifferingCopies) {
     EXPECT_EQ(Compare("", ""), List{"a.txt"});
 
     std::vector<S_UpdateFileInfo> files;
-    CompareManifest(S_UpdateCheckInfo(dir.File("app"), dir.File("UpdateConfig.ini"), "", ""), files);
+    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), "", ""), files);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].Size, "5");
     EXPECT_EQ(files[0].ModifyTime, "2026-12-01 10:00:00");
@@ -98,8 +98,8 @@ TEST_F(ManifestTest, UnsafeNamesAreNeverListed) {
 }
 
 TEST_F(ManifestTest, LocalFolderGetsItsSeparator) {
-    EXPECT_EQ(S_UpdateCheckInfo("C:\\App", "m", "", "").LocalFolder, "C:\\App\\");
-    EXPECT_EQ(S_UpdateCheckInfo("C:\\App\\", "m", "", "").LocalFolder, "C:\\App\\");
+    EXPECT_EQ(S_UpdateCheckInfo("C:\\App", "", "").LocalFolder, "C:\\App\\");
+    EXPECT_EQ(S_UpdateCheckInfo("C:\\App\\", "", "").LocalFolder, "C:\\App\\");
 }
 
 TEST_F(ManifestTest, PackageManifestTakesEverySectionInOrder) {
@@ -107,12 +107,12 @@ TEST_F(ManifestTest, PackageManifestTakesEverySectionInOrder) {
     dir.Write("config.ini", std::string("[c.dat]\r\nMD5=x\r\n[a.txt]\r\nMD5=") + kHelloMd5 +
                                 "\r\n[Version]\r\nSIZE=1\r\n[d\\e.dat]\r\nSIZE=3\r\n");
     std::vector<S_UpdateFileInfo> files;
-    BuildPackageFileList(dir.File("config.ini"), dir.File("pkg\\"), files);
+    BuildPackageFileList(CConfigFile(dir.File("config.ini")), dir.File("pkg\\"), files);
     EXPECT_EQ(Names(files), (List{"c.dat", "Version", "d\\e.dat"}));
     EXPECT_EQ(files[2].Size, "3");
 
     files.clear();
-    BuildPackageFileList(dir.File("missing.ini"), dir.File("pkg\\"), files);
+    BuildPackageFileList(CConfigFile(dir.File("missing.ini")), dir.File("pkg\\"), files);
     EXPECT_TRUE(files.empty());
 }
 
@@ -139,6 +139,20 @@ TEST_F(ManifestTest, FetchedFileMustMatchSizeAndDigest) {
         EXPECT_EQ(IsFetchedFileValid({"f.txt", "", c.size, c.md5}, dir.File("f.txt")), c.valid) << c.size << " " << c.md5;
     }
     EXPECT_FALSE(IsFetchedFileValid({"gone.txt", "", "", ""}, dir.File("gone.txt")));
+}
+
+TEST_F(ManifestTest, TheFirstInvalidStagedFileInListOrder) {
+    dir.Write("stage\\a.txt", "hello");
+    dir.Write("stage\\b.txt", "world");
+    const S_UpdateFileInfo a{"a.txt", "", "5", kHelloMd5};
+    const S_UpdateFileInfo b{"b.txt", "", "5", kWorldMd5};
+    const S_UpdateFileInfo damaged{"b.txt", "", "5", kHelloMd5};
+    const S_UpdateFileInfo missing{"c.txt", "", "", ""};
+    const std::string stage = dir.File("stage\\");
+    EXPECT_EQ(FindInvalidStagedFile({a, b}, stage), std::nullopt);
+    EXPECT_EQ(FindInvalidStagedFile({}, stage), std::nullopt);
+    EXPECT_EQ(FindInvalidStagedFile({a, damaged, missing}, stage), std::optional<size_t>(1));
+    EXPECT_EQ(FindInvalidStagedFile({a, b, missing}, stage), std::optional<size_t>(2));
 }
 
 }  // namespace

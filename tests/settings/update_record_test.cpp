@@ -1,6 +1,6 @@
 #include "settings/update_record.h"
 
-#include "components/config_file.h"
+#include "config/config_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "settings/update_settings.h"
 
-#include "components/config_file.h"
+#include "config/config_file.h"
 #include "settings/dotted_address.h"
 #include "support/temp_dir.h"
 
@@ -10,30 +10,21 @@
 #include <optional>
 
 namespace {
-struct Settings {
-    std::string Region = "stale", Version = "stale";
-    std::vector<S_UpdateSerivceAddr> Servers;
-    bool UseProxy = false;
-};
-
 using Keys = std::map<std::string, std::string>;  // "Update" keys of Config.dat
 
-Settings ReadWith(const Keys& update, std::optional<std::string> useProxy) {
+UpdateSettings ReadWith(const Keys& update, std::optional<std::string> useProxy) {
     TempDir dir;
     {
         CCryptConfigFile config(dir.File("Config.dat"), "");
         for (const auto& [key, value] : update) config.WriteString("Update", key, value);
     }
     if (useProxy) CCryptConfigFile(dir.File("UserConfig.dat"), "").WriteString("Server", "UseProxy", *useProxy);
-    Settings settings;
-    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
-    return settings;
+    return ReadUpdateSettings(dir.Path());
 }
 
 TEST(UpdateSettingsTest, MissingFilesGiveDefaults) {
     TempDir dir;
-    Settings settings;
-    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
+    const UpdateSettings settings = ReadUpdateSettings(dir.Path());
     EXPECT_EQ(settings.Version, "");
     EXPECT_EQ(settings.Region, "");
     ASSERT_EQ(settings.Servers.size(), 1u);
@@ -43,7 +34,7 @@ TEST(UpdateSettingsTest, MissingFilesGiveDefaults) {
 }
 
 TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
-    const Settings settings =
+    const UpdateSettings settings =
         ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"}}, {});
     EXPECT_EQ(settings.Version, "3.1.0");
     EXPECT_EQ(settings.Region, "cn");
@@ -53,7 +44,7 @@ TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
 }
 
 TEST(UpdateSettingsTest, HostNamesResolved) {
-    const Settings settings = ReadWith(
+    const UpdateSettings settings = ReadWith(
         {{"ServerIP", "localhost"}, {"ServerPort", "80"}, {"ServerIP2", "10.1.2.3"}, {"ServerPort2", "70000"}}, {});
     ASSERT_EQ(settings.Servers.size(), 2u);
     EXPECT_EQ(settings.Servers[0].Address, "127.0.0.1");
@@ -72,7 +63,7 @@ TEST(UpdateSettingsTest, SecondaryOnlyWithAddress) {
         Keys keys = secondary;
         keys["ServerIP"] = "no-such-host.invalid";  // the primary stays even unresolved
         keys["ServerPort"] = "65536";
-        const Settings settings = ReadWith(keys, {});
+        const UpdateSettings settings = ReadWith(keys, {});
         ASSERT_EQ(settings.Servers.size(), 1u);
         EXPECT_EQ(settings.Servers[0].Address, "");
         EXPECT_EQ(settings.Servers[0].Port, 0);
@@ -83,15 +74,6 @@ TEST(UpdateSettingsTest, UseProxyFlag) {
     const std::pair<std::optional<std::string>, bool> cases[] = {
         {std::nullopt, true}, {"0", false}, {"1", true}, {"5", true}, {"-1", true}, {"", false}};
     for (const auto& [value, expected] : cases) EXPECT_EQ(ReadWith({}, value).UseProxy, expected) << value.value_or("absent");
-}
-
-TEST(UpdateSettingsTest, AppendsToGivenList) {
-    TempDir dir;
-    Settings settings;
-    settings.Servers.push_back({"1.1.1.1", 1});
-    ReadUpdateSettingsFrom(dir.Path(), settings.Region, settings.Servers, settings.Version, settings.UseProxy);
-    ASSERT_EQ(settings.Servers.size(), 2u);
-    EXPECT_EQ(settings.Servers[0].Address, "1.1.1.1");
 }
 
 TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {

@@ -2,7 +2,7 @@
 // The test update server seen from a test program: its address, the folder
 // it serves, the faults it injects and the requests it logged. The wrapper
 // tests/server/update_server.py starts it and exports its whereabouts.
-#include "components/server_address.h"
+#include "transfer/server_address.h"
 
 #include <map>
 #include <string>

@@ -1,6 +1,6 @@
 #include "support/temp_dir.h"
 
-#include "components/gbk_text.h"
+#include "base/gbk_text.h"
 
 #include <atomic>
 #include <chrono>

@@ -32,15 +32,12 @@ TEST(ConfigToolTest, SeedsConfigThatUpdaterReads) {
     EXPECT_EQ(dump.Exit, 0);
     EXPECT_EQ(dump.Out, "[Update]\r\nServerIP=10.0.0.5\r\nServerPort=8080\r\nVersion=1.0\r\nRegion=\xb9\xdc\r\n");
 
-    std::string region, version;
-    std::vector<S_UpdateSerivceAddr> servers;
-    bool useProxy = false;
-    ReadUpdateSettingsFrom(dir.Path(), region, servers, version, useProxy);
-    EXPECT_EQ(version, "1.0");
-    EXPECT_EQ(region, "\xb9\xdc");
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0].Address, "10.0.0.5");
-    EXPECT_EQ(servers[0].Port, 8080);
+    const UpdateSettings settings = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(settings.Version, "1.0");
+    EXPECT_EQ(settings.Region, "\xb9\xdc");
+    ASSERT_EQ(settings.Servers.size(), 1u);
+    EXPECT_EQ(settings.Servers[0].Address, "10.0.0.5");
+    EXPECT_EQ(settings.Servers[0].Port, 8080);
 }
 
 TEST(ConfigToolTest, EncryptsPlainFile) {

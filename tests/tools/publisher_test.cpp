@@ -1,5 +1,5 @@
-#include "components/config_file.h"
-#include "components/gbk_text.h"
+#include "config/config_file.h"
+#include "base/gbk_text.h"
 #include "publisher/publisher_cli.h"
 #include "publisher/release_scan.h"
 #include "support/temp_dir.h"

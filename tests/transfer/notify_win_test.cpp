@@ -1,4 +1,4 @@
-#include "components/transfer_win.h"
+#include "transfer/transfer_win.h"
 
 #include "support/temp_dir.h"
 #include "support/served_tree_win.h"

@@ -1,6 +1,6 @@
 // The dialog layer, on the notification's template (the only area whose
 // tests carry the program's resources).
-#include "components/wide_text_win.h"
+#include "base/wide_text_win.h"
 #include "dialog_probe_win.h"
 #include "framework/dialog_win.h"
 #include "ui/res/resource.h"

@@ -1,6 +1,6 @@
 #include "dialog_probe_win.h"
 
-#include "components/wide_text_win.h"
+#include "base/wide_text_win.h"
 
 namespace {
 struct ProbeState {

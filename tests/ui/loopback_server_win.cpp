@@ -1,7 +1,7 @@
 #include "loopback_server_win.h"
 
-#include "components/gbk_text.h"
-#include "components/wide_text_win.h"
+#include "base/gbk_text.h"
+#include "base/wide_text_win.h"
 
 #include <ws2tcpip.h>
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "config_tool.h"
 
-#include "components/crypt_config_store.h"
-#include "components/file_io.h"
+#include "config/crypt_config_store.h"
+#include "base/file_io.h"
 
 namespace {
 constexpr const char* kUsage =

@@ -3,7 +3,7 @@
 // are written as the GBK bytes of the file.
 #include "config_tool.h"
 
-#include "components/gbk_text.h"
+#include "base/gbk_text.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "publisher/publish_options.h"
 
-#include "components/gbk_text.h"
+#include "base/gbk_text.h"
 
 #include <charconv>
 

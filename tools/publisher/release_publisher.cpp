@@ -1,8 +1,8 @@
 #include "publisher/release_publisher.h"
 
-#include "components/file_io.h"
-#include "components/gbk_text.h"
-#include "components/md5.h"
+#include "base/file_io.h"
+#include "base/gbk_text.h"
+#include "crypto/md5.h"
 #include "publisher/manifest_text.h"
 #include "publisher/publish_options.h"
 #include "publisher/release_scan.h"

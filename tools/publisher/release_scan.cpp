@@ -1,7 +1,8 @@
 #include "publisher/release_scan.h"
 
-#include "components/config_syntax.h"
-#include "components/gbk_text.h"
+#include "config/config_syntax.h"
+#include "base/gbk_text.h"
+#include "base/text_rules.h"
 #include "manifest/name_check.h"
 #include "publisher/manifest_text.h"
 #include "publisher/temporary_name.h"
@@ -47,10 +48,10 @@ std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
     if (!ConfigDocument::IsWritable(manifestName, "SIZE", "") || !ConfigDocument::IsWritable("FILES", manifestName, "")) {
         return "starts with a blank, '[', ';' or '#', or holds '=', which the manifest cannot carry";
     }
-    const std::string folded = FoldName(manifestName);
+    const std::string folded = FoldAsciiCase(manifestName);
     if (folded == "version" || folded == "files") return "clashes with a manifest header section";
     for (const std::string& manifest : ManifestFileNames(program)) {
-        if (folded == FoldName(manifest)) return "is the name the manifest is published under";
+        if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
     }
     if (folded.ends_with(kTemporarySuffix)) {
         return std::string("ends in \"") + kTemporarySuffix + "\", which the publisher uses for its temporary files";
@@ -92,7 +93,7 @@ bool ScanRelease(const fs::path& folder, bool program, std::vector<ReleaseFile>&
     // names that differ only so would share one section.
     std::map<std::string, const ReleaseFile*> byFoldedName;
     for (const ReleaseFile& file : found) {
-        const auto [at, added] = byFoldedName.emplace(FoldName(file.ManifestName), &file);
+        const auto [at, added] = byFoldedName.emplace(FoldAsciiCase(file.ManifestName), &file);
         if (!added) {
             refused.push_back(Utf8Of(file.Relative) + ": differs from " + Utf8Of(at->second->Relative) +
                               " only in letter case, and Windows takes both for one file");

@@ -44,3 +44,11 @@
 #define IDP_CAPTION_NONE 19534
 #define IDP_CAPTION_INSTALLING 19535
 #define IDP_UPDATE_BACKGROUND 19536
+
+// Texts of the string table
+#define IDS_UPDATE_TITLE 19540       // the update dialog's window text
+#define IDS_NOTIFY_TITLE 19541       // the notification's window text
+#define IDS_UP_TO_DATE 19542         // the up-to-date face's message
+#define IDS_UPGRADE_STARTED 19543    // the download has started
+#define IDS_CONNECTION_FAILED 19544  // a file could not be fetched
+#define IDS_UPDATE_FAILED 19545      // a file arrived other than listed

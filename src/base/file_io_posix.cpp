@@ -1,0 +1,94 @@
+#include "base/file_io.h"
+
+#include "base/path_info.h"
+#include "base/unique_fd_posix.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace {
+bool IsMissingError(int error) { return error == ENOENT || error == ENOTDIR; }
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// The folder's entry of the rename must reach the disk too.
+void SyncFolderOf(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) fsync(dir.get());
+}
+}  // namespace
+
+FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    UniqueFd file(open(ToFileSystemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) return IsMissingError(errno) ? FileReadStatus::Missing : FileReadStatus::Failed;
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return FileReadStatus::Failed;
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) return FileReadStatus::TooLarge;
+    bytes.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = read(file.get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            bytes.clear();
+            return FileReadStatus::Failed;
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return FileReadStatus::Ok;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno); }
+
+std::string MakeTempPathBeside(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    static const unsigned salt = std::random_device{}();
+    return path + "." + std::to_string(getpid()) + "-" + std::to_string(salt) + "-" + std::to_string(counter++) +
+           ".tmp";
+}
+
+std::string WriteTempFileBeside(const std::string& path, std::string_view bytes) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string temp = MakeTempPathBeside(path);
+        const std::filesystem::path native = ToFileSystemPath(temp);
+        UniqueFd file(open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (file.get() < 0) {
+            if (errno == EEXIST) continue;
+            return {};
+        }
+        const bool written = WriteAll(file.get(), bytes) && fsync(file.get()) == 0;
+        if (file.Close() && written) return temp;
+        unlink(native.c_str());
+        return {};
+    }
+    return {};
+}
+
+bool MoveFileOver(const std::string& tempPath, const std::string& path) {
+    const std::filesystem::path from = ToFileSystemPath(tempPath);
+    const std::filesystem::path to = ToFileSystemPath(path);
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        SyncFolderOf(to);
+        return true;
+    }
+    unlink(from.c_str());
+    return false;
+}

@@ -1,0 +1,88 @@
+#include "base/file_io.h"
+
+#include "base/long_path_win.h"
+#include "base/handles_win.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+namespace {
+bool IsMissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+}  // namespace
+
+FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    // Others may keep the file open for writing (the client holds its own
+    // configuration open); reading a consistent copy is the writer's job,
+    // since every writer here replaces the file as a whole.
+    UniqueFile file(CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return IsMissingError(GetLastError()) ? FileReadStatus::Missing : FileReadStatus::Failed;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return FileReadStatus::Failed;
+    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return FileReadStatus::TooLarge;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &read, nullptr)) {
+            bytes.clear();
+            return FileReadStatus::Failed;
+        }
+        if (read == 0) break;  // shrunk while we read
+        done += read;
+    }
+    bytes.resize(done);
+    return FileReadStatus::Ok;
+}
+
+bool RemoveFile(const std::string& path) {
+    const std::wstring wide = LongPath(path);
+    if (DeleteFileW(wide.c_str())) return true;
+    return IsMissingError(GetLastError());
+}
+
+std::string MakeTempPathBeside(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+           std::to_string(counter++) + ".tmp";
+}
+
+std::string WriteTempFileBeside(const std::string& path, std::string_view bytes) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string temp = MakeTempPathBeside(path);
+        const std::wstring wide = LongPath(temp);
+        UniqueFile file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            return {};
+        }
+        const bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+        file.reset();
+        if (written) return temp;
+        DeleteFileW(wide.c_str());
+        return {};
+    }
+    return {};
+}
+
+bool MoveFileOver(const std::string& tempPath, const std::string& path) {
+    const std::wstring wideTemp = LongPath(tempPath);
+    if (MoveFileExW(wideTemp.c_str(), LongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(wideTemp.c_str());
+    return false;
+}

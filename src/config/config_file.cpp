@@ -1,0 +1,130 @@
+#include "config/config_file.h"
+
+#include "base/integer_text.h"
+#include "config/crypt_config_store.h"
+#include "base/file_io.h"
+
+
+namespace {
+constexpr int32_t kFound = 0;
+constexpr int32_t kDefaulted = -1;
+
+int32_t ReadStringFrom(const ConfigDocument& document, const std::string& section, const std::string& key,
+                       const std::string& defaultValue, std::string& value) {
+    const std::string* found = document.Find(section, key);
+    value = found ? *found : defaultValue;
+    return found ? kFound : kDefaulted;
+}
+
+// atoi's syntax (leading blanks, sign, digits, anything after ignored),
+// saturating at the 32-bit limits.
+int32_t ReadIntegerFrom(const ConfigDocument& document, const std::string& section, const std::string& key,
+                        int32_t defaultValue) {
+    const std::string* found = document.Find(section, key);
+    return found ? ParseLeadingInteger(*found, found->size()) : defaultValue;
+}
+}  // namespace
+
+struct CConfigFile::Impl {
+    ConfigDocument Document;
+};
+
+CConfigFile::CConfigFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+    std::string bytes;
+    if (ReadWholeFile(path, kMaxConfigFileBytes, bytes) == FileReadStatus::Ok) impl_->Document = ConfigDocument::Parse(bytes);
+}
+
+CConfigFile::CConfigFile(ConfigDocument document) : impl_(std::make_unique<Impl>()) {
+    impl_->Document = std::move(document);
+}
+
+CConfigFile::~CConfigFile() = default;
+CConfigFile::CConfigFile(CConfigFile&&) noexcept = default;
+CConfigFile& CConfigFile::operator=(CConfigFile&&) noexcept = default;
+
+int32_t CConfigFile::ReadString(const std::string& section, const std::string& key, const std::string& defaultValue,
+                                std::string& value) const {
+    return ReadStringFrom(impl_->Document, section, key, defaultValue, value);
+}
+
+int32_t CConfigFile::ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const {
+    return ReadIntegerFrom(impl_->Document, section, key, defaultValue);
+}
+
+void CConfigFile::ReadSection(const std::string& section, std::vector<std::string>& names) const {
+    impl_->Document.AppendEntryNames(section, names);
+}
+
+void CConfigFile::ReadSections(std::vector<std::string>& names) const { impl_->Document.AppendSectionNames(names); }
+
+// Every write goes straight through: re-read the file, merge, replace. A
+// write that fails stays pending, is retried with the next write and, at the
+// latest, when the object is re-targeted or destroyed.
+struct CCryptConfigFile::Impl {
+    struct PendingWrite {
+        std::string Section;
+        std::string Key;
+        std::string Value;
+    };
+
+    std::string Path;
+    std::string Key;
+    ConfigDocument Document;  // what the last read or write saw, pending writes included
+    std::vector<PendingWrite> Pending;
+
+    void Load() {
+        Document = LoadCryptConfig(Path, Key).Document;
+        for (const PendingWrite& write : Pending) Document.Set(write.Section, write.Key, write.Value);
+    }
+
+    bool Flush() {
+        if (Pending.empty()) return true;
+        const CryptConfigContent current = LoadCryptConfig(Path, Key);
+        ConfigDocument merged = current.Document;
+        for (const PendingWrite& write : Pending) merged.Set(write.Section, write.Key, write.Value);
+        if (!StoreCryptConfig(Path, Key, merged, current)) {
+            Document = std::move(merged);  // reads still see the values
+            return false;
+        }
+        Document = std::move(merged);
+        Pending.clear();
+        return true;
+    }
+};
+
+CCryptConfigFile::CCryptConfigFile(const std::string& path, const std::string& key) : impl_(std::make_unique<Impl>()) {
+    impl_->Path = path;
+    impl_->Key = key;
+    impl_->Load();
+}
+
+CCryptConfigFile::~CCryptConfigFile() { impl_->Flush(); }
+
+int32_t CCryptConfigFile::Initialize(const std::string& path, const std::string& key) {
+    const bool flushed = impl_->Flush();
+    // What could not be written to the old file must not land in the new one.
+    impl_->Pending.clear();
+    impl_->Path = path;
+    impl_->Key = key;
+    impl_->Load();
+    return flushed ? kFound : kDefaulted;
+}
+
+int32_t CCryptConfigFile::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue, std::string& value) const {
+    return ReadStringFrom(impl_->Document, section, key, defaultValue, value);
+}
+
+int32_t CCryptConfigFile::ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const {
+    return ReadIntegerFrom(impl_->Document, section, key, defaultValue);
+}
+
+int32_t CCryptConfigFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    if (!ConfigDocument::IsWritable(section, key, value)) return kDefaulted;
+    impl_->Pending.push_back(Impl::PendingWrite{section, key, value});
+    return impl_->Flush() ? kFound : kDefaulted;
+}
+
+int32_t CCryptConfigFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
+    return WriteString(section, key, std::to_string(value));
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Where one update run works and how it records what it installed. The
+// three runs of the updater (silent program, silent data package, dialog)
+// differ only in these values; everything else is the one update run.
+#include <cstdint>
+#include <string>
+
+// How a fetched manifest lists its files.
+enum class ManifestLayout {
+    Program,      // "UpdateConfig.ini": [Version] header, [FILES], one section per file
+    DataPackage,  // "config.ini": every section is a file
+};
+
+// When a complete install writes the new version into "Config.dat" and the registry.
+enum class VersionRecord {
+    Always,       // whatever the version
+    WhenGreater,  // Config.dat only when the new version is greater; the registry always
+    Never,        // a data package has no version of its own
+};
+
+struct RunSpec {
+    int32_t Type = 1;                // package type: 1 the program, any other a data package
+    std::string Name;                // the data package's folder name
+    std::string ApplicationFolder;   // ends with '\'
+    std::string TargetFolder;        // where the installed files lie; ends with '\'
+    std::string StagingFolder;       // where files are fetched to; ends with '\'
+    std::string ManifestFileName;    // fetched into the staging folder
+    ManifestLayout Layout = ManifestLayout::Program;
+    VersionRecord Version = VersionRecord::Always;
+    // strftime format of the update record's section; empty: no record.
+    std::string RecordSectionFormat;
+    // A data package's staged "config.ini" goes into its folder after a complete install.
+    bool CopiesPackageManifest = false;
+
+    bool IsProgram() const { return Type == 1; }
+};
+
+// -silent: the program's files in the application folder, staged in
+// "UPDATE\Program\", manifest "UpdateConfig.ini".
+RunSpec SilentProgramRun(const std::string& applicationFolder);
+// -silent -t:TYPE -d:NAME: the folder NAME\, staged in "UPDATE\NAME\",
+// manifest "config.ini", no version and no record.
+RunSpec SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name);
+// The update dialog: "UpdateConfig.ini" for every type, the program's or
+// the package's folders, a record per install with date and time.
+RunSpec DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name);
+
+// A data package's name becomes a folder that is filled and, for staging,
+// deleted with everything in it: only one plain folder name will do.
+bool HasUsableFolders(const RunSpec& spec);
