@@ -32,10 +32,11 @@ win() { "$build/wine-run.sh" "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
 
 # A private Wine prefix and display for the demonstration.
+mkdir -p "$UPDATE_WINEPREFIX"
 n=90; while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
 Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 echo $! > "$build/wine/xvfb.pid"; echo ":$n" > "$build/wine/display"
-mkdir -p "$UPDATE_WINEPREFIX"
+for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
 WINEPREFIX=$UPDATE_WINEPREFIX WINEARCH=win32 wineserver -p >/dev/null 2>&1 </dev/null
 win wineboot --init >/dev/null 2>&1 || true
 
@@ -103,3 +104,13 @@ echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' 
 echo "  requests served: $(grep -c ' 200$' "$work/nginx/logs/access.log") files"
 echo "  client.log:"
 tr -d '\r' < "$app/client.log" | sed 's/^/    /'
+
+# The demonstration fails when the update did not happen.
+version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
+if [ "$version" != 4.0.2 ] || ! cmp -s "$app/core.dll" "$work/release/core.dll" ||
+   ! cmp -s "$app/data/new/cities.dat" "$work/release/data/new/cities.dat"; then
+  echo "demo: the update did not install release 4.0.2" >&2
+  exit 1
+fi
+echo
+echo "== release 4.0.2 installed"

@@ -14,4 +14,17 @@ for preset in native win32; do
   echo "== $preset: tests" >&2
   ctest --preset "$preset" -j2 || status=1
 done
+
+# The README's first command as a newcomer meets it: a fresh clone of what
+# is committed, nothing built yet.
+echo "== demonstration from a fresh clone" >&2
+clone=$(mktemp -d /tmp/update-demo-clone.XXXXXX)
+if git clone -q . "$clone/repo" && (cd "$clone/repo" && bash tools/demo.sh) >"$clone/demo.log" 2>&1; then
+  tail -n 3 "$clone/demo.log" >&2
+else
+  cat "$clone/demo.log" >&2
+  echo "== the demonstration failed" >&2
+  status=1
+fi
+rm -rf "$clone"
 exit $status

@@ -117,7 +117,6 @@ const std::string* ConfigDocument::Find(std::string_view section, std::string_vi
     return entry == kNoEntry ? nullptr : &found->Entries[entry].Value;
 }
 
-bool ConfigDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
 
 void ConfigDocument::AppendSectionNames(std::vector<std::string>& names) const {
     for (const Section& section : sections_) names.push_back(section.Name);

@@ -22,7 +22,6 @@ public:
 
     // nullptr when the section or the key is missing.
     const std::string* Find(std::string_view section, std::string_view key) const;
-    bool HasSection(std::string_view section) const;
     void AppendSectionNames(std::vector<std::string>& names) const;
     void AppendEntryNames(std::string_view section, std::vector<std::string>& names) const;
 

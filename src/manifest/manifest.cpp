@@ -97,14 +97,6 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
     return toFetch;
 }
 
-bool IsFetchedFileValid(const S_UpdateFileInfo& file, const std::string& path) {
-    const int64_t actualSize = FileSize(path);
-    if (actualSize < 0 || !HasListedSize(file, actualSize)) return false;
-    if (file.MD5.empty()) return true;
-    std::string digest;
-    return CMD5::GetFileMD5(path, digest) == 0 && HasListedDigest(file, digest);
-}
-
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder) {
     std::vector<std::string> paths;

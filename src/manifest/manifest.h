@@ -39,12 +39,9 @@ void BuildPackageFileList(const CConfigFile& manifest, const std::string& target
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
                                                  const std::string& stagingFolder);
 
-// A fetched file is accepted when its size matches a numeric "SIZE" and its
-// digest a non-empty "MD5" (hex compared without regard to case).
-bool IsFetchedFileValid(const S_UpdateFileInfo& file, const std::string& path);
-
-// The first file (in list order) whose staged copy is missing or not
-// accepted by IsFetchedFileValid; nothing when every one is. Hashed on
-// several threads.
+// The first file (in list order) whose staged copy is missing or not the
+// listed one; nothing when every one is. A staged copy is accepted when its
+// size matches a numeric "SIZE" and its digest a non-empty "MD5" (hex
+// compared without regard to case). Hashed on several threads.
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder);

@@ -20,8 +20,6 @@ void SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
 
 }  // namespace
 
-const wchar_t* InstallRegistryKeyPath() { return kKeyPath; }
-
 void RegisterInstall(const std::string& applicationFolder, const std::string& version) {
     UniqueRegistryKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;

@@ -5,6 +5,3 @@
 // The key is opened, never created: without it (or without the right to
 // write it) nothing is written.
 void RegisterInstall(const std::string& applicationFolder, const std::string& version);
-
-// The key's path below HKEY_LOCAL_MACHINE, as UTF-16.
-const wchar_t* InstallRegistryKeyPath();

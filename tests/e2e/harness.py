@@ -15,7 +15,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
-from testserver import UpdateServer  # noqa: E402,F401  (re-exported for the scenarios)
+from testserver import UpdateServer, free_port  # noqa: E402,F401  (re-exported for the scenarios)
 
 BUILD = os.environ.get("UPDATE_BUILD_DIR", os.path.join(HERE, "..", "..", "build", "win32"))
 BIN = os.environ.get("UPDATE_BIN_DIR") or os.path.join(BUILD, "bin")
@@ -25,6 +25,9 @@ REGISTRY_KEY = "HKLM\\SOFTWARE\\HALVO管家"
 NOTIFY_TITLE = "HALVO管家升级通知"
 NOTIFY_UPGRADE_NOW = 19507
 NOTIFY_LATER = 19506
+DIALOG_TITLE = "在线更新"
+DIALOG_UPGRADE = 19508
+DIALOG_CLOSE = 19504
 
 
 def winpath(path):
@@ -152,9 +155,10 @@ class Workspace:
             args.append("--notify")
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
-    def publish_package(self, package_type, files):
+    def publish_package(self, package_type, files, version=None):
         release = self._release_folder(files)
-        wine("publisher.exe", "--package", str(package_type), winpath(release), winpath(self.www))
+        args = ["--package", str(package_type)] + (["--version", version] if version else [])
+        wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
     def _release_folder(self, files):
         release = tempfile.mkdtemp(prefix="release-", dir=self.root)
@@ -182,10 +186,17 @@ class Workspace:
             time.sleep(0.1)
         return process
 
-    def press_later(self, button, timeout=60):
-        """Presses a button of the notification dialog once it appears, in the background."""
-        return subprocess.Popen([WINE_RUN, os.path.join(BIN, "press_button.exe"), NOTIFY_TITLE, str(button),
+    def press_later(self, button, timeout=60, title=NOTIFY_TITLE):
+        """Acts on a window once it appears, in the background: presses the
+        button with that control id, or "esc", or "close" (the system menu's
+        close, as Alt+F4). Its exit code is 0 once done."""
+        return subprocess.Popen([WINE_RUN, os.path.join(BIN, "press_button.exe"), title, str(button),
                                  str(timeout)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def start_update(self, *args):
+        """Starts Update.exe in the app folder without waiting for it (the dialog)."""
+        return subprocess.Popen([WINE_RUN, os.path.join(self.app, "Update.exe"), *args], cwd=self.app,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def fetched(server, type_):

@@ -94,6 +94,18 @@ class ProgramUpdateTest(Scenario):
         self.assertNotIn("close", events)
         self.assertEqual(events.count("start"), 2)
 
+    def test_closing_the_notification_from_the_system_menu_means_not_now(self):
+        self.seed(version="4.0.9")
+        client = self.ws.start_client("--exit-after", "60")
+        self.addCleanup(client.kill)
+        self.ws.publish_program(RELEASE, "4.1", notify=True)
+        presser = self.ws.press_later("close")
+        self.update()
+        self.assertEqual(presser.wait(timeout=30), 0, "the notification was shown")
+        self.assertEqual(read(self.ws.app_path("core.dll")), RELEASE["core.dll"])
+        events = self.ws.wait_for_client_events(2)
+        self.assertNotIn("close", events, "the client was not asked to close")
+
     def test_refused_manifest_changes_nothing_but_backups(self):
         self.seed()
         write(self.ws.app_path("old.dll.bak"), b"x")

@@ -136,9 +136,10 @@ TEST_F(ManifestTest, FetchedFileMustMatchSizeAndDigest) {
         {"abc", kHelloMd5, true},                           // a SIZE that is no number is not checked
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsFetchedFileValid({"f.txt", "", c.size, c.md5}, dir.File("f.txt")), c.valid) << c.size << " " << c.md5;
+        const bool valid = !FindInvalidStagedFile({{"f.txt", "", c.size, c.md5}}, dir.Path());
+        EXPECT_EQ(valid, c.valid) << c.size << " " << c.md5;
     }
-    EXPECT_FALSE(IsFetchedFileValid({"gone.txt", "", "", ""}, dir.File("gone.txt")));
+    EXPECT_TRUE(FindInvalidStagedFile({{"gone.txt", "", "", ""}}, dir.Path()));
 }
 
 TEST_F(ManifestTest, TheFirstInvalidStagedFileInListOrder) {

@@ -93,17 +93,25 @@ TEST_F(PublisherTest, ManifestReadsBackWithTheNamesAndValuesWritten) {
     }
 }
 
-TEST_F(PublisherTest, PackageReleaseWritesBothManifestsWithFileSectionsOnly) {
+// The silent run reads config.ini (file sections only); the update dialog
+// reads UpdateConfig.ini in the program's layout, forced, since a package
+// has no version test of its own.
+TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
     AddFile("Zeta.txt", "abc");
     AddFile("empty.bin", "");
     AddFile("sub\\deeper\\m.txt", "abcdefghijklmnopqrstuvwxyz");
     AddFile(kGbkName, "a");
 
-    ASSERT_EQ(0, Publish({"--package", "7"})) << log_.str();
+    ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12"})) << log_.str();
 
     EXPECT_EQ(kFileSections, Manifest("7\\config.ini"));
-    EXPECT_EQ(kFileSections, Manifest("7\\UpdateConfig.ini"));
+    EXPECT_EQ("[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\n"
+              "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
+              Manifest("7\\UpdateConfig.ini"));
     EXPECT_EQ("abc", out_.Read("site\\7\\Zeta.txt"));
+
+    ASSERT_EQ(0, Publish({"--package", "7"})) << log_.str();
+    EXPECT_EQ(0u, Manifest("7\\UpdateConfig.ini").find("[Version]\r\nVERSION=\r\n"));
 }
 
 TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
@@ -206,7 +214,7 @@ TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
         {"--package", "1", "rel", "out"},
         {"--package", "x", "rel", "out"},
         {"--package", "99999999999", "rel", "out"},
-        {"--package", "2", "--version", "1.0", "rel", "out"},
+        {"--package", "2", "--region", "cn", "rel", "out"},
         {"--package", "2", "--notify", "rel", "out"},
         {"--program", "--version", "1.0\r\n[FILES]", "rel", "out"},
         {"--program", "--version", " 1.0", "rel", "out"},

@@ -62,3 +62,9 @@ bool PressStartsWindowMove(HWND dialog, POINT point) {
     SendMessageW(dialog, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
     return posted;
 }
+
+std::string ResourceText(UINT id) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? Narrow(std::wstring_view(text, static_cast<size_t>(length))) : std::string();
+}

@@ -22,6 +22,8 @@ INT_PTR RunWithProbe(CDialog& dialog, const std::function<void(HWND)>& probe,
 
 // The control's text, GBK.
 std::string ControlText(HWND dialog, int id);
+// A text of the program's string table, GBK.
+std::string ResourceText(UINT id);
 bool ControlVisible(HWND dialog, int id);
 // Presses a button the way a click does.
 void Click(HWND dialog, int id);

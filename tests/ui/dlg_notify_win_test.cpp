@@ -54,7 +54,7 @@ TEST(DlgNotifyTest, SkinsItsWindowAndControls) {
         EXPECT_EQ(dialog.NewVersionText.TextColor(), kNotifyText);
         EXPECT_TRUE(dialog.NewVersionText.IsBold());
         EXPECT_TRUE(dialog.LinkText.IsUnderlined());
-        EXPECT_EQ(dialog.GetWindowText(), "HALVO\xb9\xdc\xbc\xd2\xc9\xfd\xbc\xb6\xcd\xa8\xd6\xaa");  // HALVO管家升级通知
+        EXPECT_EQ(dialog.GetWindowText(), ResourceText(IDS_NOTIFY_TITLE));
         Click(hwnd, IDC_LATER);
     });
     // The window takes its background's size; buttons take their faces'.

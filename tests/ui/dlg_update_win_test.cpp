@@ -10,9 +10,6 @@
 #include <optional>
 
 namespace {
-const std::string kUpToDateText =
-    "\xc4\xfa\xb0\xb2\xd7\xb0\xb5\xc4HALVO\xb9\xdc\xbc\xd2\xd2\xd1\xbe\xad\xca\xc7\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe"
-    "\xa3\xa1";  // 您安装的HALVO管家已经是最新版本！
 const std::string kHello = "hello";
 const std::string kHelloMd5 = "5d41402abc4b2a76b9719d911017c592";
 const std::string kWorld = "world";
@@ -84,7 +81,7 @@ protected:
 void ExpectUpToDate(const Face& face) {
     EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UP_TO_DATE));
     EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_NONE));
-    EXPECT_EQ(face.message, kUpToDateText);
+    EXPECT_EQ(face.message, ResourceText(IDS_UP_TO_DATE));
     EXPECT_FALSE(face.versionShown);
     EXPECT_FALSE(face.upgradeShown);
     EXPECT_FALSE(face.updatableShown);
@@ -218,12 +215,6 @@ TEST_F(DlgUpdateTest, TitleBandStaticsAndSkin) {
 
 // --- "立即升级": download, install, record -----------------------------------
 
-const std::string kConnectionFailedText =
-    "\xce\xde\xb7\xa8\xd3\xeb\xb7\xfe\xce\xf1\xc6\xf7\xbd\xa8\xc1\xa2\xc1\xac\xbd\xd3,\xc7\xeb\xc9\xd4\xba\xf2\xd6\xd8"
-    "\xca\xd4\xa3\xa1";  // 无法与服务器建立连接,请稍候重试！
-const std::string kUpdateFailedText =
-    "\xb8\xfc\xd0\xc2\xb9\xfd\xb3\xcc\xb3\xf6\xcf\xd6\xb4\xed\xce\xf3,\xc7\xeb\xc9\xd4\xba\xf2\xd6\xd8\xca\xd4"
-    "\xa3\xa1";  // 更新过程出现错误,请稍候重试！
 
 std::string ConfiguredVersion(const TempDir& app) {
     std::string version;
@@ -282,7 +273,7 @@ TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessa
     dialog.ApplicationFolderOverride = app.Path();
     RunWithProbe(dialog, [&](HWND hwnd) {
         Click(hwnd, IDC_UPGRADE);
-        for (int i = 0; i < 100 && ControlText(hwnd, IDC_MESSAGE) != kConnectionFailedText; ++i) {
+        for (int i = 0; i < 100 && ControlText(hwnd, IDC_MESSAGE) != ResourceText(IDS_CONNECTION_FAILED); ++i) {
             MSG pending;
             while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&pending);
             Sleep(50);
@@ -290,7 +281,7 @@ TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessa
         message = ControlText(hwnd, IDC_MESSAGE);
         Click(hwnd, IDC_CLOSE_BUTTON);
     });
-    EXPECT_EQ(message, kConnectionFailedText);
+    EXPECT_EQ(message, ResourceText(IDS_CONNECTION_FAILED));
     EXPECT_EQ(app.Read("UPDATE\\Program\\a.dll"), kHello);  // kept for the next attempt
     EXPECT_FALSE(app.Exists("a.dll"));
     EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
@@ -310,9 +301,9 @@ TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFilesAndCheckSizes) {
         EXPECT_EQ(dialog.ProgressBar.Progress(), 1);
         Notify(hwnd, 6, 6);  // the second file with the wrong size
         EXPECT_EQ(dialog.CompletedCount, 1);
-        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kUpdateFailedText);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_UPDATE_FAILED));
         Notify(hwnd, 0, -1);
-        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kConnectionFailedText);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_CONNECTION_FAILED));
         Click(hwnd, IDC_CLOSE_BUTTON);
     });
     EXPECT_FALSE(app.Exists("a.dll"));
@@ -328,7 +319,7 @@ TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) 
         app.Write("UPDATE\\Program\\sub\\b.txt", "WORLD");
         Notify(hwnd, 5, 5);
         Notify(hwnd, 5, 5);
-        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), kUpdateFailedText);
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_UPDATE_FAILED));
         Notify(hwnd, 5, 5);  // beyond the list: ignored
         EXPECT_EQ(dialog.CompletedCount, 2);
     });

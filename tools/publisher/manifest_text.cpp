@@ -7,6 +7,8 @@
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+constexpr const char* kProgramManifest = "UpdateConfig.ini";
+constexpr const char* kPackageManifest = "config.ini";
 
 void AppendLine(std::string& text, const std::string& line) {
     text += line;
@@ -39,25 +41,24 @@ std::string FormatModifyTime(std::filesystem::file_time_type time) {
 }
 
 std::vector<std::string> ManifestFileNames(bool program) {
-    if (program) return {"UpdateConfig.ini"};
-    return {"UpdateConfig.ini", "config.ini"};
+    if (program) return {kProgramManifest};
+    return {kProgramManifest, kPackageManifest};
 }
 
-std::string ProgramManifestText(const PublishOptions& header, const std::vector<PublishedFile>& files) {
-    std::string text;
-    AppendLine(text, "[Version]");
-    AppendLine(text, "VERSION=" + header.Version);
-    AppendLine(text, "REGION=" + header.Region);
-    AppendLine(text, std::string("UNCONDITIONALUPDATE=") + (header.Unconditional ? "1" : "0"));
-    AppendLine(text, std::string("NOTIFIY=") + (header.Notify ? "1" : "0"));
-    AppendLine(text, "[FILES]");
-    for (const PublishedFile& file : files) AppendLine(text, file.Name);
-    AppendFileSections(text, files);
-    return text;
-}
+std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files) {
+    const bool program = options.IsProgram();
+    std::string header;
+    AppendLine(header, "[Version]");
+    AppendLine(header, "VERSION=" + options.Version);
+    AppendLine(header, "REGION=" + options.Region);
+    AppendLine(header, std::string("UNCONDITIONALUPDATE=") + (options.Unconditional || !program ? "1" : "0"));
+    AppendLine(header, std::string("NOTIFIY=") + (options.Notify ? "1" : "0"));
+    AppendLine(header, "[FILES]");
+    for (const PublishedFile& file : files) AppendLine(header, file.Name);
 
-std::string PackageManifestText(const std::vector<PublishedFile>& files) {
-    std::string text;
-    AppendFileSections(text, files);
-    return text;
+    std::string sections;
+    AppendFileSections(sections, files);
+    std::vector<ManifestFile> manifests = {{kProgramManifest, header + sections}};
+    if (!program) manifests.push_back({kPackageManifest, sections});
+    return manifests;
 }

@@ -19,13 +19,19 @@ struct PublishedFile {
 // the time zone of the machine that published it.
 std::string FormatModifyTime(std::filesystem::file_time_type time);
 
-// The names the manifests are published under: "UpdateConfig.ini" for the
-// program; for a data package also "config.ini", since the update dialog
-// fetches "UpdateConfig.ini" for every package type and the silent run
-// "config.ini".
+struct ManifestFile {
+    std::string Name;  // "UpdateConfig.ini" or "config.ini"
+    std::string Text;
+};
+
+// The names the manifests of a release are published under: "UpdateConfig.ini"
+// for the program; for a data package also "config.ini".
 std::vector<std::string> ManifestFileNames(bool program);
 
-// "[Version]", "[FILES]" and one section per file.
-std::string ProgramManifestText(const PublishOptions& header, const std::vector<PublishedFile>& files);
-// One section per file and nothing else.
-std::string PackageManifestText(const std::vector<PublishedFile>& files);
+// The manifests of a release. The program has "UpdateConfig.ini" with its
+// header. A data package has "config.ini" (one section per file), which the
+// silent run reads, and "UpdateConfig.ini" in the program's layout, which the
+// update dialog reads for every package type: the same file sections, every
+// file in "[FILES]", and a header that always asks for the per-file
+// comparison, since a data package has no version test of its own.
+std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files);

@@ -37,8 +37,9 @@ const char* const kPublisherUsage =
     "usage:\n"
     "  publisher --program --version V [--region R] [--unconditional] [--notify] RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
-    "  publisher --package TYPE RELEASE_DIR OUT_DIR\n"
-    "      writes OUT_DIR/TYPE/config.ini, the same as OUT_DIR/TYPE/UpdateConfig.ini,\n"
+    "  publisher --package TYPE [--version V] RELEASE_DIR OUT_DIR\n"
+    "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
+    "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
 
@@ -89,8 +90,8 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
         error = "--program needs --version";
         return std::nullopt;
     }
-    if (package && (haveVersion || !options.Region.empty() || options.Unconditional || options.Notify)) {
-        error = "--version, --region, --unconditional and --notify belong to --program";
+    if (package && (!options.Region.empty() || options.Unconditional || options.Notify)) {
+        error = "--region, --unconditional and --notify belong to --program";
         return std::nullopt;
     }
     if (folders.size() != 2) {

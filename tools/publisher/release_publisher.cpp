@@ -100,13 +100,12 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
 
 // Every manifest goes to a temporary file first; only when all are complete
 // do they take their real names, so a client never reads a torn one.
-bool WriteManifests(const std::string& gbkFolder, const std::vector<std::string>& names, const std::string& text,
-                    std::ostream& log) {
+bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile>& manifests, std::ostream& log) {
     const char separator = static_cast<char>(fs::path::preferred_separator);
     std::vector<std::pair<std::string, std::string>> moves;
-    for (const std::string& name : names) {
-        const std::string final = gbkFolder + separator + name;
-        const std::string temporary = WriteTempFileBeside(final, text);
+    for (const ManifestFile& manifest : manifests) {
+        const std::string final = gbkFolder + separator + manifest.Name;
+        const std::string temporary = WriteTempFileBeside(final, manifest.Text);
         if (temporary.empty()) {
             log << "publisher: cannot write beside " << GbkToUtf8(final) << '\n';
             for (const auto& written : moves) RemoveFile(written.first);
@@ -168,7 +167,5 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         progress.FileDone(published[i].Size);
     }
 
-    const std::string text =
-        options.IsProgram() ? ProgramManifestText(options, published) : PackageManifestText(published);
-    return WriteManifests(gbkTarget, ManifestFileNames(options.IsProgram()), text, log);
+    return WriteManifests(gbkTarget, ManifestsOf(options, published), log);
 }

@@ -11,7 +11,6 @@ class CPillar : public CSkinControl {
 public:
     void SetRange(int lower, int upper);
     void SetProgress(int position);
-    int Lower() const { return lower_; }
     int Upper() const { return upper_; }
     int Progress() const { return position_; }
 

@@ -3,12 +3,6 @@
 #include "framework/skin/gdi_objects_win.h"
 #include "base/wide_text_win.h"
 
-std::string CSkinControl::GetText() const {
-    const HWND hwnd = GetSafeHwnd();
-    if (hwnd == nullptr) return {};
-    return Narrow(GetWindowWideText(hwnd));
-}
-
 void CSkinControl::SetText(const std::string& text) const {
     if (GetSafeHwnd() != nullptr) SetWindowTextW(GetSafeHwnd(), Widen(text).c_str());
 }

@@ -14,8 +14,7 @@
 
 class CSkinControl : public CControlWindow {
 public:
-    // The control's text (GBK).
-    std::string GetText() const;
+    // Sets the control's text (GBK).
     void SetText(const std::string& text) const;
 
 protected:

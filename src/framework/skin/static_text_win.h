@@ -26,7 +26,6 @@ public:
     COLORREF TextColor() const { return color_; }
     bool IsBold() const { return bold_; }
     bool IsUnderlined() const { return underline_; }
-    int FontHeight() const { return height_; }
 
 protected:
     void Paint(HDC dc, const RECT& client) override;

@@ -1,0 +1,54 @@
+"""The update dialog (Update.exe without -silent) under Wine: a data
+package that the publisher published is offered, installed after
+"立即升级" and then kept current by the silent run; Esc and the system
+menu's close end the dialog."""
+import os
+import unittest
+
+from harness import DIALOG_TITLE, DIALOG_UPGRADE, Scenario, fetched, free_port, read
+
+TYPE = 2
+INSTALLED = {"Maps\\roads.dat": b"roads v1", "Maps\\cities.dat": b"cities"}
+RELEASE = {"roads.dat": b"roads v2", "cities.dat": b"cities", "tiles\\t1.png": b"\x89PNG tile"}
+
+
+class DialogTest(Scenario):
+    def run_dialog(self, action, *args, timeout=90):
+        """Starts the dialog, acts on it once it is shown and waits for it to end."""
+        dialog = self.ws.start_update(*args)
+        self.addCleanup(dialog.kill)
+        presser = self.ws.press_later(action, title=DIALOG_TITLE)
+        self.assertEqual(presser.wait(timeout=timeout), 0, "the dialog offered what was pressed")
+        dialog.wait(timeout=timeout)
+        return dialog.returncode
+
+    def test_a_published_data_package_is_offered_installed_and_then_updated_silently(self):
+        self.ws.seed(self.server.port, version="7.0")
+        self.ws.install(INSTALLED)
+        self.ws.publish_package(TYPE, RELEASE, version="2026.12")
+
+        self.run_dialog(DIALOG_UPGRADE, "-t:%d" % TYPE, "-d:Maps")
+        for name, data in RELEASE.items():
+            self.assertEqual(read(self.ws.app_path("Maps\\" + name)), data, name)
+        self.assertEqual(fetched(self.server, TYPE), ["UpdateConfig.ini", "roads.dat", "tiles/t1.png"])
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Maps")))
+        self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "7.0")
+        self.assertIn("NewVersion=2026.12", self.ws.config_dump("UpdateRecord.dat"))
+
+        # The next release of the package: the silent run finds it as well.
+        self.ws.publish_package(TYPE, dict(RELEASE, **{"cities.dat": b"cities v2"}))
+        self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:Maps")
+        self.assertEqual(read(self.ws.app_path("Maps\\cities.dat")), b"cities v2")
+        self.assertEqual(read(self.ws.app_path("Maps\\config.ini")),
+                         read(os.path.join(self.ws.www, str(TYPE), "config.ini")))
+
+    def test_escape_and_the_system_menu_close_end_the_dialog(self):
+        # No server answers: the up-to-date face, whose only way out is closing.
+        self.ws.seed(free_port(), version="7.0")
+        for action in ("esc", "close"):
+            with self.subTest(action):
+                self.run_dialog(action, timeout=30)  # raises when the dialog stays open
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,196 @@
+#include "engine/update_run_win.h"
+
+#include "config/config_file.h"
+#include "config/crypt_config_store.h"
+#include "support/served_tree_win.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const std::string kHelloMd5 = "5d41402abc4b2a76b9719d911017c592";
+const std::string kWorldMd5 = "7d793037a0760186574b0282f2f435e7";
+
+// Release 4.0.2 with a.dll ("hello") and sub\b.txt ("world").
+std::string ProgramManifest(const std::string& header) {
+    return "[Version]\r\n" + header + "[FILES]\r\na.dll\r\nsub\\b.txt\r\n[a.dll]\r\nSIZE=5\r\nMD5=" + kHelloMd5 +
+           "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5 + "\r\n";
+}
+const std::string kFileSections = "[a.dll]\r\nSIZE=5\r\nMD5=" + kHelloMd5 + "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" +
+                                  kWorldMd5 + "\r\n";
+
+using SpecFor = std::function<RunSpec(const std::string& applicationFolder)>;
+
+// An installation of 4.0.1 whose a.dll is old and whose sub\b.txt is
+// missing but was already staged by an earlier attempt.
+class UpdateRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(served.Available()) << "run me through tests/server/update_server.py";
+        Configure("4.0.1");
+        served.Put(1, "a.dll", "hello");
+        served.Put(1, "sub\\b.txt", "world");
+        app.Write("a.dll", "old");
+    }
+    void Configure(const std::string& version) const {
+        app.Write("Config.dat", "[Update]\r\nVersion=" + version + "\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
+                                    std::to_string(served.Server().Port) + "\r\n");
+        app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
+    }
+    CUpdateRun Run(const RunSpec& spec) const { return CUpdateRun(spec, ReadUpdateSettings(app.Path())); }
+
+    std::vector<std::string> PathsSince(size_t mark) const {
+        std::vector<std::string> paths;
+        const std::vector<LoggedRequest> requests = served.Requests();
+        for (size_t i = mark; i < requests.size(); ++i) paths.push_back(requests[i].path);
+        return paths;
+    }
+    std::string ConfiguredVersion() const {
+        std::string version;
+        CCryptConfigFile(app.File("Config.dat"), "").ReadString("Update", "Version", "", version);
+        return version;
+    }
+    // The record's sections as "section: IsSucceed NewVersion OldVersion".
+    std::vector<std::string> Record() const {
+        const ConfigDocument record = LoadCryptConfig(app.File("UpdateRecord.dat"), "").Document;
+        std::vector<std::string> sections, lines;
+        record.AppendSectionNames(sections);
+        for (const std::string& section : sections) {
+            std::string line = section + ":";
+            for (const char* key : {"IsSucceed", "NewVersion", "OldVersion"}) {
+                const std::string* value = record.Find(section, key);
+                line += " " + (value ? *value : std::string("-"));
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    ServedTree served;
+    TempDir app;
+};
+
+std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
+    std::vector<std::string> names;
+    for (const S_UpdateFileInfo& file : files) names.push_back(file.FileName);
+    return names;
+}
+
+// The silent program run and the update dialog drive the same run: one
+// manifest fetch, staged copies reused, every changed file installed,
+// the version recorded.
+TEST_F(UpdateRunTest, BothFrontEndsCheckFetchInstallAndRecordAlike) {
+    const std::pair<const char*, SpecFor> frontEnds[] = {
+        {"silent", [](const std::string& folder) { return SilentProgramRun(folder); }},
+        {"dialog", [](const std::string& folder) { return DialogRun(folder, 1, ""); }},
+    };
+    for (const auto& [frontEnd, specFor] : frontEnds) {
+        SCOPED_TRACE(frontEnd);
+        Configure("4.0.1");
+        app.Write("a.dll", "old");
+        app.Write("UPDATE\\Program\\sub\\b.txt", "world");
+        served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+
+        CUpdateRun run = Run(specFor(app.Path()));
+        size_t mark = served.Requests().size();
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        EXPECT_EQ(PathsSince(mark), std::vector<std::string>{"/1/UpdateConfig.ini"});
+        EXPECT_EQ(run.Header().Version, "4.0.2");
+        EXPECT_EQ(Names(run.ChangedFiles()), (std::vector<std::string>{"a.dll", "sub\\b.txt"}));
+        EXPECT_EQ(Names(run.FilesToFetch()), std::vector<std::string>{"a.dll"});
+
+        mark = served.Requests().size();
+        ASSERT_TRUE(run.FetchFiles());
+        EXPECT_EQ(PathsSince(mark), std::vector<std::string>{"/1/a.dll"});
+        bool askedBeforeReplacing = false;
+        EXPECT_EQ(run.Install([&] { askedBeforeReplacing = app.Read("a.dll") == "old"; }), InstallResult::Installed);
+        EXPECT_TRUE(askedBeforeReplacing);
+        EXPECT_EQ(app.Read("a.dll"), "hello");
+        EXPECT_EQ(app.Read("sub\\b.txt"), "world");
+        EXPECT_EQ(ConfiguredVersion(), "4.0.2");
+        ASSERT_FALSE(Record().empty());
+        EXPECT_NE(Record().back().find(": 1 4.0.2 4.0.1"), std::string::npos) << Record().back();
+
+        run.RemoveStagingFolder();
+        EXPECT_FALSE(app.Exists("UPDATE\\Program"));
+        app.Write("UpdateRecord.dat", "");
+        app.Write("sub\\b.txt", "");
+    }
+}
+
+// Forced to a version that is not greater: the silent run writes it, the
+// dialog keeps the configured one; both record the install.
+TEST_F(UpdateRunTest, TheDialogWritesOnlyAGreaterVersion) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\nUNCONDITIONALUPDATE=1\r\n"));
+    for (const bool dialog : {true, false}) {
+        Configure("4.0.2a");  // longer with the same start: greater
+        app.Write("a.dll", "old");
+        CUpdateRun run = Run(dialog ? DialogRun(app.Path(), 1, "") : SilentProgramRun(app.Path()));
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        ASSERT_TRUE(run.FetchFiles());
+        EXPECT_EQ(run.Install(), InstallResult::Installed);
+        EXPECT_EQ(ConfiguredVersion(), dialog ? "4.0.2a" : "4.0.2") << dialog;
+        EXPECT_NE(Record().back().find(": 1 4.0.2 4.0.2a"), std::string::npos) << Record().back();
+        run.RemoveStagingFolder();
+    }
+}
+
+TEST_F(UpdateRunTest, ADamagedStagedFileInstallsAndRecordsNothing) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+    ASSERT_TRUE(run.FetchFiles());
+    app.Write("UPDATE\\Program\\a.dll", "HELLO");  // the right size, other bytes
+    bool replacing = false;
+    EXPECT_EQ(run.Install([&] { replacing = true; }), InstallResult::StagedFilesInvalid);
+    EXPECT_FALSE(replacing);
+    EXPECT_EQ(app.Read("a.dll"), "old");
+    EXPECT_FALSE(app.Exists("sub\\b.txt"));
+    EXPECT_EQ(ConfiguredVersion(), "4.0.1");
+    EXPECT_FALSE(app.Exists("UpdateRecord.dat"));
+}
+
+TEST_F(UpdateRunTest, NothingIsTouchedForAnUnusablePackageName) {
+    app.Write("x.dll.bak", "kept");
+    const size_t mark = served.Requests().size();
+    CUpdateRun run = Run(SilentPackageRun(app.Path(), 2, ".."));
+    EXPECT_EQ(run.Check(), CheckResult::UnusableFolders);
+    EXPECT_TRUE(PathsSince(mark).empty());
+    EXPECT_TRUE(app.Exists("x.dll.bak"));
+}
+
+// A data package: the silent run reads config.ini, the dialog the
+// package's UpdateConfig.ini; both install into the package's folder and
+// leave the package's manifest there, and neither touches the program's version.
+TEST_F(UpdateRunTest, ADataPackageIsInstalledIntoItsFolderByBothFrontEnds) {
+    served.Put(4, "config.ini", kFileSections);
+    served.Put(4, "UpdateConfig.ini",
+               "[Version]\r\nVERSION=\r\nUNCONDITIONALUPDATE=1\r\n[FILES]\r\na.dll\r\nsub\\b.txt\r\n" + kFileSections);
+    served.Put(4, "a.dll", "hello");
+    served.Put(4, "sub\\b.txt", "world");
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog" : "silent");
+        app.Write("Maps\\a.dll", "old");
+        app.Write("Maps\\sub\\b.txt", "world");
+        // The dialog fetches no config.ini of its own: one staged earlier goes in.
+        if (dialog) app.Write("UPDATE\\Maps\\config.ini", kFileSections);
+        CUpdateRun run = Run(dialog ? DialogRun(app.Path(), 4, "Maps") : SilentPackageRun(app.Path(), 4, "Maps"));
+        const size_t mark = served.Requests().size();
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        ASSERT_TRUE(run.FetchFiles());
+        EXPECT_EQ(PathsSince(mark), (std::vector<std::string>{dialog ? "/4/UpdateConfig.ini" : "/4/config.ini",
+                                                              "/4/a.dll"}));
+        EXPECT_EQ(run.Install(), InstallResult::Installed);
+        EXPECT_EQ(app.Read("Maps\\a.dll"), "hello");
+        EXPECT_EQ(app.Read("Maps\\config.ini"), kFileSections);
+        EXPECT_EQ(ConfiguredVersion(), "4.0.1");
+        EXPECT_EQ(app.Exists("UpdateRecord.dat"), dialog);
+        run.RemoveStagingFolder();
+        EXPECT_FALSE(app.Exists("UPDATE\\Maps"));
+    }
+}
+
+}  // namespace
