@@ -17,6 +17,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-apps imagemagick
   locales fonts-wqy-zenhei
   googletest libssl-dev python3 python3-pil nginx-light curl
+  openssl tinyproxy-bin
 )
 
 missing=()

@@ -1,27 +1,60 @@
 #include "transfer/partial_file_win.h"
 
+#include "base/file_io.h"
 #include "base/long_path_win.h"
 
 #include <atomic>
 #include <string>
 
 namespace {
+constexpr char kResumableSuffix[] = ".~partial";
+constexpr char kInfoSuffix[] = ".~partial.info";
+constexpr size_t kInfoLimit = 4096;
+
 // Unique among the downloads of all processes in the folder, and never
 // ending in ".bak", which the install step treats as its own backups.
-std::wstring PartialName(const std::wstring& localPath) {
+std::wstring FreshName(const std::wstring& localPath) {
     static std::atomic<unsigned> counter{0};
     return localPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L".part";
 }
+
+UniqueFile OpenForWriting(const std::wstring& path, DWORD disposition) {
+    return UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::optional<uint64_t> FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 }  // namespace
 
-CPartialFile::CPartialFile(const std::string& localPath)
-    : localPath_(LongPath(localPath)), partialPath_(PartialName(localPath_)) {
-    file_.reset(CreateFileW(partialPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+CPartialFile::CPartialFile(const std::string& localPath, Fresh)
+    : localPath_(localPath), partialPath_(FreshName(LongPath(localPath))) {
+    file_ = OpenForWriting(partialPath_, CREATE_NEW);
+}
+
+CPartialFile::CPartialFile(const std::string& localPath, const ResumeInfo& info)
+    : localPath_(localPath), partialPath_(LongPath(localPath + kResumableSuffix)), resumable_(true) {
+    // The info first: partial bytes without it are thrown away, never
+    // continued against the wrong answer.
+    DropResumePoint(localPath);
+    if (!ReplaceFileAtomically(localPath + kInfoSuffix, FormatResumeInfo(info))) return;
+    file_ = OpenForWriting(partialPath_, CREATE_ALWAYS);
+}
+
+CPartialFile::CPartialFile(const std::string& localPath, Continued)
+    : localPath_(localPath), partialPath_(LongPath(localPath + kResumableSuffix)), resumable_(true) {
+    file_ = OpenForWriting(partialPath_, OPEN_EXISTING);
+    LARGE_INTEGER end{};
+    if (file_ && !SetFilePointerEx(file_.get(), end, nullptr, FILE_END)) file_.reset();
 }
 
 CPartialFile::~CPartialFile() {
-    if (committed_) return;
+    if (committed_ || resumable_) return;
     file_.reset();
     DeleteFileW(partialPath_.c_str());
 }
@@ -43,6 +76,26 @@ bool CPartialFile::Commit() {
     file_.reset();
     // No flush before the move: a file torn by a crash right after it fails
     // the digest check of the next run and is fetched again.
-    committed_ = MoveFileExW(partialPath_.c_str(), localPath_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    committed_ = MoveFileExW(partialPath_.c_str(), LongPath(localPath_).c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (committed_ && resumable_) RemoveFile(localPath_ + kInfoSuffix);
     return committed_;
+}
+
+std::optional<ResumePoint> FindResumePoint(const std::string& localPath) {
+    std::string text;
+    const FileReadStatus read = ReadWholeFile(localPath + kInfoSuffix, kInfoLimit, text);
+    const std::optional<uint64_t> size = FileSize(LongPath(localPath + kResumableSuffix));
+    if (read == FileReadStatus::Missing && !size) return std::nullopt;
+    const std::optional<ResumeInfo> info = read == FileReadStatus::Ok ? ParseResumeInfo(text) : std::nullopt;
+    if (!info || !size || *size == 0 || *size >= info->Total) {
+        DropResumePoint(localPath);
+        return std::nullopt;
+    }
+    return ResumePoint{*size, *info};
+}
+
+void DropResumePoint(const std::string& localPath) {
+    RemoveFile(localPath + kResumableSuffix);
+    RemoveFile(localPath + kInfoSuffix);
 }
