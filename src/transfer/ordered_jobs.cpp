@@ -82,11 +82,38 @@ private:
     std::atomic<size_t> next_{0};
     std::atomic<bool> stopped_{false};
 };
+
+// One job at a time, or a single one, needs no worker: the job runs on the calling thread,
+// and its cancel test, which it asks often, shows its progress and asks for
+// the stop in between.
+OrderedResult RunOneAtATime(const OrderedJobs& jobs) {
+    for (size_t index = 0; index < jobs.Count; ++index) {
+        JobProgress progress;
+        uint64_t shownReceived = 0, shownTotal = 0;
+        bool stopped = false;
+        const JobCancelled cancelled = [&] {
+            const uint64_t received = progress.Received.load(), total = progress.Total.load();
+            if (jobs.Progress && (received != shownReceived || total != shownTotal)) {
+                jobs.Progress(index, received, total);
+                shownReceived = received;
+                shownTotal = total;
+            }
+            stopped = stopped || (jobs.StopRequested && jobs.StopRequested());
+            return stopped;
+        };
+        const std::optional<uint64_t> size = jobs.Run(index, progress, cancelled);
+        if (stopped || (jobs.StopRequested && jobs.StopRequested())) return OrderedResult::Stopped;
+        if (!size) return OrderedResult::Failed;
+        if (jobs.Completed) jobs.Completed(index, *size);
+    }
+    return OrderedResult::Completed;
+}
 }  // namespace
 
 OrderedResult RunJobsInOrder(const OrderedJobs& jobs) {
     if (jobs.Count == 0) return OrderedResult::Completed;
     if (jobs.StopRequested && jobs.StopRequested()) return OrderedResult::Stopped;
+    if (jobs.Threads <= 1 || jobs.Count == 1) return RunOneAtATime(jobs);
     CJobBoard board(jobs);
     OrderedResult result;
     {

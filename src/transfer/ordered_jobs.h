@@ -47,5 +47,6 @@ enum class OrderedResult {
 
 constexpr unsigned kPollMillis = 50;
 
-// Returns once every worker thread has ended.
+// Returns once every worker thread has ended. With one thread or one job,
+// the jobs run on the calling thread itself.
 OrderedResult RunJobsInOrder(const OrderedJobs& jobs);

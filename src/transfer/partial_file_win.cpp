@@ -2,8 +2,10 @@
 
 #include "base/file_io.h"
 #include "base/long_path_win.h"
+#include "base/path_text.h"
 
 #include <atomic>
+#include <map>
 #include <string>
 
 namespace {
@@ -83,16 +85,35 @@ bool CPartialFile::Commit() {
 }
 
 std::optional<ResumePoint> FindResumePoint(const std::string& localPath) {
+    // The info is written before the partial bytes and removed after them:
+    // without it there is nothing to continue.
     std::string text;
     const FileReadStatus read = ReadWholeFile(localPath + kInfoSuffix, kInfoLimit, text);
-    const std::optional<uint64_t> size = FileSize(LongPath(localPath + kResumableSuffix));
-    if (read == FileReadStatus::Missing && !size) return std::nullopt;
+    if (read == FileReadStatus::Missing) return std::nullopt;
     const std::optional<ResumeInfo> info = read == FileReadStatus::Ok ? ParseResumeInfo(text) : std::nullopt;
+    const std::optional<uint64_t> size = FileSize(LongPath(localPath + kResumableSuffix));
     if (!info || !size || *size == 0 || *size >= info->Total) {
         DropResumePoint(localPath);
         return std::nullopt;
     }
     return ResumePoint{*size, *info};
+}
+
+std::vector<bool> MayHaveResumePoints(const std::vector<std::string>& localPaths) {
+    std::map<std::string, bool> folders;
+    std::vector<bool> may;
+    may.reserve(localPaths.size());
+    for (const std::string& path : localPaths) {
+        const std::string folder = path.substr(0, FolderPartLength(path));
+        auto known = folders.find(folder);
+        if (known == folders.end()) {
+            WIN32_FIND_DATAW found;
+            const UniqueFind search(FindFirstFileW(LongPath(folder + "*" + kInfoSuffix).c_str(), &found));
+            known = folders.emplace(folder, static_cast<bool>(search)).first;
+        }
+        may.push_back(known->second);
+    }
+    return may;
 }
 
 void DropResumePoint(const std::string& localPath) {

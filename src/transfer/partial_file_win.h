@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A partial download that may be continued: its bytes so far and the
 // answer they came from.
@@ -52,8 +53,13 @@ private:
 };
 
 // The partial download of localPath that can be continued, if there is
-// one. Leftovers that cannot (no info, a damaged one, no bytes) are removed.
+// one. Leftovers that cannot (a damaged info, no bytes) are removed.
 std::optional<ResumePoint> FindResumePoint(const std::string& localPath);
+
+// For each local path, whether its folder holds any partial download at
+// all: one look per folder instead of one per file, which a batch of
+// thousands of small files would notice.
+std::vector<bool> MayHaveResumePoints(const std::vector<std::string>& localPaths);
 
 // Removes the partial download of localPath, if any.
 void DropResumePoint(const std::string& localPath);

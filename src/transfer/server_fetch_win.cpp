@@ -5,6 +5,7 @@
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/range_resume.h"
+#include "transfer/read_pacing.h"
 #include "transfer/speed_floor.h"
 
 #include <optional>
@@ -17,6 +18,14 @@ constexpr DWORD kRangeNotSatisfiable = 416;  // not among winhttp.h's names
 constexpr uint64_t kResumableBytes = 1024 * 1024;
 // Longer header values (an ETag, a date, a range) are no use to us.
 constexpr DWORD kHeaderTextLimit = 1024;
+
+uint64_t MicrosNow() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<uint64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                 now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
 
 bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
     return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
@@ -140,7 +149,7 @@ AttemptResult CAttempt::Run(bool mayResume) {
     progress_.Total = 0;
     const bool secure = server_.Port == kHttpsPort;
     const std::optional<ResumePoint> point = mayResume ? FindResumePoint(file_.LocalPath) : std::nullopt;
-    CHttpRequest request(connection_, file_.Path, secure);
+    CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
     if (!request) return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, GetLastError());
     // A redirect is a server fault here, and following one could loop.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
@@ -228,6 +237,7 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
     progress_.Total = total.value_or(0);
     progress_.Received = received;
     CSpeedFloor floor(limits_.FloorWindowMillis, limits_.FloorBytesPerSecond, GetTickCount64());
+    CReadPacing pacing(CHttpRequest::kMaxReadBytes);
     uint64_t fresh = 0;
     bool tooSlow = false;
     // Asked while a read waits too: a server that sends nothing is judged
@@ -237,9 +247,15 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
         tooSlow = !floor.Holds(fresh, GetTickCount64());
         return tooSlow;
     };
-    for (;;) {
+    // With a known length, the body is complete at its last byte: asking
+    // for the end as well would cost one more round through WinHTTP.
+    while (!total || received < *total) {
+        if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
         DWORD read = 0;
-        const StepResult step = request.Read(read, Within(limits_.IdleMillis, giveUp));
+        const uint32_t wanted = pacing.Next();
+        const uint64_t started = MicrosNow();
+        const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
+        if (wanted != 0 || read != 0) pacing.Record(read, MicrosNow() - started);
         if (step.Status == StepStatus::Cancelled && tooSlow) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
         if (step.Status != StepStatus::Done) return EndOfStep(step, false);
         if (read == 0) break;

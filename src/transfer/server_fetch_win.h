@@ -24,6 +24,7 @@ struct FileToFetch {
     std::wstring Path;  // /{type}/{name}, percent-encoded
     std::string LocalPath;
     uint64_t SizeLimit = 0;
+    bool MayHavePartial = true;  // false when its folder holds no partial download at all
 };
 
 enum class AttemptVerdict {

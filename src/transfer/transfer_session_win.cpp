@@ -1,7 +1,6 @@
 #include "transfer/transfer_session_win.h"
 
 #include "base/unique_any.h"
-#include "transfer/http_request_win.h"
 
 namespace {
 constexpr wchar_t kAgent[] = L"QIRAUpdate/1.0";

@@ -2,6 +2,7 @@
 // The WinHTTP session of one transfer component: asynchronous, so that a
 // request can be cancelled, and with the proxy that the user's settings
 // (Internet Options) ask for. UseProxy off means no proxy at all.
+#include "transfer/http_request_win.h"
 #include "transfer/winhttp_handle_win.h"
 
 #include <map>
@@ -14,6 +15,7 @@ public:
     explicit CTransferSession(bool useProxy);
 
     HINTERNET Handle() const { return session_.get(); }
+    CHttpRequest::StatePool& RequestStates() { return requestStates_; }
 
     // When the user's settings ask for automatic detection or name a
     // configuration script, sets the proxy that it gives for `url` on the
@@ -32,6 +34,7 @@ private:
     std::optional<FoundProxy> FindProxy(const std::wstring& url);
 
     UniqueInternet session_;
+    CHttpRequest::StatePool requestStates_;
     bool autoDetect_ = false;
     std::wstring autoConfigUrl_;
     std::mutex foundLock_;

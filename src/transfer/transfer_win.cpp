@@ -2,6 +2,7 @@
 
 #include "base/wide_text_win.h"
 #include "transfer/ordered_jobs.h"
+#include "transfer/partial_file_win.h"
 #include "transfer/progress_throttle.h"
 #include "transfer/remote_url.h"
 #include "transfer/server_fetch_win.h"
@@ -125,7 +126,7 @@ struct CQIRAUpdateIntf::Impl {
 AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& file, JobProgress& progress,
                                                   const JobCancelled& cancelled) {
     bool retriedStale = false;
-    bool mayResume = true;
+    bool mayResume = file.MayHavePartial;
     for (;;) {
         const HINTERNET connection = Connection(index);
         AttemptResult result;
@@ -198,13 +199,17 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     if (!session.Handle()) return FetchResult::Failed;
     const CNotifier notifier(observer.Window, observer.Message);
     CHeadProgress headProgress(notifier);
+    std::vector<std::string> localPaths;
+    localPaths.reserve(files.size());
+    for (const RemoteFile& file : files) localPaths.push_back(file.LocalPath);
+    const std::vector<bool> mayHavePartial = MayHaveResumePoints(localPaths);
     OrderedJobs jobs;
     jobs.Count = files.size();
     jobs.Threads = filesAtOnce;
     jobs.Run = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
         const FileToFetch target{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
-                                 IsManifest(file.Name) ? kManifestLimit : kFileLimit};
+                                 IsManifest(file.Name) ? kManifestLimit : kFileLimit, mayHavePartial[index]};
         return FetchFile(target, progress, cancelled);
     };
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };
