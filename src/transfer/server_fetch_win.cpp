@@ -84,6 +84,10 @@ bool MayBeStaleConnection(DWORD error) {
            error == ERROR_WINHTTP_RESEND_REQUEST;
 }
 
+// WinHTTP's own time-outs back up the component's; Wine reports them with
+// the socket's code.
+bool IsTimeOut(DWORD error) { return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT; }
+
 // The server cannot be reached or not be trusted: the same holds for the
 // next file.
 bool MeansServerDown(DWORD error) {
@@ -187,7 +191,7 @@ AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
     case StepStatus::TimedOut:
         return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
     case StepStatus::Failed:
-        if (step.Error == ERROR_WINHTTP_TIMEOUT) return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
+        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
         if (beforeAnswer && MayBeStaleConnection(step.Error)) {
             return End(AttemptVerdict::Stale, AttemptOutcome::ConnectionError, step.Error);
         }
@@ -255,7 +259,7 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
         const uint32_t wanted = pacing.Next();
         const uint64_t started = MicrosNow();
         const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
-        if (wanted != 0 || read != 0) pacing.Record(read, MicrosNow() - started);
+        pacing.Record(wanted, read, MicrosNow() - started);
         if (step.Status == StepStatus::Cancelled && tooSlow) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
         if (step.Status != StepStatus::Done) return EndOfStep(step, false);
         if (read == 0) break;

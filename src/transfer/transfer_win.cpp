@@ -17,6 +17,7 @@
 namespace {
 constexpr uint64_t kManifestLimit = 64ull * 1024 * 1024;
 constexpr uint64_t kFileLimit = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+constexpr DWORD kBackupMillis = 5000;
 
 bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
     return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
@@ -79,10 +80,12 @@ struct CQIRAUpdateIntf::Impl {
     }
 
     void ApplyTimeouts() {
-        // WinHTTP's own limits back up the component's; resolving has none.
-        WinHttpSetTimeouts(session.Handle(), 0, static_cast<int>(limits.ConnectMillis),
-                           static_cast<int>(limits.IdleMillis), static_cast<int>(limits.IdleMillis));
-        DWORD headersMillis = limits.IdleMillis;
+        // Connecting is WinHTTP's to time; waiting for data is the
+        // component's, which WinHTTP only backs up a little later. Resolving
+        // has no limit of its own.
+        const int backup = static_cast<int>(limits.IdleMillis + kBackupMillis);
+        WinHttpSetTimeouts(session.Handle(), 0, static_cast<int>(limits.ConnectMillis), backup, backup);
+        DWORD headersMillis = static_cast<DWORD>(backup);
         WinHttpSetOption(session.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMillis, sizeof(headersMillis));
     }
 

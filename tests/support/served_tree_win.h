@@ -12,6 +12,9 @@ struct LoggedRequest {
     std::string path;  // URL-decoded, UTF-8
     std::string raw;   // as it was on the wire
     int connection = 0;
+    std::string host;     // the Host header
+    std::string range;    // the Range header, empty when none
+    std::string ifRange;  // the If-Range header, empty when none
 };
 
 class ServedTree {
