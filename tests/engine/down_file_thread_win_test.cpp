@@ -187,6 +187,21 @@ TEST_F(DownFileThreadTest, AllFilesArriveInOrderWithNothingFromTheThreadItself) 
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
 
+TEST_F(DownFileThreadTest, ItsTransfersAttemptsReachTheObserver) {
+    served.Put(1, "seen-1.bin", "one");
+    auto thread = Thread({"seen-1.bin", "seen-missing.bin"});
+    std::vector<TransferAttempt> attempts;  // the observer's calls come one at a time
+    thread->SetAttemptObserver([&](const TransferAttempt& attempt) { attempts.push_back(attempt); });
+    RunToEnd(*thread);
+    ASSERT_EQ(attempts.size(), 2u);
+    std::sort(attempts.begin(), attempts.end(),
+              [](const TransferAttempt& a, const TransferAttempt& b) { return a.RemoteName < b.RemoteName; });
+    EXPECT_EQ(attempts[0].Outcome, AttemptOutcome::Fetched);
+    EXPECT_EQ(attempts[0].Bytes, 3u);
+    EXPECT_EQ(attempts[1].Outcome, AttemptOutcome::HttpStatus);
+    EXPECT_EQ(attempts[1].HttpStatus, 404u);
+}
+
 TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
     const struct {
         const char* tag;
