@@ -139,15 +139,15 @@ StepResult CHttpRequest::Step(Start start, const StepLimits& limits) {
         broken_ = true;
         return {StepStatus::Failed, GetLastError()};
     }
-    for (;;) {
-        if (state_->finishedInCall || WaitForSingleObject(state_->completed.get(), 0) == WAIT_OBJECT_0) break;
+    while (!state_->finishedInCall) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= limits.Deadline) {
+        const ULONGLONG left = limits.Deadline > now ? limits.Deadline - now : 0;
+        const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(left, kCancelPollMillis));
+        if (WaitForSingleObject(state_->completed.get(), slice) == WAIT_OBJECT_0) break;
+        if (left <= slice) {
             broken_ = true;
             return {StepStatus::TimedOut, ERROR_WINHTTP_TIMEOUT};
         }
-        const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(limits.Deadline - now, kCancelPollMillis));
-        if (WaitForSingleObject(state_->completed.get(), slice) == WAIT_OBJECT_0) break;
         if (limits.Cancelled && (*limits.Cancelled)()) {
             broken_ = true;
             return {StepStatus::Cancelled, ERROR_WINHTTP_OPERATION_CANCELLED};
@@ -162,8 +162,10 @@ StepResult CHttpRequest::Send(const std::wstring& headers, const StepLimits& lim
     const wchar_t* extra = headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str();
     const DWORD extraLength = headers.empty() ? 0 : static_cast<DWORD>(headers.size());
     // The context given here is what the request's notices carry from now on: the same one.
-    return Step([&] { return WinHttpSendRequest(request_.get(), extra, extraLength, WINHTTP_NO_REQUEST_DATA, 0, 0, context_); },
-                limits);
+    const auto send = [&] {
+        return WinHttpSendRequest(request_.get(), extra, extraLength, WINHTTP_NO_REQUEST_DATA, 0, 0, context_);
+    };
+    return Step(send, limits);
 }
 
 StepResult CHttpRequest::ReceiveResponse(const StepLimits& limits) {
@@ -179,7 +181,8 @@ StepResult CHttpRequest::Read(DWORD& read, DWORD wanted, const StepLimits& limit
         wanted = state_->bytes;
     }
     const DWORD size = std::min(wanted, kReadSize);
-    const StepResult step = Step([&] { return WinHttpReadData(request_.get(), state_->buffer.get(), size, nullptr); }, limits);
+    const auto readData = [&] { return WinHttpReadData(request_.get(), state_->buffer.get(), size, nullptr); };
+    const StepResult step = Step(readData, limits);
     if (step.Status == StepStatus::Done) read = state_->bytes;
     return step;
 }

@@ -32,7 +32,7 @@ struct StepLimits {
 
 class CHttpRequest {
 public:
-    static constexpr DWORD kMaxReadBytes = 1024 * 1024;
+    static constexpr DWORD kMaxReadBytes = 256 * 1024;
     struct State;
 
     // The events and read buffers of finished requests, kept for the next

@@ -177,7 +177,8 @@ AttemptResult CAttempt::Run(bool mayResume) {
         return End(AttemptVerdict::WithoutRange, AttemptOutcome::HttpStatus);
     }
     if (status != HTTP_STATUS_OK) {
-        return End(status >= 500 && status < 600 ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere, AttemptOutcome::HttpStatus);
+        const bool serverError = status >= 500 && status < 600;
+        return End(serverError ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere, AttemptOutcome::HttpStatus);
     }
     return Whole(request, point.has_value());
 }
@@ -224,7 +225,7 @@ AttemptResult CAttempt::Whole(CHttpRequest& request, bool hadPartial) {
 // A 206 answer to our Range: the rest of the file, which must start where
 // the partial file ends and belong to a file of the size it had.
 AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point) {
-    const std::optional<ContentRange> range = ParseContentRange(QueryAscii(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE));
+    const auto range = ParseContentRange(QueryAscii(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE));
     const BodyLength length = QueryBodyLength(request.Handle());
     if (!range || range->First != point.Offset || range->Last + 1 != range->Total || range->Total != point.Info.Total ||
         length.total != range->Total - range->First) {
@@ -260,7 +261,9 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
         const uint64_t started = MicrosNow();
         const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
         pacing.Record(wanted, read, MicrosNow() - started);
-        if (step.Status == StepStatus::Cancelled && tooSlow) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
+        if (step.Status == StepStatus::Cancelled && tooSlow) {
+            return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
+        }
         if (step.Status != StepStatus::Done) return EndOfStep(step, false);
         if (read == 0) break;
         received += read;
@@ -269,7 +272,9 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
         if (received > file_.SizeLimit || (total && received > *total)) {
             return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
         }
-        if (!body.Write(request.Data(), read)) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+        if (!body.Write(request.Data(), read)) {
+            return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+        }
         progress_.Received = received;
         if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
     }

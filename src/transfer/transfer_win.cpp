@@ -109,7 +109,7 @@ struct CQIRAUpdateIntf::Impl {
     FetchResult Fetch(uint32_t type, const std::vector<RemoteFile>& files, const FetchObserver& observer,
                       std::vector<uint64_t>* sizes);
     std::optional<uint64_t> FetchFile(const FileToFetch& file, JobProgress& progress, const JobCancelled& cancelled);
-    AttemptResult FetchFromOne(size_t index, const FileToFetch& file, JobProgress& progress,
+    AttemptResult FetchFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
                                const JobCancelled& cancelled);
 
     const std::vector<S_UpdateSerivceAddr> servers;
@@ -126,10 +126,9 @@ struct CQIRAUpdateIntf::Impl {
 // One server, with the two retries that are not the server's fault: a
 // kept-alive connection that went stale, and a partial download that does
 // not fit the server's file.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& file, JobProgress& progress,
-                                                  const JobCancelled& cancelled) {
+AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& file, bool mayResume,
+                                                  JobProgress& progress, const JobCancelled& cancelled) {
     bool retriedStale = false;
-    bool mayResume = file.MayHavePartial;
     for (;;) {
         const HINTERNET connection = Connection(index);
         AttemptResult result;
@@ -152,9 +151,12 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetc
 
 std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& file, JobProgress& progress,
                                                          const JobCancelled& cancelled) {
+    bool mayResume = file.MayHavePartial;
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
-        const AttemptResult result = FetchFromOne(index, file, progress, cancelled);
+        const AttemptResult result = FetchFromOne(index, file, mayResume, progress, cancelled);
+        // A failed attempt may have left a partial download for the next server to continue.
+        mayResume = true;
         switch (result.Verdict) {
         case AttemptVerdict::Fetched:
             return result.Size;

@@ -199,6 +199,19 @@ TEST_F(ResumeTest, ACutLargeDownloadContinuesWhereItStopped) {
     EXPECT_FALSE(local.Exists("big.bin.~partial.info"));
 }
 
+TEST_F(ResumeTest, ADownloadCutByOneServerIsContinuedFromTheNext) {
+    const std::string bytes = RandomBytes(kSize, 15);
+    tree.Put(1, "relay.bin", bytes);
+    tree.SetFault("/1/relay.bin", "cut", "\"keep\": " + std::to_string(kCutAt) + ", \"count\": 1");
+    auto twoServers = Component({Named("127.0.0.1"), Named("localhost")});
+    ASSERT_EQ(twoServers->GetRemoteFile(1, "relay.bin", local.File("relay.bin"), nullptr, 0), static_cast<int32_t>(kSize));
+    EXPECT_TRUE(local.Read("relay.bin") == bytes);
+    const std::vector<LoggedRequest> requests = tree.RequestsUnder("/1/relay.bin");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].host, HostHeader("localhost"));
+    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(kCutAt) + "-");
+}
+
 TEST_F(ResumeTest, AFileChangedOnTheServerIsFetchedWhole) {
     CutOnce(RandomBytes(kSize, 11));
     const std::string changed = RandomBytes(kSize + 1, 12);  // another size: another ETag whatever the clock says
