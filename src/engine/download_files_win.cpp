@@ -10,13 +10,5 @@ DownloadResult DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateI
         files.push_back({name, folder + name});
         EnsureParentFolder(files.back().LocalPath);
     }
-    switch (transfer.GetRemoteFiles(type, files, {observer.Window, observer.Message, observer.StopRequested})) {
-    case FetchResult::Fetched:
-        return DownloadResult::Fetched;
-    case FetchResult::Failed:
-        return DownloadResult::Failed;
-    case FetchResult::Stopped:
-        break;
-    }
-    return DownloadResult::Stopped;
+    return transfer.GetRemoteFiles(type, files, observer);
 }

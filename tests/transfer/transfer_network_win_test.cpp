@@ -15,13 +15,8 @@
 namespace {
 constexpr DWORD kShortMillis = 1500;
 
-class NetworkTest : public ::testing::Test {
+class NetworkTest : public ServedTreeTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tree.Available()) << "run me through tests/server/update_server.py";
-        tree.ClearFaults();
-    }
-
     std::unique_ptr<CQIRAUpdateIntf> Component(const std::vector<S_UpdateSerivceAddr>& servers, size_t atOnce = 1) {
         auto component = std::make_unique<CQIRAUpdateIntf>(servers, false);
         component->SetTimeouts(kShortMillis, kShortMillis);
@@ -64,7 +59,6 @@ protected:
         return text;
     }
 
-    ServedTree tree;
     TempDir local;
     std::mutex attemptsLock;
     std::vector<TransferAttempt> attempts;
