@@ -14,6 +14,9 @@ struct UpdateSettings {
     std::vector<S_UpdateSerivceAddr> Servers;
     bool UseProxy = true;     // UserConfig.dat [Server] UseProxy, non-zero
     std::string WebSiteURL;   // [Server] WebSiteURL, for the notification's link
+    // [Update] ReleaseKey: the publisher's public key (one line of base64).
+    // When set, only manifests whose signature verifies with it are trusted.
+    std::string ReleaseKey;
 };
 
 // Missing files and keys give the defaults above; host names are looked up.

@@ -31,11 +31,15 @@ TEST(UpdateSettingsTest, MissingFilesGiveDefaults) {
     EXPECT_EQ(settings.Servers[0].Address, "");
     EXPECT_EQ(settings.Servers[0].Port, 0);
     EXPECT_TRUE(settings.UseProxy);
+    EXPECT_EQ(settings.ReleaseKey, "");
 }
 
 TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
     const UpdateSettings settings =
-        ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"}}, {});
+        ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"},
+                  {"ReleaseKey", "BGD+1Lol="}},
+                 {});
+    EXPECT_EQ(settings.ReleaseKey, "BGD+1Lol=");
     EXPECT_EQ(settings.Version, "3.1.0");
     EXPECT_EQ(settings.Region, "cn");
     ASSERT_EQ(settings.Servers.size(), 1u);
