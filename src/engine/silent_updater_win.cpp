@@ -25,6 +25,7 @@ bool CSilentUpdater::RunProgramUpdate() {
     switch (run.Check()) {
     case CheckResult::UnusableFolders:
     case CheckResult::ManifestNotFetched:
+    case CheckResult::Refused:
         return false;
     case CheckResult::UpToDate:
         run.RemoveStagingFolder();
@@ -53,6 +54,7 @@ bool CSilentUpdater::RunDataPackageUpdate() {
     switch (run.Check()) {
     case CheckResult::UnusableFolders:
     case CheckResult::ManifestNotFetched:
+    case CheckResult::Refused:
         return false;
     case CheckResult::UpToDate:
     case CheckResult::UpdateDue:

@@ -23,11 +23,12 @@ std::vector<std::string> NamesOf(const std::vector<S_UpdateFileInfo>& files) {
     return names;
 }
 
-// The manifest as fetched, parsed once; a file that cannot be read has no sections.
-CConfigFile ReadManifest(const std::string& path) {
+// The manifest as fetched, read once: its signature is checked over these
+// bytes and they are parsed. A file that cannot be read has no bytes.
+std::string ReadManifestBytes(const std::string& path) {
     std::string bytes;
     if (ReadWholeFile(path, kMaxConfigFileBytes, bytes) != FileReadStatus::Ok) bytes.clear();
-    return CConfigFile(ConfigDocument::Parse(bytes));
+    return bytes;
 }
 }  // namespace
 
@@ -40,6 +41,7 @@ CheckResult CUpdateRun::Check() {
     if (!HasUsableFolders(spec_)) return CheckResult::UnusableFolders;
     DeleteLeftoverBackups(spec_.ApplicationFolder);
 
+    signature_.reset();
     header_ = {};
     changed_.clear();
     toFetch_.clear();
@@ -47,7 +49,15 @@ CheckResult CUpdateRun::Check() {
         DownloadResult::Fetched) {
         return CheckResult::ManifestNotFetched;
     }
-    const CConfigFile manifest = ReadManifest(spec_.StagingFolder + spec_.ManifestFileName);
+    const std::string bytes = ReadManifestBytes(spec_.StagingFolder + spec_.ManifestFileName);
+    if (!settings_.ReleaseKey.empty()) {
+        signature_ = FetchAndCheckSignature(bytes);
+        if (*signature_ != SignatureCheck::Verified) {
+            RemoveStagingFolder();
+            return CheckResult::Refused;
+        }
+    }
+    const CConfigFile manifest(ConfigDocument::Parse(bytes));
     if (spec_.Layout == ManifestLayout::Program) {
         header_ = ReadManifestHeader(manifest);
         CompareManifest(manifest, S_UpdateCheckInfo(spec_.TargetFolder, settings_.Version, settings_.Region), changed_);
@@ -56,6 +66,18 @@ CheckResult CUpdateRun::Check() {
     }
     toFetch_ = SelectFilesToFetch(changed_, spec_.StagingFolder);
     return changed_.empty() ? CheckResult::UpToDate : CheckResult::UpdateDue;
+}
+
+// Through the same transfer as the manifest, so the server that gave the
+// manifest is asked first.
+SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
+    const std::string name = spec_.ManifestFileName + kSignatureSuffix;
+    const std::string path = spec_.StagingFolder + name;
+    const bool fetched = DownloadFiles({name}, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
+                         DownloadResult::Fetched;
+    // A signature staged by an earlier run must not stand in for one that
+    // the server does not give.
+    return CheckFetchedSignature(manifest, fetched ? path : std::string(), settings_.ReleaseKey);
 }
 
 bool CUpdateRun::FetchFiles() {

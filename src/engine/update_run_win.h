@@ -7,6 +7,7 @@
 #include "config/config_file.h"
 #include "engine/run_spec.h"
 #include "manifest/manifest_header.h"
+#include "manifest/release_signature.h"
 #include "manifest/update_file_info.h"
 #include "settings/update_settings.h"
 #include "transfer/transfer_win.h"
@@ -20,6 +21,8 @@
 enum class CheckResult {
     UnusableFolders,     // the package name is no plain folder name: nothing was touched
     ManifestNotFetched,  // no server gave the manifest
+    Refused,             // a release key is set and the manifest's signature did not verify:
+                         // nothing else was fetched, the staging folder is gone
     UpToDate,            // the manifest lists no changed file
     UpdateDue,           // ChangedFiles() is not empty
 };
@@ -43,6 +46,10 @@ public:
     // staging folder and compares it with the installed files.
     CheckResult Check();
 
+    // How the last check judged the manifest's signature, for the run log;
+    // nothing when no release key is set or no manifest was fetched.
+    const std::optional<SignatureCheck>& ReleaseSignature() const { return signature_; }
+
     // After a check that fetched the manifest:
     const ManifestHeader& Header() const { return header_; }  // program layout only
     const std::vector<S_UpdateFileInfo>& ChangedFiles() const { return changed_; }
@@ -62,10 +69,12 @@ public:
 
 private:
     void Record(bool complete) const;
+    SignatureCheck FetchAndCheckSignature(std::string_view manifest);
 
     RunSpec spec_;
     UpdateSettings settings_;
     std::unique_ptr<CQIRAUpdateIntf> transfer_;
+    std::optional<SignatureCheck> signature_;
     ManifestHeader header_;
     std::vector<S_UpdateFileInfo> changed_;
     std::vector<S_UpdateFileInfo> toFetch_;
