@@ -168,10 +168,14 @@ class Workspace:
 
     # --- runs ----------------------------------------------------------------
     def run_update(self, *args, timeout=120):
-        """Runs Update.exe in the app folder until it ends. Its output goes
-        nowhere: a client that it starts would inherit pipes and hold them
-        open for as long as it runs."""
-        result = subprocess.run([WINE_RUN, os.path.join(self.app, "Update.exe"), *args], cwd=self.app,
+        """Runs Update.exe in the app folder until it ends."""
+        return self.run_program("Update.exe", *args, timeout=timeout)
+
+    def run_program(self, name, *args, timeout=120):
+        """Runs a program of the app folder there until it ends. Its output
+        goes nowhere: a client that it starts would inherit pipes and hold
+        them open for as long as it runs."""
+        result = subprocess.run([WINE_RUN, os.path.join(self.app, name), *args], cwd=self.app,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 timeout=timeout)
         return result.returncode
