@@ -146,19 +146,30 @@ class Workspace:
         return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []
 
     # --- releases ----------------------------------------------------------
-    def publish_program(self, files, version, region="cn", unconditional=False, notify=False):
+    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None):
+        """sign: a private key file (see keygen) to sign the release with."""
         release = self._release_folder(files)
         args = ["--program", "--version", version, "--region", region]
         if unconditional:
             args.append("--unconditional")
         if notify:
             args.append("--notify")
+        if sign:
+            args += ["--sign", winpath(sign)]
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
-    def publish_package(self, package_type, files, version=None):
+    def publish_package(self, package_type, files, version=None, sign=None):
         release = self._release_folder(files)
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
+        if sign:
+            args += ["--sign", winpath(sign)]
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
+
+    def keygen(self, name):
+        """A release key made by the publisher, kept outside the served tree:
+        the private key file's path and the public key line it printed."""
+        path = os.path.join(self.root, name)
+        return path, wine("publisher.exe", "keygen", winpath(path)).stdout.strip()
 
     def _release_folder(self, files):
         release = tempfile.mkdtemp(prefix="release-", dir=self.root)
