@@ -7,25 +7,11 @@
 #include "crypto/ecdsa_p256.h"
 #include "manifest/parallel_digests.h"
 #include "manifest/release_signature.h"
+#include "best_seconds.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-namespace {
-template <typename Work>
-double BestSeconds(Work work) {
-    double best = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {

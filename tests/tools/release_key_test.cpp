@@ -1,3 +1,4 @@
+#include "base/base64.h"
 #include "base/gbk_text.h"
 #include "config/config_file.h"
 #include "manifest/release_signature.h"
@@ -13,6 +14,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #endif
 
@@ -150,7 +152,21 @@ TEST_F(ReleaseKeyTest, AKeyThatCannotSignWritesNothing) {
 }
 
 #ifndef _WIN32
-// OpenSSL's own tools read the key file, and a key made by OpenSSL signs.
+// The DER form in which OpenSSL's command line takes a signature file's r||s.
+std::string DerSignature(const std::string& signatureFile) {
+    std::string raw;
+    EXPECT_TRUE(DecodeBase64(signatureFile.substr(0, 88), raw));
+    std::string body;
+    for (const std::string& half : {raw.substr(0, 32), raw.substr(32)}) {
+        std::string number = half.substr(std::min(half.find_first_not_of('\0'), half.size() - 1));
+        if (static_cast<unsigned char>(number[0]) & 0x80) number.insert(0, 1, '\0');
+        body += '\x02' + std::string(1, static_cast<char>(number.size())) + number;
+    }
+    return '\x30' + std::string(1, static_cast<char>(body.size())) + body;
+}
+
+// OpenSSL's own tools read the key file and accept the signatures that the
+// native build makes, and a key made by OpenSSL signs.
 TEST_F(ReleaseKeyTest, OpenSslReadsTheKeyFileAndMakesKeysThatSign) {
     ASSERT_EQ(Keygen("release.key"), 0);
     const std::string pub = dir_.File("release.pub.der");
@@ -162,11 +178,18 @@ TEST_F(ReleaseKeyTest, OpenSslReadsTheKeyFileAndMakesKeysThatSign) {
     ASSERT_TRUE(ParseReleaseKey(dir_.Read("release.key.pub").substr(0, 88), point));
     EXPECT_EQ(der.substr(der.size() - 65), std::string(point.begin(), point.end()));
 
+    dir_.Write("release\\abc.txt", "abc");
+    ASSERT_EQ(Publish({"--program", "--version", "1.0", "--sign", Utf8("release.key")}), 0) << log_.str();
+    dir_.Write("signature.der", DerSignature(dir_.Read("site\\1\\UpdateConfig.ini.sig")));
+    EXPECT_EQ(std::system(("openssl dgst -sha256 -verify " + pub + " -keyform DER -signature " +
+                           dir_.File("signature.der") + " " + dir_.File("site/1/UpdateConfig.ini") + " >/dev/null")
+                              .c_str()),
+              0);
+
     const std::string made = dir_.File("openssl.key");
     ASSERT_EQ(std::system(("openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out " + made +
                            " 2>/dev/null").c_str()),
               0);
-    dir_.Write("release\\abc.txt", "abc");
     EXPECT_EQ(Publish({"--program", "--version", "1.0", "--sign", made}), 0) << log_.str();
     EXPECT_TRUE(dir_.Exists("site\\1\\UpdateConfig.ini.sig"));
 }
