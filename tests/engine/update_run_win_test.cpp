@@ -157,7 +157,7 @@ TEST_F(UpdateRunTest, NothingIsTouchedForAnUnusablePackageName) {
     app.Write("x.dll.bak", "kept");
     const size_t mark = served.Requests().size();
     CUpdateRun run = Run(SilentPackageRun(app.Path(), 2, ".."));
-    EXPECT_EQ(run.Check(), CheckResult::UnusableFolders);
+    EXPECT_EQ(run.Check(), CheckResult::Refused);
     EXPECT_TRUE(PathsSince(mark).empty());
     EXPECT_TRUE(app.Exists("x.dll.bak"));
 }
