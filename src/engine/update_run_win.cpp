@@ -147,12 +147,7 @@ void CUpdateRun::RecordCurrentFiles() {
         return;
     }
     log_.Write("every file of release \"" + header_.Version + "\" is in place already: recording it");
-    InstallMarker marker;
-    marker.NewVersion = header_.Version;
-    marker.OldVersion = settings_.Version;
-    marker.Version = spec_.Version;
-    marker.RecordSectionFormat = spec_.RecordSectionFormat;
-    outcome_ = Record(marker, true) ? RunOutcome::Updated : RunOutcome::Incomplete;
+    outcome_ = Record(ThisInstall(), true) ? RunOutcome::Updated : RunOutcome::Incomplete;
 }
 
 bool CUpdateRun::FetchFiles() {
@@ -166,7 +161,8 @@ bool CUpdateRun::FetchFiles() {
     return false;
 }
 
-InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
+// The release this run checked, and how the spec records it.
+InstallMarker CUpdateRun::ThisInstall() const {
     InstallMarker marker;
     marker.ManifestFileName = spec_.ManifestFileName;
     marker.ManifestMD5 = manifestMD5_;
@@ -176,7 +172,11 @@ InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) 
     marker.Version = spec_.Version;
     marker.RecordSectionFormat = spec_.RecordSectionFormat;
     marker.CopiesPackageManifest = spec_.CopiesPackageManifest;
-    return InstallAndRecord(changed_, marker, beforeReplacing);
+    return marker;
+}
+
+InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
+    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
 }
 
 InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,

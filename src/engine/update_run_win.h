@@ -78,6 +78,7 @@ public:
     RunOutcome Conclude();
 
 private:
+    InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();
     InstallResult InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
                                    const std::function<void()>& beforeReplacing);
