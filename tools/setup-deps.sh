@@ -16,7 +16,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth x11-apps imagemagick
   locales fonts-wqy-zenhei
-  googletest libssl-dev python3 python3-pil nginx-light curl
+  googletest libssl-dev zlib1g-dev libz-mingw-w64-dev python3 python3-pil nginx-light curl
 )
 
 missing=()
