@@ -20,7 +20,7 @@ packages=(
   libgnutls30:i386
   locales fonts-wqy-zenhei
   # openssl: the tests check signed releases against OpenSSL's command line.
-  googletest libssl-dev openssl python3 python3-pil nginx-light curl
+  googletest libssl-dev openssl zlib1g-dev libz-mingw-w64-dev python3 python3-pil nginx-light curl
 )
 
 missing=()

@@ -22,6 +22,10 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
 // Existence questions are path_info.h's (FileExists, DirectoryExists).
 bool RemoveFile(const std::string& path);    // true when it is gone afterwards
 
+// Appends the bytes at the end of the file, creating it when missing. Others
+// may read the file meanwhile. False when not every byte was written.
+bool AppendToFile(const std::string& path, std::string_view bytes);
+
 // A fresh name in the same folder as path, for a file that will be moved over
 // path: "<name>.<unique>.tmp", never ending in ".bak" (which the updater
 // deletes as leftovers).

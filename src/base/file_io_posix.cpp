@@ -77,6 +77,11 @@ bool ReadFileBlocks(const std::string& path, const std::function<void(const uint
 
 bool RemoveFile(const std::string& path) { return unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno); }
 
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    UniqueFd file(open(ToFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    return file.get() >= 0 && WriteAll(file.get(), bytes) && file.Close();
+}
+
 std::string MakeTempPathBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     static const unsigned salt = std::random_device{}();

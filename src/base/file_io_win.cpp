@@ -77,6 +77,12 @@ bool RemoveFile(const std::string& path) {
     return IsMissingError(GetLastError());
 }
 
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    const UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), bytes);
+}
+
 std::string MakeTempPathBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +

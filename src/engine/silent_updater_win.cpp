@@ -20,16 +20,16 @@ void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name, cons
                                         ReadUpdateSettings(applicationFolder));
 }
 
-bool CSilentUpdater::RunProgramUpdate() {
+RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
     switch (run.Check()) {
-    case CheckResult::UnusableFolders:
-    case CheckResult::ManifestNotFetched:
     case CheckResult::Refused:
-        return false;
+    case CheckResult::LocalFilesUnusable:
+    case CheckResult::ManifestNotFetched:
+        return run.Conclude();
     case CheckResult::UpToDate:
         run.RemoveStagingFolder();
-        return true;
+        return run.Conclude();
     case CheckResult::UpdateDue:
         break;
     }
@@ -37,25 +37,26 @@ bool CSilentUpdater::RunProgramUpdate() {
     // the next run starts again from the manifest.
     if (!run.FetchFiles() || run.Install() == InstallResult::StagedFilesInvalid) {
         run.RemoveStagingFolder();
-        return true;
+        return run.Conclude();
     }
     const UpdateSettings& settings = run.Settings();
-    if (Notify && ShouldNotify(run.Header(), settings.Version, settings.Region) &&
-        Notify(settings.Version, run.Header().Version, settings.WebSiteURL) == IDYES) {
-        CloseClient();
+    if (Notify && ShouldNotify(run.Header(), settings.Version, settings.Region)) {
+        const bool upgradeNow = Notify(settings.Version, run.Header().Version, settings.WebSiteURL) == IDYES;
+        run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
+        if (upgradeNow) CloseClient();
     }
     RestartClient(run.Spec().ApplicationFolder, RestartDelayMs);
     run.RemoveStagingFolder();
-    return true;
+    return run.Conclude();
 }
 
-bool CSilentUpdater::RunDataPackageUpdate() {
+RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
     switch (run.Check()) {
-    case CheckResult::UnusableFolders:
-    case CheckResult::ManifestNotFetched:
     case CheckResult::Refused:
-        return false;
+    case CheckResult::LocalFilesUnusable:
+    case CheckResult::ManifestNotFetched:
+        return run.Conclude();
     case CheckResult::UpToDate:
     case CheckResult::UpdateDue:
         break;
@@ -64,5 +65,5 @@ bool CSilentUpdater::RunDataPackageUpdate() {
     // the server's: it is the package's only record of its release.
     if (run.FetchFiles()) run.Install();
     run.RemoveStagingFolder();
-    return true;
+    return run.Conclude();
 }

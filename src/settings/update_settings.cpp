@@ -18,6 +18,7 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
     UpdateSettings settings;
     const CCryptConfigFile config(applicationFolder + "Config.dat", kNoKey);
+    settings.ConfigState = config.State();
     config.ReadString("Update", "Version", "", settings.Version);
     config.ReadString("Update", "Region", "", settings.Region);
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);

@@ -7,6 +7,7 @@ ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
 import hashlib
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -20,6 +21,7 @@ from testserver import UpdateServer, free_port  # noqa: E402,F401  (re-exported 
 BUILD = os.environ.get("UPDATE_BUILD_DIR", os.path.join(HERE, "..", "..", "build", "win32"))
 BIN = os.environ.get("UPDATE_BIN_DIR") or os.path.join(BUILD, "bin")
 WINE_RUN = os.environ.get("UPDATE_WINE_RUN", os.path.join(BUILD, "wine-run.sh"))
+WINEPREFIX = os.environ.get("UPDATE_WINEPREFIX") or os.path.join(BUILD, "wine", "prefix")
 
 REGISTRY_KEY = "HKLM\\SOFTWARE\\HALVO管家"
 NOTIFY_TITLE = "HALVO管家升级通知"
@@ -44,6 +46,39 @@ def wine(program, *args, cwd=None, timeout=120, check=True):
     if check and result.returncode != 0:
         raise AssertionError("%s %s failed (%d): %s" % (program, args, result.returncode, result.stderr))
     return result
+
+
+def running_updaters(folder):
+    """Process ids of the Update.exe of folder running in this build's Wine
+    prefix: found by command line and WINEPREFIX, never by name alone."""
+    program = os.path.join(folder, "Update.exe")
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                argv = f.read().split(b"\0")
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                environment = f.read().split(b"\0")
+        except OSError:
+            continue
+        if argv and argv[0].decode("utf-8", "replace") == program and \
+                ("WINEPREFIX=" + WINEPREFIX).encode() in environment:
+            found.append(int(entry))
+    return found
+
+
+def kill_updaters(folder):
+    """Kills the Update.exe of folder at once (SIGKILL, as a crash or a power
+    cut ends it) and returns how many there were."""
+    pids = running_updaters(folder)
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    return len(pids)
 
 
 def md5(data):
@@ -140,6 +175,11 @@ class Workspace:
             if len(events) >= count or time.time() > deadline:
                 return events
             time.sleep(0.1)
+
+    def update_log(self):
+        """The run log of Update.exe, one step a line."""
+        path = self.app_path("UPDATE\\update.log")
+        return read(path).decode("gbk", "replace").replace("\r", "") if os.path.exists(path) else ""
 
     def client_log(self):
         path = self.app_path("client.log")

@@ -80,6 +80,20 @@ TEST(UpdateSettingsTest, UseProxyFlag) {
     for (const auto& [value, expected] : cases) EXPECT_EQ(ReadWith({}, value).UseProxy, expected) << value.value_or("absent");
 }
 
+TEST(UpdateSettingsTest, WebSiteAndTheStateOfConfigDat) {
+    TempDir dir;
+    EXPECT_EQ(ReadUpdateSettings(dir.Path()).ConfigState, CryptConfigState::Missing);
+    EXPECT_TRUE(ReadUpdateSettings(dir.Path()).IsConfigUsable());
+    dir.Write("Config.dat", "[Server]\r\nWebSiteURL=http://example.com/\r\n");  // seeded by hand
+    const UpdateSettings plain = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(plain.WebSiteURL, "http://example.com/");
+    EXPECT_TRUE(plain.IsConfigUsable());
+    dir.Write("Config.dat", std::string("QCF1") + std::string(40, 'x'));  // the tag cannot verify
+    const UpdateSettings corrupt = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(corrupt.ConfigState, CryptConfigState::Corrupt);
+    EXPECT_FALSE(corrupt.IsConfigUsable());
+}
+
 TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {
     std::string address = "stale";
     EXPECT_FALSE(ResolveHostAddress("", address));
