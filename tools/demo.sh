@@ -122,6 +122,8 @@ echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' 
 echo "  requests served: $(awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | tr '\n' ' ')"
 echo "  client.log:"
 tr -d '\r' < "$app/client.log" | sed 's/^/    /'
+echo "  UPDATE\\update.log:"
+tr -d '\r' < "$app/UPDATE/update.log" | sed 's/^/    /'
 
 # The demonstration fails when the update did not happen.
 version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
@@ -133,7 +135,8 @@ fi
 # The updater fetched the signature right after the manifest and went on
 # only because it verified: with ReleaseKey set there is no other way on.
 if ! awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | head -2 | tr '\n' ' ' |
-     grep -q '^/1/UpdateConfig.ini /1/UpdateConfig.ini.sig $'; then
+     grep -q '^/1/UpdateConfig.ini /1/UpdateConfig.ini.sig $' ||
+   ! grep -q 'UpdateConfig.ini: signature verified with the release key' "$app/UPDATE/update.log"; then
   echo "demo: the updater did not check the release's signature first" >&2
   exit 1
 fi
@@ -148,12 +151,18 @@ sed -i 's/^VERSION=4.0.3/VERSION=4.0.4/' "$work/www/1/UpdateConfig.ini"
 echo
 echo "== release 4.0.3 signed, then one byte of its manifest changed on the server (VERSION=4.0.4)"
 requests_before=$(wc -l < "$work/nginx/logs/access.log")
-(cd "$app" && win Update.exe -silent)
+log_before=$(wc -l < "$app/UPDATE/update.log")
+status=0
+(cd "$app" && win Update.exe -silent) || status=$?
+echo "  exit code: $status"
 echo "  requests: $(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | awk '{print $2}' | tr '\n' ' ')"
+echo "  UPDATE\\update.log, this run:"
+tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | tr -d '\r' | sed 's/^/    /'
 version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
 echo "  Config.dat [Update] Version: $version; core.dll: $(tr -d '\r' < "$app/core.dll")"
 echo "  staging folder UPDATE\\Program\\: $([ -e "$app/UPDATE/Program" ] && echo present || echo removed)"
-if [ "$version" != 4.0.2 ] || [ "$(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | wc -l)" != 2 ]; then
+if [ "$version" != 4.0.2 ] || [ "$status" != 3 ] ||
+   [ "$(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | wc -l)" != 2 ]; then
   echo "demo: the changed release was not refused" >&2
   exit 1
 fi

@@ -30,10 +30,17 @@ class SignedReleaseTest(Scenario):
         self.ws.config_set("Config.dat", "Update", "ReleaseKey", key_line)
 
     def update(self):
-        """Runs the silent program update; the names it fetched."""
+        """Runs the silent program update; the names it fetched. Its exit
+        code and the lines it added to the run log are kept for a look."""
         mark = len(fetched(self.server, 1))
-        self.ws.run_update("-silent")
+        log_before = self.ws.update_log()
+        self.exit_code = self.ws.run_update("-silent")
+        self.log = self.ws.update_log()[len(log_before):]
         return fetched(self.server, 1)[mark:]
+
+    def assert_refused_because(self, reason):
+        self.assertEqual(self.exit_code, 3)
+        self.assertIn("refused: UpdateConfig.ini: " + reason + ": nothing else is fetched", self.log)
 
     def assert_installed(self):
         for name, data in RELEASE.items():
@@ -55,6 +62,8 @@ class SignedReleaseTest(Scenario):
         self.assertTrue(openssl_verifies(self.key_line, read(self.manifest), read(self.signature).decode()))
         self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
         self.assert_installed()
+        self.assertEqual(self.exit_code, 0)
+        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
 
     def test_what_the_signature_does_not_cover_is_refused_before_any_file(self):
         self.trust(self.key_line)
@@ -81,13 +90,16 @@ class SignedReleaseTest(Scenario):
             write(self.manifest, text)
             write(os.path.join(self.ws.www, "1", "core.dll"), evil)
 
-        for change in (one_byte_changed, signed_by_another_key, no_signature, cut_after_the_file_list,
-                       core_dll_is_another_file):
+        mismatch = "the manifest's signature does not verify with the release key"
+        for change, reason in ((one_byte_changed, mismatch), (signed_by_another_key, mismatch),
+                               (no_signature, "the manifest's signature could not be fetched or read"),
+                               (cut_after_the_file_list, mismatch), (core_dll_is_another_file, mismatch)):
             with self.subTest(change.__name__):
                 self.ws.publish_program(RELEASE, "4.1", sign=self.key)
                 change()
                 self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
                 self.assert_nothing_installed()
+                self.assert_refused_because(reason)
 
     def test_a_file_whose_sha256_differs_is_not_installed(self):
         # The release is re-signed after the change, by OpenSSL with the
@@ -99,6 +111,8 @@ class SignedReleaseTest(Scenario):
         write(self.signature, openssl_sign(self.key, read(self.manifest)))
         self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
         self.assert_nothing_installed()
+        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
+        self.assertIn("refused: the staged core.dll is not the file the manifest lists", self.log)
 
     def test_a_key_made_by_openssl_signs_releases_that_install(self):
         key = os.path.join(self.ws.root, "openssl.key")
@@ -114,14 +128,16 @@ class SignedReleaseTest(Scenario):
     def test_an_unreadable_release_key_refuses_every_release(self):
         self.trust(self.key_line[:-4])
         self.ws.publish_program(RELEASE, "4.1", sign=self.key)
-        self.update()
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
         self.assert_nothing_installed()
+        self.assert_refused_because("the configured release key cannot be read")
 
     def test_without_a_release_key_an_unsigned_release_installs_as_before(self):
         self.ws.publish_program(RELEASE, "4.1")
         self.assertFalse(os.path.exists(self.signature))
         self.assertEqual(self.update(), ["UpdateConfig.ini", "core.dll", "skin/new/logo.png"])
         self.assert_installed()
+        self.assertNotIn("signature", self.log)
 
     def test_a_data_package_is_signed_and_checked_too(self):
         self.trust(self.key_line)
