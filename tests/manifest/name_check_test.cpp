@@ -23,7 +23,7 @@ TEST(NameCheckTest, RefusesNamesThatLeaveTheFolder) {
 // Beside installed files these names are the updater's own backups and
 // temporary copies; a release file so named would be removed or renamed.
 TEST(NameCheckTest, RefusesTheUpdatersOwnSuffixes) {
-    for (const char* name : {"a.bak", "sub\A.BAK", "a.updating", "x.dll.Updating"}) {
+    for (const char* name : {"a.bak", "sub\\A.BAK", "a.updating", "x.dll.Updating"}) {
         EXPECT_FALSE(IsSafeManifestName(name)) << name;
     }
     for (const char* name : {"a.bak1", "bak", "a.bakery", "updating.dll"}) EXPECT_TRUE(IsSafeManifestName(name)) << name;
