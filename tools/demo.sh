@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Demonstration: a silent program update of an installed client, end to end.
+# Demonstration: a silent program update of an installed client, end to end,
+# with a signed release.
 #
-# Installs what is missing, builds Update.exe, lays out an installed client
-# (stand-in QIRAClient.exe, Update.exe, a Config.dat pointing at 127.0.0.1),
-# publishes a newer release with the publisher, serves it with nginx on a
-# free loopback port, runs "Update.exe -silent" under Wine and prints what
-# changed. Everything lives in a temporary folder removed at the end.
+# Installs what is missing, builds Update.exe, makes a release key with the
+# publisher (the private key stays outside the served tree), lays out an
+# installed client (stand-in QIRAClient.exe, Update.exe, a Config.dat
+# pointing at 127.0.0.1 and holding the public key as ReleaseKey), publishes
+# a newer release signed with the key, serves it with nginx on a free
+# loopback port, runs "Update.exe -silent" under Wine and prints what
+# changed. Then it changes one byte of the next signed release on the server
+# and shows that the updater refuses it. Everything lives in a temporary
+# folder removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,14 +45,25 @@ for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
 WINEPREFIX=$UPDATE_WINEPREFIX WINEARCH=win32 wineserver -p >/dev/null 2>&1 </dev/null
 win wineboot --init >/dev/null 2>&1 || true
 
-# --- the server: release 4.0.2 published and served by nginx --------------
+# --- the release key: made once, the private half kept off the server ------
+mkdir -p "$work/keys"
+echo "== publisher keygen   (once; keys/release.key never goes to the update server)"
+release_key=$(win "$bin/publisher.exe" keygen "$(winpath "$work/keys/release.key")" 2>/dev/null | tr -d '\r')
+echo "  public key (keys/release.key.pub): $release_key"
+echo
+
+# --- the server: release 4.0.2 published, signed, and served by nginx -------
 mkdir -p "$work/release/skin" "$work/release/data/new" "$work/www" "$work/nginx/logs"
 cp "$bin/QIRAClient.exe" "$work/release/QIRAClient.exe"
 printf 'client core 4.0.2\r\n' > "$work/release/core.dll"
 printf 'logo 4.0.2' > "$work/release/skin/logo.png"
 printf 'new data file of 4.0.2\r\n' > "$work/release/data/new/cities.dat"
 printf 'readme, unchanged\r\n' > "$work/release/readme.txt"
-win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null
+echo "== publisher --program --version 4.0.2 --sign keys/release.key"
+win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify --sign "$(winpath "$work/keys/release.key")" \
+    "$(winpath "$work/release")" "$(winpath "$work/www")" 2>&1 | tr -d '\r' | grep 'signed' | sed 's/^/  /'
+echo "  served: $(cd "$work/www/1" && ls UpdateConfig.ini* | tr '\n' ' ')"
+echo
 
 port=$(tools/serve-static.sh "$work/www" "$work/nginx")
 nginx_pid=$(cat "$work/nginx/nginx.pid")
@@ -65,6 +81,8 @@ cfg set "$(winpath "$app/Config.dat")" Update Region cn >/dev/null
 cfg set "$(winpath "$app/Config.dat")" Update ServerIP 127.0.0.1 >/dev/null
 cfg set "$(winpath "$app/Config.dat")" Update ServerPort "$port" >/dev/null
 cfg set "$(winpath "$app/UserConfig.dat")" Server UseProxy 0 >/dev/null
+# What an installer seeds: from now on only releases signed with the key count.
+cfg set "$(winpath "$app/Config.dat")" Update ReleaseKey "$release_key" >/dev/null
 # The installer's registry key, empty, as a fresh install leaves it.
 win reg delete 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1 || true
 win reg add 'HKLM\SOFTWARE\HALVO管家' /f >/dev/null 2>&1
@@ -101,9 +119,11 @@ echo "== after"
 state
 echo "  staging folder UPDATE\\Program\\: $([ -e "$app/UPDATE/Program" ] && echo present || echo removed)"
 echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' ' ')"
-echo "  requests served: $(grep -c ' 200$' "$work/nginx/logs/access.log") files"
+echo "  requests served: $(awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | tr '\n' ' ')"
 echo "  client.log:"
 tr -d '\r' < "$app/client.log" | sed 's/^/    /'
+echo "  UPDATE\\update.log:"
+tr -d '\r' < "$app/UPDATE/update.log" | sed 's/^/    /'
 
 # The demonstration fails when the update did not happen.
 version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
@@ -112,5 +132,39 @@ if [ "$version" != 4.0.2 ] || ! cmp -s "$app/core.dll" "$work/release/core.dll" 
   echo "demo: the update did not install release 4.0.2" >&2
   exit 1
 fi
+# The updater fetched the signature right after the manifest and went on
+# only because it verified: with ReleaseKey set there is no other way on.
+if ! awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | head -2 | tr '\n' ' ' |
+     grep -q '^/1/UpdateConfig.ini /1/UpdateConfig.ini.sig $' ||
+   ! grep -q 'UpdateConfig.ini: signature verified with the release key' "$app/UPDATE/update.log"; then
+  echo "demo: the updater did not check the release's signature first" >&2
+  exit 1
+fi
 echo
-echo "== release 4.0.2 installed"
+echo "== release 4.0.2 installed: its signature was verified with [Update] ReleaseKey before any file was fetched"
+
+# --- a release changed on the way: refused ------------------------------------
+printf 'client core 4.0.3\r\n' > "$work/release/core.dll"
+win "$bin/publisher.exe" --program --version 4.0.3 --region cn --sign "$(winpath "$work/keys/release.key")" \
+    "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null 2>&1
+sed -i 's/^VERSION=4.0.3/VERSION=4.0.4/' "$work/www/1/UpdateConfig.ini"
+echo
+echo "== release 4.0.3 signed, then one byte of its manifest changed on the server (VERSION=4.0.4)"
+requests_before=$(wc -l < "$work/nginx/logs/access.log")
+log_before=$(wc -l < "$app/UPDATE/update.log")
+status=0
+(cd "$app" && win Update.exe -silent) || status=$?
+echo "  exit code: $status"
+echo "  requests: $(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | awk '{print $2}' | tr '\n' ' ')"
+echo "  UPDATE\\update.log, this run:"
+tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | tr -d '\r' | sed 's/^/    /'
+version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
+echo "  Config.dat [Update] Version: $version; core.dll: $(tr -d '\r' < "$app/core.dll")"
+echo "  staging folder UPDATE\\Program\\: $([ -e "$app/UPDATE/Program" ] && echo present || echo removed)"
+if [ "$version" != 4.0.2 ] || [ "$status" != 3 ] ||
+   [ "$(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | wc -l)" != 2 ]; then
+  echo "demo: the changed release was not refused" >&2
+  exit 1
+fi
+echo
+echo "== refused: the signature does not verify over the changed manifest, so nothing was fetched after it"

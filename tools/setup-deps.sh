@@ -15,9 +15,15 @@ packages=(
   cmake ninja-build make g++ clang
   g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth x11-apps imagemagick
+  # Wine's BCrypt makes and checks ECDSA signatures (and WinHTTP speaks TLS)
+  # through GnuTLS, which wine32 only recommends.
+  libgnutls30:i386
   locales fonts-wqy-zenhei
-  googletest libssl-dev python3 python3-pil nginx-light curl
-  openssl tinyproxy-bin
+  # openssl: the tests check signed releases against OpenSSL's command line
+  # and make a certificate authority of their own for HTTPS; tinyproxy is the
+  # user's proxy of the proxy scenario.
+  googletest libssl-dev openssl zlib1g-dev libz-mingw-w64-dev python3 python3-pil nginx-light curl
+  tinyproxy-bin
 )
 
 missing=()

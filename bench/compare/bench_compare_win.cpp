@@ -38,14 +38,14 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> names;
     CConfigFile(manifestPath).ReadSection("FILES", names);
-    std::vector<std::string> paths;
-    for (const auto& name : names) paths.push_back(folder + name);
+    std::vector<DigestRequest> paths;
+    for (const auto& name : names) paths.push_back({folder + name});
 
     // The large files alone: what hashing costs without the per-file cost of
     // opening (which Wine makes many times larger than Windows does).
-    std::vector<std::string> largePaths;
+    std::vector<DigestRequest> largePaths;
     for (const auto& path : paths) {
-        if (path.find("large") != std::string::npos) largePaths.push_back(path);
+        if (path.Path.find("large") != std::string::npos) largePaths.push_back(path);
     }
     auto start = std::chrono::steady_clock::now();
     HashExistingFiles(largePaths, 1);

@@ -3,6 +3,7 @@
 // each to the one half its size (about 2 for linear growth), and the ratio
 // to a plain line count over the same bytes (the least any parser must do).
 #include "config/config_syntax.h"
+#include "best_seconds.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,16 +19,6 @@ std::string Manifest(int files) {
     return text;
 }
 
-template <typename Work>
-double BestSeconds(Work work) {
-    double best = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
-}
 }  // namespace
 
 int main() {

@@ -4,7 +4,8 @@
 # DELAY_MS each way) in front of a private nginx on loopback.
 #
 #   bench/latency/run.sh [BUILD_DIR] [UPDATE_EXE]
-#        (default build/win32 and its bin/Update.exe; ROUNDS=3, DELAY_MS=10)
+#        (default build/win32 and its bin/Update.exe; ROUNDS=3, DELAY_MS=10;
+#         BASELINE=path/to/another/Update.exe times that one too, in the same rounds)
 #
 # Two releases: 400 changed files of 4 KiB, and one changed file of 64 MiB.
 # For each, the wall time of a whole silent run (Wine start, manifest,
@@ -18,6 +19,7 @@ src=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$src/build/win32}" && pwd)
 update_exe=${2:-$build/bin/Update.exe}
 rounds=${ROUNDS:-3}
+baseline=${BASELINE:-}
 delay_ms=${DELAY_MS:-10}
 native=$src/build/native/bin
 [ -x "$build/wine-run.sh" ] && [ -f "$update_exe" ] || { echo "build the win32 preset first" >&2; exit 1; }
@@ -80,10 +82,11 @@ now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", b - a }'; }
 best() { sort -n | head -1; }
 
-# update NAME [FROM]: one silent run in a fresh copy of the installed client.
+# update NAME [FROM [EXE]]: one silent run in a fresh copy of the installed client.
 update() {
-  local dir=$work/$1 from=${2:-installed} t0 t1
+  local dir=$work/$1 from=${2:-installed} exe=${3:-} t0 t1
   rm -rf "$dir/app" && cp -a "$dir/$from" "$dir/app"
+  [ -n "$exe" ] && cp "$exe" "$dir/app/Update.exe"
   t0=$(now)
   (cd "$dir/app" && "$build/wine-run.sh" "$dir/app/Update.exe" -silent </dev/null >/dev/null 2>&1)
   t1=$(now)
@@ -116,7 +119,7 @@ curl_large() {
   elapsed "$t0" "$t1"
 }
 
-small=() noop=() csmall=() large=() clarge=()
+small=() noop=() csmall=() large=() clarge=() bsmall=() blarge=()
 for r in $(seq "$rounds"); do
   echo "round $r" >&2
   small+=("$(update small)")
@@ -124,6 +127,10 @@ for r in $(seq "$rounds"); do
   csmall+=("$(curl_small)")
   large+=("$(update large)")
   clarge+=("$(curl_large)")
+  if [ -n "$baseline" ]; then
+    bsmall+=("$(update small installed "$baseline")")
+    blarge+=("$(update large installed "$baseline")")
+  fi
 done
 t_small=$(printf '%s\n' "${small[@]}" | best)
 t_noop=$(printf '%s\n' "${noop[@]}" | best)
@@ -144,3 +151,12 @@ awk -v u="$t_small" -v c="$t_csmall" -v n="$t_noop" 'BEGIN {
   printf "small: target Update.exe <= 1.5 x curl + 1.5 s = %.3f s: %s\n", 1.5 * c + 1.5, (u <= 1.5 * c + 1.5) ? "met" : "NOT met" }'
 awk -v u="$t_large" -v c="$t_clarge" 'BEGIN {
   printf "large: Update.exe / curl = %.2f (%.1f MB/s against %.1f MB/s)\n", u / c, 64 * 1.048576 / u, 64 * 1.048576 / c }'
+if [ -n "$baseline" ]; then
+  b_small=$(printf '%s\n' "${bsmall[@]}" | best)
+  b_large=$(printf '%s\n' "${blarge[@]}" | best)
+  echo
+  printf '%-52s %8s\n' "baseline Update.exe, 400 x 4 KiB changed" "$b_small"
+  printf '%-52s %8s\n' "baseline Update.exe, 1 x 64 MiB changed" "$b_large"
+  awk -v u="$t_small" -v b="$b_small" -v l="$t_large" -v bl="$b_large" 'BEGIN {
+    printf "Update.exe / baseline: small %.2f, large %.2f (target for large <= 1)\n", u / b, l / bl }'
+fi

@@ -14,22 +14,23 @@ int ShowNotification(const std::string& currentVersion, const std::string& newVe
 }
 }  // namespace
 
-void RunSilentProgramUpdate() {
+RunOutcome RunSilentProgramUpdate() {
     CSilentUpdater updater;
     updater.InitProgram();
     updater.Notify = &ShowNotification;
-    updater.RunProgramUpdate();
+    return updater.RunProgramUpdate();
 }
 
-void RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
+RunOutcome RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
     CSilentUpdater updater;
     updater.InitDataPackage(type, name);
-    updater.RunDataPackageUpdate();
+    return updater.RunDataPackageUpdate();
 }
 
-void RunUpdateDialog(int32_t type, const std::string& name) {
+RunOutcome RunUpdateDialog(int32_t type, const std::string& name) {
     CDlgUpdate dialog;
     dialog.Type = type;
     dialog.Name = name;
-    dialog.DoModal();  // every way out of the dialog ends the run alike
+    dialog.DoModal();  // every way out of the dialog returns 1; the run tells how it went
+    return dialog.Conclude();
 }

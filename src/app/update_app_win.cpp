@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/runs_win.h"
 #include "base/process_arguments_win.h"
+#include "engine/run_outcome.h"
 
 #include <commctrl.h>
 
@@ -18,6 +19,7 @@ bool CUpdateApp::InitInstance() {
         // Another updater runs and owns it: end at once, without reading the
         // command line. The handle is ours to close, the mutex not ours to release.
         const UniqueHandle notOwned(mutex);
+        exitCode_ = ExitCodeOf(RunOutcome::AnotherInstance);
         return false;
     }
     // Without a mutex at all (creation failed for another reason) the run
@@ -25,12 +27,14 @@ bool CUpdateApp::InitInstance() {
     mutex_.reset(mutex);
 
     const RunRequest request = ParseCommandLine(ProcessArguments());
+    RunOutcome outcome = RunOutcome::NothingToDo;
     if (!request.Silent) {
-        RunUpdateDialog(request.Type, request.Name);
+        outcome = RunUpdateDialog(request.Type, request.Name);
     } else if (request.Type == 1) {
-        RunSilentProgramUpdate();
+        outcome = RunSilentProgramUpdate();
     } else {
-        RunSilentDataPackageUpdate(request.Type, request.Name);
+        outcome = RunSilentDataPackageUpdate(request.Type, request.Name);
     }
+    exitCode_ = ExitCodeOf(outcome);
     return false;
 }

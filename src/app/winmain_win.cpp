@@ -1,3 +1,4 @@
+#include "app/system_dlls_win.h"
 #include "app/update_app_win.h"
 
 #include <windows.h>
@@ -6,4 +7,7 @@ namespace {
 CUpdateApp theApp;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunApplication(theApp); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RestrictDllSearchToSystem32();
+    return RunApplication(theApp);
+}

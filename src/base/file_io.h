@@ -4,6 +4,8 @@
 // through LongPath (long_path_win.h), so paths beyond MAX_PATH and GBK names
 // work; natively '\' separates folders like '/'.
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,10 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
 
 // Existence questions are path_info.h's (FileExists, DirectoryExists).
 bool RemoveFile(const std::string& path);    // true when it is gone afterwards
+
+// Appends the bytes at the end of the file, creating it when missing. Others
+// may read the file meanwhile. False when not every byte was written.
+bool AppendToFile(const std::string& path, std::string_view bytes);
 
 // A fresh name in the same folder as path, for a file that will be moved over
 // path: "<name>.<unique>.tmp", never ending in ".bak" (which the updater
@@ -36,3 +42,9 @@ bool MoveFileOver(const std::string& tempPath, const std::string& path);
 // Both halves: afterwards path holds either its old bytes or the new ones,
 // never a mixture, whenever the process or the machine stops.
 bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// Hands the file's bytes to consume in large blocks, in order, without
+// holding the whole file. False when the path is no regular file that can
+// be opened and read to its end. Others may hold the file open for writing
+// or deleting meanwhile (installed files may be in use by the client).
+bool ReadFileBlocks(const std::string& path, const std::function<void(const uint8_t* bytes, size_t count)>& consume);

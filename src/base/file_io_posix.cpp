@@ -11,8 +11,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 namespace {
+constexpr size_t kBlockBytes = 1u << 20;
+
 bool IsMissingError(int error) { return error == ENOENT || error == ENOTDIR; }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -56,7 +59,28 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
     return FileReadStatus::Ok;
 }
 
+bool ReadFileBlocks(const std::string& path, const std::function<void(const uint8_t*, size_t)>& consume) {
+    const UniqueFd file(open(ToFileSystemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    // One block per thread for its whole life: allocating (and zeroing) a
+    // fresh megabyte per file would cost more than reading a small file.
+    thread_local std::vector<uint8_t> block(kBlockBytes);
+    for (;;) {
+        const ssize_t got = read(file.get(), block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        consume(block.data(), static_cast<size_t>(got));
+    }
+}
+
 bool RemoveFile(const std::string& path) { return unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno); }
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    UniqueFd file(open(ToFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    return file.get() >= 0 && WriteAll(file.get(), bytes) && file.Close();
+}
 
 std::string MakeTempPathBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};

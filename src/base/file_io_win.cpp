@@ -7,8 +7,11 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace {
+constexpr DWORD kBlockBytes = 1u << 20;
+
 bool IsMissingError(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -49,10 +52,35 @@ FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::stri
     return FileReadStatus::Ok;
 }
 
+bool ReadFileBlocks(const std::string& path, const std::function<void(const uint8_t*, size_t)>& consume) {
+    // Shared for writing and deleting too: installed files being checked
+    // may be open in the running client. A folder does not open without
+    // FILE_FLAG_BACKUP_SEMANTICS, so only files get through.
+    const UniqueFile file(CreateFileW(LongPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    // One block per thread for its whole life: allocating (and zeroing) a
+    // fresh megabyte per file would cost more than reading a small file.
+    thread_local std::vector<uint8_t> block(kBlockBytes);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), block.data(), kBlockBytes, &read, nullptr)) return false;
+        if (read == 0) return true;
+        consume(block.data(), read);
+    }
+}
+
 bool RemoveFile(const std::string& path) {
     const std::wstring wide = LongPath(path);
     if (DeleteFileW(wide.c_str())) return true;
     return IsMissingError(GetLastError());
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    const UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), bytes);
 }
 
 std::string MakeTempPathBeside(const std::string& path) {

@@ -70,10 +70,13 @@ struct CCryptConfigFile::Impl {
     std::string Path;
     std::string Key;
     ConfigDocument Document;  // what the last read or write saw, pending writes included
+    CryptConfigState State = CryptConfigState::Missing;
     std::vector<PendingWrite> Pending;
 
     void Load() {
-        Document = LoadCryptConfig(Path, Key).Document;
+        CryptConfigContent content = LoadCryptConfig(Path, Key);
+        State = content.State;
+        Document = std::move(content.Document);
         for (const PendingWrite& write : Pending) Document.Set(write.Section, write.Key, write.Value);
     }
 
@@ -124,6 +127,8 @@ int32_t CCryptConfigFile::WriteString(const std::string& section, const std::str
     impl_->Pending.push_back(Impl::PendingWrite{section, key, value});
     return impl_->Flush() ? kFound : kDefaulted;
 }
+
+CryptConfigState CCryptConfigFile::State() const { return impl_->State; }
 
 int32_t CCryptConfigFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
     return WriteString(section, key, std::to_string(value));

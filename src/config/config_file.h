@@ -7,6 +7,7 @@
 // never fails from the caller's side. Section and key names match without
 // regard to ASCII letter case; the first occurrence wins.
 #include "config/config_syntax.h"
+#include "config/crypt_config_store.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,6 +55,10 @@ public:
     // Status: 0 when the file was replaced with the value in it, -1 otherwise.
     int32_t WriteString(const std::string& section, const std::string& key, const std::string& value);
     int32_t WriteInteger(const std::string& section, const std::string& key, int32_t value);
+
+    // What the file was when it was last read: missing, encrypted, plain,
+    // corrupt (its keys are lost) or unreadable (its keys are unknown).
+    CryptConfigState State() const;
 
 private:
     struct Impl;

@@ -1,56 +1,141 @@
 #include "engine/install_win.h"
 
 #include "base/directory_ex.h"
-#include "base/long_path_win.h"
 #include "base/ensure_parent_folder.h"
+#include "base/handles_win.h"
+#include "base/long_path_win.h"
+#include "base/path_info.h"
+#include "base/text_rules.h"
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace {
 
-bool CopyOver(const std::wstring& source, const std::wstring& destination) {
-    return CopyFileW(source.c_str(), destination.c_str(), FALSE) != FALSE;
+std::string Failure(const std::string& what, const char* why, DWORD error) {
+    return what + ": " + why + " (error " + std::to_string(error) + ")";
 }
 
-// One staged file over its installed copy. A file in use (a running
-// program's image, a DLL it loaded) cannot be overwritten but can usually be
-// renamed, so it is moved aside to ".bak" and the new copy takes its name.
-bool InstallOne(const std::string& source, const std::string& destination) {
+// The copy is on the disk before anything points at it, so a crash after
+// the move can never leave a torn file under the installed name.
+DWORD CopyFlushed(const std::wstring& source, const std::wstring& copy) {
+    if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return GetLastError();
+    const UniqueFile file(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return GetLastError();
+    if (!FlushFileBuffers(file.get())) return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+// A file that is mapped or open without delete sharing cannot be replaced;
+// it may still be renamed.
+bool IsInUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
+
+enum class Placed { Replaced, ThroughBackup, Failed };
+
+Placed InstallOne(const std::string& name, const std::string& source, const std::string& destination,
+                  std::vector<std::string>& failures) {
     EnsureParentFolder(destination);
+    const std::wstring target = LongPath(destination);
+    const std::wstring copy = LongPath(destination + kInstallTempSuffix);
 
-    const std::wstring wideSource = LongPath(source);
-    const std::wstring wideDestination = LongPath(destination);
-    if (CopyOver(wideSource, wideDestination)) return true;
-
-    const std::wstring backup = LongPath(destination + ".bak");
-    // No replace flag: a ".bak" that the clean-up could not delete stays, and
-    // the installed file stays where it is.
-    if (!MoveFileExW(wideDestination.c_str(), backup.c_str(), 0)) return false;
-    if (CopyOver(wideSource, wideDestination)) return true;
+    if (const DWORD error = CopyFlushed(LongPath(source), copy); error != ERROR_SUCCESS) {
+        DeleteFileW(copy.c_str());
+        failures.push_back(Failure(name, "cannot be copied beside the installed file", error));
+        return Placed::Failed;
+    }
+    if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return Placed::Replaced;
+    }
+    const DWORD replaceError = GetLastError();
+    if (!IsInUse(replaceError) || !FileExists(destination)) {
+        DeleteFileW(copy.c_str());
+        failures.push_back(Failure(name, "cannot be replaced", replaceError));
+        return Placed::Failed;
+    }
+    // No replace flag: a ".bak" that could not be cleaned up stays, and so
+    // does the installed file.
+    const std::wstring backup = LongPath(destination + kBackupSuffix);
+    if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(copy.c_str());
+        failures.push_back(Failure(name, "is in use and cannot be moved aside", error));
+        return Placed::Failed;
+    }
+    if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Placed::ThroughBackup;
+    const DWORD error = GetLastError();
     // Never leave the installed file only under its backup name.
-    MoveFileExW(backup.c_str(), wideDestination.c_str(), 0);
-    return false;
+    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    DeleteFileW(copy.c_str());
+    failures.push_back(Failure(name, "cannot take the place of the file in use", error));
+    return Placed::Failed;
+}
+
+std::string WithoutSuffix(const std::string& path, std::string_view suffix) {
+    return path.substr(0, path.size() - suffix.size());
+}
+
+// The staging area holds downloads, not installed files.
+bool IsInStagingArea(const std::string& path, const std::string& applicationFolder) {
+    const std::string staging = applicationFolder + "UPDATE\\";
+    return path.size() > staging.size() && EqualsIgnoringAsciiCase(path.substr(0, staging.size()), staging);
 }
 
 }  // namespace
 
-bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
-                        const std::string& targetFolder) {
-    bool allInstalled = true;
+InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
+                                 const std::string& targetFolder) {
+    InstallReport report;
     for (const S_UpdateFileInfo& file : files) {
-        if (!InstallOne(stagingFolder + file.FileName, targetFolder + file.FileName)) allInstalled = false;
+        switch (InstallOne(file.FileName, stagingFolder + file.FileName, targetFolder + file.FileName,
+                           report.Failures)) {
+        case Placed::ThroughBackup:
+            ++report.ThroughBackup;
+            [[fallthrough]];
+        case Placed::Replaced:
+            ++report.Replaced;
+            break;
+        case Placed::Failed:
+            break;
+        }
     }
-    return allInstalled;
+    return report;
 }
 
-void DeleteLeftoverBackups(const std::string& applicationFolder) {
-    std::vector<std::string> backups;
-    CDirectoryEx::SearchFile(applicationFolder, true, "*.bak", backups);
-    for (const std::string& backup : backups) {
-        const std::wstring path = LongPath(backup);
+CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder) {
+    CleanupReport report;
+    std::vector<std::string> found;
+    CDirectoryEx::SearchFile(applicationFolder, true, std::string("*") + kBackupSuffix, found);
+    for (const std::string& backup : found) {
+        if (IsInStagingArea(backup, applicationFolder)) continue;
+        const std::wstring wideBackup = LongPath(backup);
+        const std::string original = WithoutSuffix(backup, kBackupSuffix);
+        if (!FileExists(original) && !DirectoryExists(original)) {
+            if (MoveFileExW(wideBackup.c_str(), LongPath(original).c_str(), MOVEFILE_WRITE_THROUGH)) {
+                ++report.BackupsRestored;
+            } else {
+                report.Failures.push_back(Failure(backup, "cannot be moved back", GetLastError()));
+            }
+            continue;
+        }
         // A read-only file that was replaced keeps its attribute under the
         // backup name; without clearing it the backup would never go.
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
+        SetFileAttributesW(wideBackup.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(wideBackup.c_str())) {
+            ++report.BackupsRemoved;
+        } else {
+            report.Failures.push_back(Failure(backup, "cannot be removed", GetLastError()));
+        }
     }
+    found.clear();
+    CDirectoryEx::SearchFile(applicationFolder, true, std::string("*") + kInstallTempSuffix, found);
+    for (const std::string& copy : found) {
+        if (IsInStagingArea(copy, applicationFolder)) continue;
+        if (DeleteFileW(LongPath(copy).c_str())) {
+            ++report.TemporariesRemoved;
+        } else {
+            report.Failures.push_back(Failure(copy, "cannot be removed", GetLastError()));
+        }
+    }
+    return report;
 }

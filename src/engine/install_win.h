@@ -1,16 +1,42 @@
 #pragma once
+// Putting staged files in place. Each file is replaced whole or not at all:
+// the staged copy goes to "<file>.updating" beside the installed file, is
+// flushed, and is then moved over it in one step. A file in use (a running
+// program's image, a DLL it loaded) cannot be replaced but can be renamed:
+// it is moved aside to "<file>.bak" first and the next run removes it.
 #include "manifest/update_file_info.h"
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-// Copies every staged file over the installed one; a file that cannot be
-// overwritten (in use) is renamed to name + ".bak" and copied once more.
-// Returns true when every file was installed.
-bool InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
-                        const std::string& targetFolder);
+// The suffixes of the updater's own files beside installed files.
+inline constexpr char kBackupSuffix[] = ".bak";
+inline constexpr char kInstallTempSuffix[] = ".updating";
 
-// Deletes every "*.bak" below applicationFolder: the backups that earlier
-// installs left beside files that were in use. Read-only ones too.
-void DeleteLeftoverBackups(const std::string& applicationFolder);
+struct InstallReport {
+    size_t Replaced = 0;       // files that are the new ones now
+    size_t ThroughBackup = 0;  // of those, files in use that went through ".bak"
+    // One "name: why (error N)" per file that is still the old one (or missing).
+    std::vector<std::string> Failures;
+
+    bool Complete() const { return Failures.empty(); }
+};
+
+// Installs stagingFolder + name over targetFolder + name for every file, in
+// list order, creating missing folders; a failure does not stop the others.
+InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
+                                 const std::string& targetFolder);
+
+struct CleanupReport {
+    size_t BackupsRemoved = 0;    // ".bak" beside the file it was taken from
+    size_t BackupsRestored = 0;   // ".bak" whose file was missing: moved back
+    size_t TemporariesRemoved = 0;
+    std::vector<std::string> Failures;  // "path: why (error N)"
+};
+
+// What earlier installs left below applicationFolder (its staging area
+// "UPDATE\" aside): a backup is removed only when the file it was taken
+// from exists, and is otherwise moved back to that name, so an install cut
+// short between its two moves loses nothing; temporary copies are removed.
+CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder);

@@ -1,5 +1,6 @@
 #include "engine/run_spec.h"
 
+#include "base/text_rules.h"
 #include "manifest/name_check.h"
 
 namespace {
@@ -26,6 +27,7 @@ RunSpec Folders(const std::string& applicationFolder, int32_t type, const std::s
 
 RunSpec SilentProgramRun(const std::string& applicationFolder) {
     RunSpec spec = Folders(applicationFolder, 1, "Program");
+    spec.RunKind = "silent";
     spec.ManifestFileName = kProgramManifest;
     spec.Layout = ManifestLayout::Program;
     spec.Version = VersionRecord::Always;
@@ -35,6 +37,7 @@ RunSpec SilentProgramRun(const std::string& applicationFolder) {
 
 RunSpec SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
     RunSpec spec = Folders(applicationFolder, type, name);
+    spec.RunKind = "silent package " + name;
     spec.ManifestFileName = kPackageManifest;
     spec.Layout = ManifestLayout::DataPackage;
     spec.Version = VersionRecord::Never;
@@ -43,6 +46,7 @@ RunSpec SilentPackageRun(const std::string& applicationFolder, int32_t type, con
 
 RunSpec DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
     RunSpec spec = Folders(applicationFolder, type, name);
+    spec.RunKind = type == 1 ? std::string("dialog") : "dialog package " + name;
     spec.ManifestFileName = kProgramManifest;
     spec.Layout = ManifestLayout::Program;
     spec.Version = type == 1 ? VersionRecord::WhenGreater : VersionRecord::Never;
@@ -50,4 +54,6 @@ RunSpec DialogRun(const std::string& applicationFolder, int32_t type, const std:
     return spec;
 }
 
-bool HasUsableFolders(const RunSpec& spec) { return spec.IsProgram() || IsSafePackageName(spec.Name); }
+bool HasUsableFolders(const RunSpec& spec) {
+    return spec.IsProgram() || (IsSafePackageName(spec.Name) && !EqualsIgnoringAsciiCase(spec.Name, "UPDATE"));
+}

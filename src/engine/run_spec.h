@@ -19,6 +19,7 @@ enum class VersionRecord {
 };
 
 struct RunSpec {
+    std::string RunKind;             // how the log names the run: "silent", "silent package Maps", "dialog"
     int32_t Type = 1;                // package type: 1 the program, any other a data package
     std::string Name;                // the data package's folder name
     std::string ApplicationFolder;   // ends with '\'
@@ -46,5 +47,6 @@ RunSpec SilentPackageRun(const std::string& applicationFolder, int32_t type, con
 RunSpec DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name);
 
 // A data package's name becomes a folder that is filled and, for staging,
-// deleted with everything in it: only one plain folder name will do.
+// deleted with everything in it: only one plain folder name will do, and
+// not "UPDATE", the updater's own staging area.
 bool HasUsableFolders(const RunSpec& spec);

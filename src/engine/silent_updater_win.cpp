@@ -20,53 +20,56 @@ void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name, cons
                                         ReadUpdateSettings(applicationFolder));
 }
 
-bool CSilentUpdater::RunProgramUpdate() {
+RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
     switch (run.Check()) {
-    case CheckResult::UnusableFolders:
+    case CheckResult::Refused:
+    case CheckResult::LocalFilesUnusable:
     case CheckResult::ManifestNotFetched:
-        return false;
+        return run.Conclude();
     case CheckResult::UpToDate:
         run.RemoveStagingFolder();
-        return true;
+        return run.Conclude();
     case CheckResult::UpdateDue:
         break;
     }
     // A file that could not be fetched installs nothing. What did arrive
     // stays staged, partial downloads of large files included, for the next
     // run to continue from; it checks every staged file's digest first.
-    if (!run.FetchFiles()) return true;
+    if (!run.FetchFiles()) return run.Conclude();
     // A file that arrived damaged installs nothing either, and the next run
     // starts again from the manifest.
     if (run.Install() == InstallResult::StagedFilesInvalid) {
         run.RemoveStagingFolder();
-        return true;
+        return run.Conclude();
     }
     const UpdateSettings& settings = run.Settings();
-    if (Notify && ShouldNotify(run.Header(), settings.Version, settings.Region) &&
-        Notify(settings.Version, run.Header().Version, settings.WebSiteURL) == IDYES) {
-        CloseClient();
+    if (Notify && ShouldNotify(run.Header(), settings.Version, settings.Region)) {
+        const bool upgradeNow = Notify(settings.Version, run.Header().Version, settings.WebSiteURL) == IDYES;
+        run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
+        if (upgradeNow) CloseClient();
     }
     RestartClient(run.Spec().ApplicationFolder, RestartDelayMs);
     run.RemoveStagingFolder();
-    return true;
+    return run.Conclude();
 }
 
-bool CSilentUpdater::RunDataPackageUpdate() {
+RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
     switch (run.Check()) {
-    case CheckResult::UnusableFolders:
+    case CheckResult::Refused:
+    case CheckResult::LocalFilesUnusable:
     case CheckResult::ManifestNotFetched:
-        return false;
+        return run.Conclude();
     case CheckResult::UpToDate:
     case CheckResult::UpdateDue:
         break;
     }
     // What arrived of a failed fetch stays staged for the next run, as above.
-    if (!run.FetchFiles()) return true;
+    if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by
     // the server's: it is the package's only record of its release.
     run.Install();
     run.RemoveStagingFolder();
-    return true;
+    return run.Conclude();
 }

@@ -27,9 +27,9 @@ public:
     void InitDataPackage(int32_t type, const std::string& name);
     void InitDataPackage(int32_t type, const std::string& name, const std::string& applicationFolder);
 
-    // False only when the manifest could not be fetched (or the package name was refused).
-    bool RunProgramUpdate();
-    bool RunDataPackageUpdate();
+    // How the run ended; its last line in the run log says the same.
+    RunOutcome RunProgramUpdate();
+    RunOutcome RunDataPackageUpdate();
 
     const CUpdateRun& Run() const { return *run_; }
 

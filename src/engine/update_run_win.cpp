@@ -2,9 +2,13 @@
 
 #include "base/directory_ex.h"
 #include "base/file_io.h"
+#include "base/hex_text.h"
 #include "base/long_path_win.h"
-#include "config/crypt_config_store.h"
+#include "base/path_info.h"
+#include "config/config_file.h"
+#include "crypto/md5_digest.h"
 #include "engine/download_files_win.h"
+#include "engine/install_marker.h"
 #include "engine/install_win.h"
 #include "manifest/manifest.h"
 #include "manifest/version_compare.h"
@@ -15,6 +19,7 @@
 
 namespace {
 constexpr char kPackageManifest[] = "config.ini";
+constexpr size_t kMaxManifestBytes = 64u << 20;
 
 std::vector<std::string> NamesOf(const std::vector<S_UpdateFileInfo>& files) {
     std::vector<std::string> names;
@@ -23,75 +28,293 @@ std::vector<std::string> NamesOf(const std::vector<S_UpdateFileInfo>& files) {
     return names;
 }
 
-// The manifest as fetched, parsed once; a file that cannot be read has no sections.
-CConfigFile ReadManifest(const std::string& path) {
-    std::string bytes;
-    if (ReadWholeFile(path, kMaxConfigFileBytes, bytes) != FileReadStatus::Ok) bytes.clear();
-    return CConfigFile(ConfigDocument::Parse(bytes));
+std::string Md5Of(std::string_view bytes) {
+    Md5Digest digest;
+    digest.Update(bytes.data(), bytes.size());
+    const auto value = digest.Finish();
+    return LowerHex(value.data(), value.size());
+}
+
+std::string ServerList(const std::vector<S_UpdateSerivceAddr>& servers) {
+    std::string text;
+    for (const S_UpdateSerivceAddr& server : servers) {
+        if (!text.empty()) text += ", ";
+        text += (server.Address.empty() ? std::string("(none)") : server.Address) + ":" + std::to_string(server.Port);
+    }
+    return text;
+}
+
+const char* StateOf(CryptConfigState state) {
+    return state == CryptConfigState::Corrupt ? "corrupt (its tag does not verify)" : "unreadable";
+}
+
+// The changed files of a manifest against the installed ones, by its layout.
+std::vector<S_UpdateFileInfo> ListChangedFiles(const CConfigFile& manifest, ManifestLayout layout,
+                                               const std::string& targetFolder, const UpdateSettings& settings) {
+    std::vector<S_UpdateFileInfo> changed;
+    if (layout == ManifestLayout::Program) {
+        CompareManifest(manifest, S_UpdateCheckInfo(targetFolder, settings.Version, settings.Region), changed);
+    } else {
+        BuildPackageFileList(manifest, targetFolder, changed);
+    }
+    return changed;
+}
+
+// Every file section that a manifest lists, whatever is installed.
+std::vector<std::string> ListedNames(const CConfigFile& manifest, ManifestLayout layout) {
+    std::vector<std::string> names;
+    if (layout == ManifestLayout::Program) {
+        manifest.ReadSection("FILES", names);
+    } else {
+        manifest.ReadSections(names);
+    }
+    return names;
 }
 }  // namespace
 
 CUpdateRun::CUpdateRun(RunSpec spec, UpdateSettings settings)
     : spec_(std::move(spec)),
       settings_(std::move(settings)),
+      log_(RunLogPath(spec_.ApplicationFolder), spec_.RunKind),
       transfer_(std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy)) {}
 
-CheckResult CUpdateRun::Check() {
-    if (!HasUsableFolders(spec_)) return CheckResult::UnusableFolders;
-    DeleteLeftoverBackups(spec_.ApplicationFolder);
+CUpdateRun::~CUpdateRun() = default;
 
+CheckResult CUpdateRun::Check() {
+    signature_.reset();
     header_ = {};
     changed_.clear();
     toFetch_.clear();
+    log_.Write("start: installed version \"" + settings_.Version + "\", region \"" + settings_.Region +
+               "\", servers " + ServerList(settings_.Servers) + (settings_.UseProxy ? ", the user's proxy" : ""));
+    if (!HasUsableFolders(spec_)) {
+        log_.Write("refused: the package name \"" + spec_.Name + "\" is not one plain folder name");
+        outcome_ = RunOutcome::Refused;
+        return CheckResult::Refused;
+    }
+    if (!settings_.IsConfigUsable()) {
+        log_.Write(std::string("Config.dat is ") + StateOf(settings_.ConfigState) + ": its servers and version are unknown");
+        outcome_ = RunOutcome::LocalFilesUnusable;
+        return CheckResult::LocalFilesUnusable;
+    }
+
+    const CleanupReport cleanup = CleanUpAfterEarlierInstalls(spec_.ApplicationFolder);
+    if (cleanup.BackupsRemoved + cleanup.BackupsRestored + cleanup.TemporariesRemoved > 0) {
+        log_.Write("earlier installs: " + std::to_string(cleanup.BackupsRemoved) + " backups removed, " +
+                   std::to_string(cleanup.BackupsRestored) + " moved back to their missing files, " +
+                   std::to_string(cleanup.TemporariesRemoved) + " temporary copies removed");
+    }
+    for (const std::string& failure : cleanup.Failures) log_.Write("earlier installs: " + failure);
+    FinishInterruptedInstall();
+
+    if (!CDirectoryEx::CreateMultipleDirectory(spec_.StagingFolder)) {
+        log_.Write("the staging folder " + spec_.StagingFolder + " cannot be made (a file where a folder must be?)");
+        outcome_ = RunOutcome::LocalFilesUnusable;
+        return CheckResult::LocalFilesUnusable;
+    }
+    const std::string manifestPath = spec_.StagingFolder + spec_.ManifestFileName;
     if (DownloadFiles({spec_.ManifestFileName}, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) !=
         DownloadResult::Fetched) {
+        log_.Write("the manifest " + spec_.ManifestFileName + " could not be fetched from any server");
+        outcome_ = RunOutcome::NoServer;
         return CheckResult::ManifestNotFetched;
     }
-    const CConfigFile manifest = ReadManifest(spec_.StagingFolder + spec_.ManifestFileName);
-    if (spec_.Layout == ManifestLayout::Program) {
-        header_ = ReadManifestHeader(manifest);
-        CompareManifest(manifest, S_UpdateCheckInfo(spec_.TargetFolder, settings_.Version, settings_.Region), changed_);
-    } else {
-        BuildPackageFileList(manifest, spec_.TargetFolder, changed_);
+    std::string bytes;
+    if (ReadWholeFile(manifestPath, kMaxManifestBytes, bytes) != FileReadStatus::Ok) bytes.clear();
+    if (!settings_.ReleaseKey.empty()) {
+        signature_ = FetchAndCheckSignature(bytes);
+        if (*signature_ != SignatureCheck::Verified) {
+            log_.Write("refused: " + spec_.ManifestFileName + ": " + DescribeSignatureCheck(*signature_) +
+                       ": nothing else is fetched");
+            outcome_ = RunOutcome::Refused;
+            RemoveStagingFolder();
+            return CheckResult::Refused;
+        }
+        log_.Write(spec_.ManifestFileName + ": signature verified with the release key");
     }
+    manifestMD5_ = Md5Of(bytes);
+    const CConfigFile manifest(ConfigDocument::Parse(bytes));
+    if (spec_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
+    changed_ = ListChangedFiles(manifest, spec_.Layout, spec_.TargetFolder, settings_);
     toFetch_ = SelectFilesToFetch(changed_, spec_.StagingFolder);
-    return changed_.empty() ? CheckResult::UpToDate : CheckResult::UpdateDue;
+    log_.Write("manifest " + spec_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
+               (spec_.Layout == ManifestLayout::Program
+                    ? ", release \"" + header_.Version + "\" region \"" + header_.Region + "\"" +
+                          (header_.Unconditional ? ", forced" : "")
+                    : std::string()) +
+               ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
+               " to fetch");
+    if (!changed_.empty()) return CheckResult::UpdateDue;
+    RecordCurrentFiles();
+    return CheckResult::UpToDate;
+}
+
+// Through the same transfer as the manifest, so the server that gave the
+// manifest is asked first.
+SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
+    const std::string name = spec_.ManifestFileName + kSignatureSuffix;
+    const std::string path = spec_.StagingFolder + name;
+    const bool fetched = DownloadFiles({name}, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
+                         DownloadResult::Fetched;
+    // A signature staged by an earlier run must not stand in for one that
+    // the server does not give.
+    return CheckFetchedSignature(manifest, fetched ? path : std::string(), settings_.ReleaseKey);
+}
+
+// A release due with a greater version whose files are all in place (an
+// install whose record was lost, or that happened by other means) is an
+// installed release: without its record the version would never catch up
+// and every run would compare the whole tree again.
+void CUpdateRun::RecordCurrentFiles() {
+    if (spec_.Layout != ManifestLayout::Program || spec_.Version == VersionRecord::Never ||
+        !IsVersionGreater(header_.Version, settings_.Version)) {
+        return;
+    }
+    log_.Write("every file of release \"" + header_.Version + "\" is in place already: recording it");
+    outcome_ = Record(ThisInstall(), true) ? RunOutcome::Updated : RunOutcome::Incomplete;
 }
 
 bool CUpdateRun::FetchFiles() {
-    return DownloadFiles(NamesOf(toFetch_), *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
-           DownloadResult::Fetched;
+    if (DownloadFiles(NamesOf(toFetch_), *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
+        DownloadResult::Fetched) {
+        log_.Write("fetched " + std::to_string(toFetch_.size()) + " files");
+        return true;
+    }
+    log_.Write("a file could not be fetched from any server: nothing is installed");
+    outcome_ = RunOutcome::NoServer;
+    return false;
+}
+
+// The release this run checked, and how the spec records it.
+InstallMarker CUpdateRun::ThisInstall() const {
+    InstallMarker marker;
+    marker.ManifestFileName = spec_.ManifestFileName;
+    marker.ManifestMD5 = manifestMD5_;
+    marker.Layout = spec_.Layout;
+    marker.NewVersion = header_.Version;
+    marker.OldVersion = settings_.Version;
+    marker.Version = spec_.Version;
+    marker.RecordSectionFormat = spec_.RecordSectionFormat;
+    marker.CopiesPackageManifest = spec_.CopiesPackageManifest;
+    return marker;
 }
 
 InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
+    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+}
+
+InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
+                                           const std::function<void()>& beforeReplacing) {
     // A file that arrived damaged, or a staged copy changed since the check,
     // must not be installed: then nothing is.
-    if (FindInvalidStagedFile(changed_, spec_.StagingFolder)) return InstallResult::StagedFilesInvalid;
+    if (const auto invalid = FindInvalidStagedFile(files, spec_.StagingFolder)) {
+        log_.Write("refused: the staged " + files[*invalid].FileName +
+                   " is not the file the manifest lists (size or digest): nothing is installed");
+        outcome_ = RunOutcome::Refused;
+        return InstallResult::StagedFilesInvalid;
+    }
+    log_.Write("verified " + std::to_string(files.size()) + " staged files");
     if (beforeReplacing) beforeReplacing();
-    const bool complete = InstallStagedFiles(changed_, spec_.StagingFolder, spec_.TargetFolder);
-    if (complete && spec_.CopiesPackageManifest) {
+
+    const std::string markerPath = InstallMarkerPath(spec_.StagingFolder);
+    if (!WriteInstallMarker(markerPath, marker)) {
+        log_.Write("the install cannot be started: " + markerPath + " cannot be written");
+        Record(marker, false);
+        outcome_ = RunOutcome::Incomplete;
+        return InstallResult::Incomplete;
+    }
+    const InstallReport report = InstallStagedFiles(files, spec_.StagingFolder, spec_.TargetFolder);
+    log_.Write("installed " + std::to_string(report.Replaced) + " of " + std::to_string(files.size()) + " files (" +
+               std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
+    for (const std::string& failure : report.Failures) log_.Write("not installed: " + failure);
+    bool complete = report.Complete();
+    if (complete && marker.CopiesPackageManifest) {
         // The package's own record of its release: replaced only when every
         // file of that release is in place, so a partial install is retried.
-        CopyFileW(LongPath(spec_.StagingFolder + kPackageManifest).c_str(),
-                  LongPath(spec_.TargetFolder + kPackageManifest).c_str(), FALSE);
+        if (!CopyFileW(LongPath(spec_.StagingFolder + kPackageManifest).c_str(),
+                       LongPath(spec_.TargetFolder + kPackageManifest).c_str(), FALSE)) {
+            log_.Write("the package's config.ini could not be replaced (error " + std::to_string(GetLastError()) + ")");
+        }
     }
-    Record(complete);
+    const bool recordsVersion = complete && marker.Version != VersionRecord::Never;
+    complete = Record(marker, complete);
+    RemoveFile(markerPath);
+    if (!complete) {
+        outcome_ = RunOutcome::Incomplete;
+    } else if (report.Replaced > 0 || recordsVersion) {
+        outcome_ = RunOutcome::Updated;
+    }
     return complete ? InstallResult::Installed : InstallResult::Incomplete;
 }
 
-// The new version is claimed only when every file is in place; otherwise
-// the record says so and the next run compares against the old version.
-void CUpdateRun::Record(bool complete) const {
-    const std::string& newVersion = header_.Version;
-    if (complete && spec_.Version != VersionRecord::Never) {
-        if (spec_.Version == VersionRecord::Always || IsVersionGreater(newVersion, settings_.Version)) {
-            WriteConfiguredVersion(spec_.ApplicationFolder, newVersion);
+// The new version is claimed only when every file is in place and the
+// version itself could be written; otherwise the record says the install
+// did not succeed and the next run compares against the old version.
+bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
+    bool succeeded = complete;
+    if (complete && marker.Version != VersionRecord::Never) {
+        if (marker.Version == VersionRecord::Always || IsVersionGreater(marker.NewVersion, marker.OldVersion)) {
+            if (WriteConfiguredVersion(spec_.ApplicationFolder, marker.NewVersion)) {
+                log_.Write("Config.dat: version \"" + marker.NewVersion + "\" recorded");
+            } else {
+                log_.Write("Config.dat cannot be written: the version stays \"" + marker.OldVersion + "\"");
+                succeeded = false;
+            }
         }
-        RegisterInstall(spec_.ApplicationFolder, newVersion);
+        if (succeeded && !RegisterInstall(spec_.ApplicationFolder, marker.NewVersion)) {
+            log_.Write("registry: the install key is missing or not writable; nothing written there");
+        }
     }
-    if (!spec_.RecordSectionFormat.empty()) {
-        WriteUpdateRecord(spec_.ApplicationFolder, spec_.RecordSectionFormat, newVersion, settings_.Version, complete);
+    if (!marker.RecordSectionFormat.empty()) {
+        if (!WriteUpdateRecord(spec_.ApplicationFolder, marker.RecordSectionFormat, marker.NewVersion,
+                               marker.OldVersion, succeeded)) {
+            log_.Write("UpdateRecord.dat cannot be written");
+        }
+    }
+    return succeeded;
+}
+
+// An install that a crash cut short is finished from the staged copies
+// before anything else, so that no server is needed to repair it: the
+// marker names the staged manifest it came from, and the files that manifest
+// lists are put in place wherever the installed copy is not yet the new one.
+void CUpdateRun::FinishInterruptedInstall() {
+    const std::string markerPath = InstallMarkerPath(spec_.StagingFolder);
+    if (!FileExists(markerPath)) return;
+    const std::optional<InstallMarker> marker = ReadInstallMarker(markerPath);
+    std::string bytes;
+    const bool sameManifest =
+        marker && ReadWholeFile(spec_.StagingFolder + marker->ManifestFileName, kMaxManifestBytes, bytes) ==
+                      FileReadStatus::Ok && Md5Of(bytes) == marker->ManifestMD5;
+    if (!sameManifest) {
+        log_.Write("an interrupted install cannot be finished: its staged manifest is gone or changed");
+        RemoveFile(markerPath);
+        return;
+    }
+    log_.Write("finishing the install of release \"" + marker->NewVersion + "\" that was cut short");
+    const CConfigFile manifest(ConfigDocument::Parse(bytes));
+    std::vector<S_UpdateFileInfo> staged;
+    AppendChangedFiles(manifest, ListedNames(manifest, marker->Layout), spec_.TargetFolder, staged);
+    std::erase_if(staged, [&](const S_UpdateFileInfo& file) { return !FileExists(spec_.StagingFolder + file.FileName); });
+    const RunOutcome before = outcome_;
+    if (InstallAndRecord(staged, *marker, {}) == InstallResult::StagedFilesInvalid) {
+        // Nothing was replaced; the run goes on as if there had been no marker.
+        RemoveFile(markerPath);
+        outcome_ = before;
     }
 }
 
-void CUpdateRun::RemoveStagingFolder() const { CDirectoryEx::DeleteDirectory(spec_.StagingFolder); }
+void CUpdateRun::RemoveStagingFolder() {
+    if (!CDirectoryEx::DeleteDirectory(spec_.StagingFolder)) {
+        log_.Write("the staging folder " + spec_.StagingFolder + " could not be removed entirely");
+    }
+}
+
+RunOutcome CUpdateRun::Conclude() {
+    if (!concluded_) {
+        log_.Write(std::string("outcome: ") + DescribeOutcome(outcome_) + " (exit code " +
+                   std::to_string(ExitCodeOf(outcome_)) + ")");
+        concluded_ = true;
+    }
+    return outcome_;
+}

@@ -1,12 +1,15 @@
 #pragma once
 // The one update run that the silent runs and the update dialog drive:
-// check (fetch the manifest once, parse it once, list the changed files and
-// those still to fetch), fetch, install and record. What differs between the
-// front ends is in RunSpec; when to ask the user, close or start the client
-// and how to show progress stays with them.
-#include "config/config_file.h"
+// check (finish an install that a crash cut short, fetch the manifest once,
+// parse it once, list the changed files and those still to fetch), fetch,
+// install and record, each step written to the run log. What differs
+// between the front ends is in RunSpec; when to ask the user, close or
+// start the client and how to show progress stays with them.
+#include "engine/run_log.h"
+#include "engine/run_outcome.h"
 #include "engine/run_spec.h"
 #include "manifest/manifest_header.h"
+#include "manifest/release_signature.h"
 #include "manifest/update_file_info.h"
 #include "settings/update_settings.h"
 #include "transfer/transfer_win.h"
@@ -17,31 +20,45 @@
 #include <string>
 #include <vector>
 
+struct InstallMarker;
+
 enum class CheckResult {
-    UnusableFolders,     // the package name is no plain folder name: nothing was touched
+    Refused,             // the request or the release was refused (see the log): nothing fetched,
+                         // or with a release key, nothing after the manifest's signature
+    LocalFilesUnusable,  // Config.dat unreadable, or the staging folder cannot be made
     ManifestNotFetched,  // no server gave the manifest
     UpToDate,            // the manifest lists no changed file
     UpdateDue,           // ChangedFiles() is not empty
 };
 
 enum class InstallResult {
-    Installed,           // every changed file is in place and recorded
-    Incomplete,          // a file could not be replaced; recorded as not succeeded
+    Installed,           // every changed file is in place and the version recorded
+    Incomplete,          // a file, or the version, could not be written; recorded as not succeeded
     StagedFilesInvalid,  // a staged file is missing or not the listed one: nothing was replaced
 };
 
 class CUpdateRun {
 public:
+    // The log goes to "UPDATE\update.log" of the spec's application folder.
     CUpdateRun(RunSpec spec, UpdateSettings settings);
+    ~CUpdateRun();
     CUpdateRun(const CUpdateRun&) = delete;
     CUpdateRun& operator=(const CUpdateRun&) = delete;
 
     const RunSpec& Spec() const { return spec_; }
     const UpdateSettings& Settings() const { return settings_; }
+    CRunLog& Log() { return log_; }
 
-    // Clears the backups of earlier installs, fetches the manifest into the
-    // staging folder and compares it with the installed files.
+    // Cleans up after earlier installs (backups, temporary copies, an
+    // install cut short), fetches the manifest into the staging folder and
+    // compares it with the installed files. A release whose files are all
+    // in place already but whose greater version is not recorded yet gets
+    // its record here.
     CheckResult Check();
+
+    // How the last check judged the manifest's signature; nothing when no
+    // release key is set or no manifest was fetched.
+    const std::optional<SignatureCheck>& ReleaseSignature() const { return signature_; }
 
     // After a check that fetched the manifest:
     const ManifestHeader& Header() const { return header_; }  // program layout only
@@ -62,15 +79,33 @@ public:
     InstallResult Install(const std::function<void()>& beforeReplacing = {});
 
     // Removes the staging folder with everything in it.
-    void RemoveStagingFolder() const;
+    void RemoveStagingFolder();
+
+    // How the run has gone so far; front ends that end a run for reasons of
+    // their own (a download thread that failed) say so here.
+    RunOutcome Outcome() const { return outcome_; }
+    void SetOutcome(RunOutcome outcome) { outcome_ = outcome; }
+    // Writes the outcome to the log once and returns it.
+    RunOutcome Conclude();
 
 private:
-    void Record(bool complete) const;
+    InstallMarker ThisInstall() const;
+    void FinishInterruptedInstall();
+    InstallResult InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
+                                   const std::function<void()>& beforeReplacing);
+    bool Record(const InstallMarker& marker, bool complete);
+    void RecordCurrentFiles();
+    SignatureCheck FetchAndCheckSignature(std::string_view manifest);
 
     RunSpec spec_;
     UpdateSettings settings_;
+    CRunLog log_;
     std::unique_ptr<CQIRAUpdateIntf> transfer_;
+    std::optional<SignatureCheck> signature_;
+    std::string manifestMD5_;
     ManifestHeader header_;
     std::vector<S_UpdateFileInfo> changed_;
     std::vector<S_UpdateFileInfo> toFetch_;
+    RunOutcome outcome_ = RunOutcome::NothingToDo;
+    bool concluded_ = false;
 };

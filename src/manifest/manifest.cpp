@@ -3,7 +3,7 @@
 #include "base/path_info.h"
 #include "base/path_text.h"
 #include "base/text_rules.h"
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
 #include "manifest/manifest_header.h"
 #include "manifest/name_check.h"
 #include "manifest/parallel_digests.h"
@@ -14,10 +14,18 @@ namespace {
 
 constexpr char kFilesSection[] = "FILES";
 
-// True when the file at path can be read and its digest is exactly digest.
-bool HasDigest(const std::string& path, const std::string& digest) {
-    std::string local;
-    return CMD5::GetFileMD5(path, local) == 0 && local == digest;
+// A "SHA256" comes only with a signed release; when the section has one,
+// the file must match it as well as its "MD5".
+bool HasListedSha256(const S_UpdateFileInfo& file, const FileDigests& digests) {
+    return file.SHA256.empty() || EqualsIgnoringAsciiCase(digests.Sha256, file.SHA256);
+}
+
+// True when the file at path can be read and is the one listed: its MD5
+// exactly the listed one, its SHA-256 too when one is listed.
+bool IsListedFile(const std::string& path, const S_UpdateFileInfo& file) {
+    FileDigests digests;
+    return DigestFile(path, !file.SHA256.empty(), digests) && digests.Md5 == file.MD5 &&
+           HasListedSha256(file, digests);
 }
 
 // "SIZE" as a plain decimal byte count; false for anything else.
@@ -36,8 +44,8 @@ bool HasListedSize(const S_UpdateFileInfo& file, int64_t actualSize) {
     return !ParseSize(file.Size, expectedSize) || expectedSize == actualSize;
 }
 
-bool HasListedDigest(const S_UpdateFileInfo& file, const std::string& digest) {
-    return file.MD5.empty() || EqualsIgnoringAsciiCase(digest, file.MD5);
+bool HasListedDigests(const S_UpdateFileInfo& file, const FileDigests& digests) {
+    return (file.MD5.empty() || EqualsIgnoringAsciiCase(digests.Md5, file.MD5)) && HasListedSha256(file, digests);
 }
 
 }  // namespace
@@ -52,22 +60,23 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
     // A name that leaves the folder is never fetched or installed: a manifest
     // from a compromised or broken server must not write elsewhere.
     std::vector<S_UpdateFileInfo> candidates;
-    std::vector<std::string> localPaths;
+    std::vector<DigestRequest> installed;
     for (const std::string& name : names) {
         if (!IsSafeManifestName(name)) continue;
         S_UpdateFileInfo file;
         file.FileName = name;
         manifest.ReadString(name, "MD5", "", file.MD5);
         candidates.push_back(std::move(file));
-        localPaths.push_back(localFolder + name);
+        installed.push_back({localFolder + name});
     }
 
-    const std::vector<std::optional<std::string>> localDigests = HashExistingFiles(localPaths);
+    const std::vector<std::optional<FileDigests>> localDigests = HashExistingFiles(installed);
     for (size_t i = 0; i < candidates.size(); ++i) {
         S_UpdateFileInfo& file = candidates[i];
-        if (localDigests[i] && *localDigests[i] == file.MD5) continue;
+        if (localDigests[i] && localDigests[i]->Md5 == file.MD5) continue;
         manifest.ReadString(file.FileName, "SIZE", "", file.Size);
         manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
+        manifest.ReadString(file.FileName, "SHA256", "", file.SHA256);
         files.push_back(std::move(file));
     }
 }
@@ -90,8 +99,7 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
                                                  const std::string& stagingFolder) {
     std::vector<S_UpdateFileInfo> toFetch;
     for (const S_UpdateFileInfo& file : changed) {
-        const std::string staged = stagingFolder + file.FileName;
-        if (FileExists(staged) && HasDigest(staged, file.MD5)) continue;
+        if (IsListedFile(stagingFolder + file.FileName, file)) continue;
         toFetch.push_back(file);
     }
     return toFetch;
@@ -99,13 +107,13 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
 
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder) {
-    std::vector<std::string> paths;
-    paths.reserve(files.size());
-    for (const S_UpdateFileInfo& file : files) paths.push_back(stagingFolder + file.FileName);
-    const std::vector<std::optional<std::string>> digests = HashExistingFiles(paths);
+    std::vector<DigestRequest> staged;
+    staged.reserve(files.size());
+    for (const S_UpdateFileInfo& file : files) staged.push_back({stagingFolder + file.FileName, !file.SHA256.empty()});
+    const std::vector<std::optional<FileDigests>> digests = HashExistingFiles(staged);
     for (size_t i = 0; i < files.size(); ++i) {
-        const int64_t size = FileSize(paths[i]);
-        if (!digests[i] || size < 0 || !HasListedSize(files[i], size) || !HasListedDigest(files[i], *digests[i])) {
+        const int64_t size = FileSize(staged[i].Path);
+        if (!digests[i] || size < 0 || !HasListedSize(files[i], size) || !HasListedDigests(files[i], *digests[i])) {
             return i;
         }
     }

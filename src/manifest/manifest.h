@@ -35,13 +35,14 @@ void BuildPackageFileList(const CConfigFile& manifest, const std::string& target
                           std::vector<S_UpdateFileInfo>& files);
 
 // The changed files that still have to be fetched: those not already in the
-// staging folder with the listed digest (left there by an earlier attempt).
+// staging folder with the listed digests (left there by an earlier attempt).
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
                                                  const std::string& stagingFolder);
 
 // The first file (in list order) whose staged copy is missing or not the
 // listed one; nothing when every one is. A staged copy is accepted when its
-// size matches a numeric "SIZE" and its digest a non-empty "MD5" (hex
-// compared without regard to case). Hashed on several threads.
+// size matches a numeric "SIZE", its MD5 a non-empty "MD5" and its SHA-256
+// a "SHA256" when the section has one (hex compared without regard to
+// case). Hashed on several threads.
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder);

@@ -6,7 +6,8 @@
 // or ".." component, no empty component, no character that Windows forbids in
 // names (<>:"/|?* and control characters; '\' separates folders), and no
 // component that Windows reserves (CON, NUL, COM1...) or that ends in a dot
-// or blank.
+// or blank. Nor may it end in ".bak" or ".updating": beside installed files
+// those are the updater's own, removed or moved back by every run.
 bool IsSafeManifestName(std::string_view name);
 
 // A data-package name: one plain folder name by the same rules, without '\'.

@@ -1,7 +1,5 @@
 #include "manifest/parallel_digests.h"
 
-#include "crypto/md5.h"
-
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -9,21 +7,22 @@
 namespace {
 // Opening the file is the existence test: a missing path or a folder fails
 // to open, and a separate look first would cost as much again per file.
-std::optional<std::string> DigestIfFile(const std::string& path) {
-    std::string digest;
-    if (CMD5::GetFileMD5(path, digest) != 0) return std::nullopt;
-    return digest;
+std::optional<FileDigests> DigestIfFile(const DigestRequest& file) {
+    FileDigests digests;
+    if (!DigestFile(file.Path, file.WithSha256, digests)) return std::nullopt;
+    return digests;
 }
 }  // namespace
 
-std::vector<std::optional<std::string>> HashExistingFiles(const std::vector<std::string>& paths, size_t maxThreads) {
-    std::vector<std::optional<std::string>> digests(paths.size());
+std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<DigestRequest>& files,
+                                                          size_t maxThreads) {
+    std::vector<std::optional<FileDigests>> digests(files.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t i = next++; i < paths.size(); i = next++) digests[i] = DigestIfFile(paths[i]);
+        for (size_t i = next++; i < files.size(); i = next++) digests[i] = DigestIfFile(files[i]);
     };
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = std::min(maxThreads == 0 ? cores : maxThreads, paths.size());
+    const size_t threads = std::min(maxThreads == 0 ? cores : maxThreads, files.size());
     if (threads <= 1) {
         work();
         return digests;

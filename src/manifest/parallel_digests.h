@@ -1,13 +1,20 @@
 #pragma once
+#include "crypto/file_digests.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The digest of each path that is an existing, readable file (nullopt for
-// the others), in the order of paths. Large installs are hashed on as many
-// threads as the machine has cores; each thread streams one file at a time,
-// so memory does not grow with file sizes.
+struct DigestRequest {
+    std::string Path;
+    bool WithSha256 = false;  // the SHA-256 as well as the MD5, from the same read
+};
+
+// The digests of each path that is an existing, readable file (nullopt for
+// the others), in the order of the requests. Large installs are hashed on
+// as many threads as the machine has cores; each thread streams one file at
+// a time, so memory does not grow with file sizes.
 // maxThreads 0 means one per core.
-std::vector<std::optional<std::string>> HashExistingFiles(const std::vector<std::string>& paths,
+std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<DigestRequest>& files,
                                                           size_t maxThreads = 0);

@@ -7,4 +7,7 @@ struct S_UpdateFileInfo {
     std::string ModifyTime;  // "MODIFYTIME", carried only
     std::string Size;        // "SIZE", decimal bytes as text
     std::string MD5;         // "MD5", in the form CMD5::GetFileMD5 gives
+    // "SHA256", 64 hex digits, which a signing publisher adds; absent in
+    // older manifests, so records written without it leave it empty.
+    std::string SHA256 = {};
 };

@@ -11,18 +11,18 @@ namespace {
 // whatever the system's ANSI code page is.
 constexpr wchar_t kKeyPath[] = L"SOFTWARE\\HALVO\u7ba1\u5bb6";  // 管家
 
-void SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
+bool SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
     const std::wstring value = Widen(gbkValue);
     // The size counts the terminating NUL.
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-void RegisterInstall(const std::string& applicationFolder, const std::string& version) {
+bool RegisterInstall(const std::string& applicationFolder, const std::string& version) {
     UniqueRegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) return;
-    SetString(key.get(), L"InstallPath", applicationFolder);
-    SetString(key.get(), L"Version", version);
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) return false;
+    const bool path = SetString(key.get(), L"InstallPath", applicationFolder);
+    return SetString(key.get(), L"Version", version) && path;
 }

@@ -20,9 +20,11 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
     UpdateSettings settings;
     const CCryptConfigFile config(applicationFolder + "Config.dat", kNoKey);
+    settings.ConfigState = config.State();
     config.ReadString("Update", "Version", "", settings.Version);
     config.ReadString("Update", "Region", "", settings.Region);
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
+    config.ReadString("Update", "ReleaseKey", "", settings.ReleaseKey);
 
     settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort"));
     S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2");

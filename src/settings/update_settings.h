@@ -1,6 +1,7 @@
 #pragma once
 // What an update run takes from the client's own configuration:
 // "Config.dat" and "UserConfig.dat" in the application folder, each read once.
+#include "config/crypt_config_store.h"
 #include "transfer/server_address.h"
 
 #include <string>
@@ -14,6 +15,16 @@ struct UpdateSettings {
     std::vector<S_UpdateSerivceAddr> Servers;
     bool UseProxy = true;     // UserConfig.dat [Server] UseProxy, non-zero
     std::string WebSiteURL;   // [Server] WebSiteURL, for the notification's link
+    // [Update] ReleaseKey: the publisher's public key (one line of base64).
+    // When set, only manifests whose signature verifies with it are trusted.
+    std::string ReleaseKey;
+    // Config.dat as it was read. Corrupt or unreadable, its servers and
+    // version are unknown: no update can be checked against it.
+    CryptConfigState ConfigState = CryptConfigState::Missing;
+
+    bool IsConfigUsable() const {
+        return ConfigState != CryptConfigState::Corrupt && ConfigState != CryptConfigState::Unreadable;
+    }
 };
 
 // Missing files and keys give the defaults above; host names are looked up.

@@ -151,6 +151,11 @@ LRESULT CDlgUpdate::OnDownFileNotify(WPARAM wParam, LPARAM lParam) {
     const auto total = static_cast<int32_t>(lParam);
     if (total == -1) {
         ShowMessage(IDS_CONNECTION_FAILED);
+        if (Run && CompletedCount < static_cast<int32_t>(DownloadList.size())) {
+            Run->Log().Write("the file " + DownloadList[static_cast<size_t>(CompletedCount)] +
+                             " could not be fetched from any server: nothing is installed");
+            Run->SetOutcome(RunOutcome::NoServer);
+        }
         return 0;
     }
     if (received != static_cast<uint32_t>(total)) {
@@ -165,6 +170,12 @@ LRESULT CDlgUpdate::OnDownFileNotify(WPARAM wParam, LPARAM lParam) {
     } else {
         if (DownloadThread) DownloadThread->Terminate();
         ShowMessage(IDS_UPDATE_FAILED);
+        if (Run) {
+            Run->Log().Write("refused: " + DownloadList[static_cast<size_t>(CompletedCount)] + " arrived with " +
+                             std::to_string(received) + " bytes, not the " +
+                             std::to_string(ExpectedSizes[static_cast<size_t>(CompletedCount)]) + " listed");
+            Run->SetOutcome(RunOutcome::Refused);
+        }
     }
     if (static_cast<size_t>(CompletedCount) == DownloadList.size()) FinishUpdate();
     return 0;
@@ -187,6 +198,8 @@ void CDlgUpdate::FinishUpdate() {
 }
 
 void CDlgUpdate::OnClose() { EndDialog(1); }
+
+RunOutcome CDlgUpdate::Conclude() { return Run ? Run->Conclude() : RunOutcome::NothingToDo; }
 
 void CDlgUpdate::OnLButtonDown(UINT, POINT point) { BeginTitleBandDrag(GetSafeHwnd(), point); }
 

@@ -51,6 +51,9 @@ public:
     // for tools and tests that run the dialog on another installation.
     std::string ApplicationFolderOverride;
 
+    // Ends the run's log with its outcome, once the dialog has closed.
+    RunOutcome Conclude();
+
     static const CMessageMap* GetThisMessageMap();
     const CMessageMap* GetMessageMap() const override;
 

@@ -7,6 +7,7 @@ ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
 import hashlib
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -20,6 +21,7 @@ from testserver import SilentListener, UpdateServer, free_port  # noqa: E402,F40
 BUILD = os.environ.get("UPDATE_BUILD_DIR", os.path.join(HERE, "..", "..", "build", "win32"))
 BIN = os.environ.get("UPDATE_BIN_DIR") or os.path.join(BUILD, "bin")
 WINE_RUN = os.environ.get("UPDATE_WINE_RUN", os.path.join(BUILD, "wine-run.sh"))
+WINEPREFIX = os.environ.get("UPDATE_WINEPREFIX") or os.path.join(BUILD, "wine", "prefix")
 
 REGISTRY_KEY = "HKLM\\SOFTWARE\\HALVO管家"
 NOTIFY_TITLE = "HALVO管家升级通知"
@@ -45,6 +47,39 @@ def wine(program, *args, cwd=None, timeout=120, check=True):
     if check and result.returncode != 0:
         raise AssertionError("%s %s failed (%d): %s" % (program, args, result.returncode, result.stderr))
     return result
+
+
+def running_updaters(folder):
+    """Process ids of the Update.exe of folder running in this build's Wine
+    prefix: found by command line and WINEPREFIX, never by name alone."""
+    program = os.path.join(folder, "Update.exe")
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                argv = f.read().split(b"\0")
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                environment = f.read().split(b"\0")
+        except OSError:
+            continue
+        if argv and argv[0].decode("utf-8", "replace") == program and \
+                ("WINEPREFIX=" + WINEPREFIX).encode() in environment:
+            found.append(int(entry))
+    return found
+
+
+def kill_updaters(folder):
+    """Kills the Update.exe of folder at once (SIGKILL, as a crash or a power
+    cut ends it) and returns how many there were."""
+    pids = running_updaters(folder)
+    for pid in pids:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    return len(pids)
 
 
 def md5(data):
@@ -142,24 +177,40 @@ class Workspace:
                 return events
             time.sleep(0.1)
 
+    def update_log(self):
+        """The run log of Update.exe, one step a line."""
+        path = self.app_path("UPDATE\\update.log")
+        return read(path).decode("gbk", "replace").replace("\r", "") if os.path.exists(path) else ""
+
     def client_log(self):
         path = self.app_path("client.log")
         return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []
 
     # --- releases ----------------------------------------------------------
-    def publish_program(self, files, version, region="cn", unconditional=False, notify=False):
+    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None):
+        """sign: a private key file (see keygen) to sign the release with."""
         release = self._release_folder(files)
         args = ["--program", "--version", version, "--region", region]
         if unconditional:
             args.append("--unconditional")
         if notify:
             args.append("--notify")
+        if sign:
+            args += ["--sign", winpath(sign)]
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
-    def publish_package(self, package_type, files, version=None):
+    def publish_package(self, package_type, files, version=None, sign=None):
         release = self._release_folder(files)
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
+        if sign:
+            args += ["--sign", winpath(sign)]
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
+
+    def keygen(self, name):
+        """A release key made by the publisher, kept outside the served tree:
+        the private key file's path and the public key line it printed."""
+        path = os.path.join(self.root, name)
+        return path, wine("publisher.exe", "keygen", winpath(path)).stdout.strip()
 
     def _release_folder(self, files):
         release = tempfile.mkdtemp(prefix="release-", dir=self.root)
@@ -169,10 +220,14 @@ class Workspace:
 
     # --- runs ----------------------------------------------------------------
     def run_update(self, *args, timeout=120):
-        """Runs Update.exe in the app folder until it ends. Its output goes
-        nowhere: a client that it starts would inherit pipes and hold them
-        open for as long as it runs."""
-        result = subprocess.run([WINE_RUN, os.path.join(self.app, "Update.exe"), *args], cwd=self.app,
+        """Runs Update.exe in the app folder until it ends."""
+        return self.run_program("Update.exe", *args, timeout=timeout)
+
+    def run_program(self, name, *args, timeout=120):
+        """Runs a program of the app folder there until it ends. Its output
+        goes nowhere: a client that it starts would inherit pipes and hold
+        them open for as long as it runs."""
+        result = subprocess.run([WINE_RUN, os.path.join(self.app, name), *args], cwd=self.app,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 timeout=timeout)
         return result.returncode

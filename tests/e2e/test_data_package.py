@@ -72,12 +72,14 @@ class DataPackageTest(Scenario):
         self.server.set_fault("/2/config.ini", "status", status=404)
         write(self.ws.app_path("UPDATE\\Map\\roads.dat"), RELEASE["roads.dat"])
         write(self.ws.app_path("old.dll.bak"), b"x")
-        write(self.ws.app_path("Map\\deep\\x.dat.bak"), b"x")
+        write(self.ws.app_path("old.dll"), b"the file the backup was taken from")
+        write(self.ws.app_path("Map\\deep\\x.dat.bak"), b"x")  # its x.dat is missing: it comes back
         self.update()
         self.assertEqual(fetched(self.server, TYPE), ["config.ini"])
         self.assertTrue(os.path.exists(self.ws.app_path("UPDATE\\Map\\roads.dat")))
         self.assertFalse(os.path.exists(self.ws.app_path("old.dll.bak")))
         self.assertFalse(os.path.exists(self.ws.app_path("Map\\deep\\x.dat.bak")))
+        self.assertEqual(read(self.ws.app_path("Map\\deep\\x.dat")), b"x")
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
 
     def test_unsafe_package_name_does_nothing(self):

@@ -109,6 +109,7 @@ class ProgramUpdateTest(Scenario):
     def test_refused_manifest_changes_nothing_but_backups(self):
         self.seed()
         write(self.ws.app_path("old.dll.bak"), b"x")
+        write(self.ws.app_path("old.dll"), b"the file the backup was taken from")
         self.server.set_fault("/1/UpdateConfig.ini", "status", status=404)
         self.update()
         self.assertFalse(os.path.exists(self.ws.app_path("old.dll.bak")))

@@ -31,9 +31,9 @@ class SingleInstanceTest(Scenario):
         self.ws.seed(self.server.port, version="1.0")
         self.ws.publish_program({"a.txt": b"new"}, "2.0")
         before = self._tree()
-        self.ws.run_update("-silent", timeout=30)
+        self.assertEqual(self.ws.run_update("-silent", timeout=30), 1, "the exit code says another updater runs")
         self.assertEqual(self.server.requests(), [])
-        self.assertEqual(self._tree(), before)
+        self.assertEqual(self._tree(), before, "nothing written, not even a line of the log")
 
         # Closing the dialog frees the mutex: now the same run updates.
         subprocess.run([WINE_RUN, os.path.join(BIN, "press_button.exe"), DIALOG_TITLE, str(DIALOG_CLOSE), "10"],

@@ -28,11 +28,13 @@ constexpr DWORD kNoSharing = 0;
 
 class InstallTest : public ::testing::Test {
 protected:
-    bool Install(const std::vector<std::string>& names) {
+    InstallReport Install(const std::vector<std::string>& names) {
         std::vector<S_UpdateFileInfo> files;
         for (const auto& n : names) files.push_back({n, "", "", ""});
         return InstallStagedFiles(files, dir.File("stage\\"), dir.File("app\\"));
     }
+    // Nothing of the updater's own is left beside the installed file.
+    void ExpectNoTemporaryCopy(const std::string& name) const { EXPECT_FALSE(dir.Exists("app\\" + name + ".updating")); }
     TempDir dir;
 };
 
@@ -40,10 +42,15 @@ TEST_F(InstallTest, CopiesIntoNewSubFoldersAndOverExistingFiles) {
     dir.Write("stage\\a.dll", "new a");
     dir.Write("stage\\Data\\New\\b.dat", "new b");
     dir.Write("app\\a.dll", "old a");
-    EXPECT_TRUE(Install({"a.dll", "Data\\New\\b.dat"}));
+    const InstallReport report = Install({"a.dll", "Data\\New\\b.dat"});
+    EXPECT_TRUE(report.Complete());
+    EXPECT_EQ(report.Replaced, 2u);
+    EXPECT_EQ(report.ThroughBackup, 0u);
     EXPECT_EQ(dir.Read("app\\a.dll"), "new a");
     EXPECT_EQ(dir.Read("app\\Data\\New\\b.dat"), "new b");
     EXPECT_FALSE(dir.Exists("app\\a.dll.bak"));
+    ExpectNoTemporaryCopy("a.dll");
+    EXPECT_EQ(dir.Read("stage\\a.dll"), "new a");  // the staged copy stays until the staging folder goes
 }
 
 TEST_F(InstallTest, FileInUseIsMovedToBakAndReplaced) {
@@ -51,18 +58,21 @@ TEST_F(InstallTest, FileInUseIsMovedToBakAndReplaced) {
     dir.Write("app\\Main.dll", "old");
     HeldFile held(dir.File("app\\Main.dll"), kRenameAllowed);
     ASSERT_TRUE(held.ok());
-    EXPECT_TRUE(Install({"Main.dll"}));
+    const InstallReport report = Install({"Main.dll"});
+    EXPECT_TRUE(report.Complete());
+    EXPECT_EQ(report.ThroughBackup, 1u);
     EXPECT_EQ(dir.Read("app\\Main.dll"), "new");
     EXPECT_EQ(dir.Read("app\\Main.dll.bak"), "old");
+    ExpectNoTemporaryCopy("Main.dll");
 }
 
 TEST_F(InstallTest, ReadOnlyInstalledFileIsReplacedAndItsBackupCleanedUp) {
     dir.Write("stage\\ro.txt", "new");
     dir.Write("app\\ro.txt", "old");
     SetFileAttributesW(Widen(dir.File("app\\ro.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(Install({"ro.txt"}));
+    EXPECT_TRUE(Install({"ro.txt"}).Complete());
     EXPECT_EQ(dir.Read("app\\ro.txt"), "new");
-    DeleteLeftoverBackups(dir.Path());
+    EXPECT_EQ(CleanUpAfterEarlierInstalls(dir.Path()).Failures, std::vector<std::string>{});
     EXPECT_FALSE(dir.Exists("app\\ro.txt.bak"));
 }
 
@@ -72,8 +82,11 @@ TEST_F(InstallTest, FileThatCannotBeRenamedStaysAndIsReported) {
     dir.Write("app\\locked.dat", "old");
     HeldFile held(dir.File("app\\locked.dat"), kNoSharing);
     ASSERT_TRUE(held.ok());
-    EXPECT_FALSE(Install({"locked.dat", "other.dat"}));
+    const InstallReport report = Install({"locked.dat", "other.dat"});
+    ASSERT_EQ(report.Failures.size(), 1u);
+    EXPECT_EQ(report.Failures[0].rfind("locked.dat: ", 0), 0u) << report.Failures[0];
     EXPECT_FALSE(dir.Exists("app\\locked.dat.bak"));
+    ExpectNoTemporaryCopy("locked.dat");
     EXPECT_EQ(dir.Read("app\\other.dat"), "new other");  // the rest still goes in
 }
 
@@ -83,49 +96,68 @@ TEST_F(InstallTest, TakenBakNameLeavesInstalledFileInPlace) {
     dir.Write("app\\x.dll.bak", "older");
     HeldFile held(dir.File("app\\x.dll"), kRenameAllowed);
     ASSERT_TRUE(held.ok());
-    EXPECT_FALSE(Install({"x.dll"}));
+    EXPECT_FALSE(Install({"x.dll"}).Complete());
     EXPECT_EQ(dir.Read("app\\x.dll"), "old");
     EXPECT_EQ(dir.Read("app\\x.dll.bak"), "older");
+    ExpectNoTemporaryCopy("x.dll");
 }
 
-// The rename succeeds but the second copy fails (here: the staged file is
-// locked): the installed file must come back from its backup name.
-TEST_F(InstallTest, BackupIsMovedBackWhenSecondCopyFails) {
+// The copy is made before the installed file is touched: when it cannot be
+// made (the staged file unreadable here, a full disk in the field), the
+// installed file is exactly as it was.
+TEST_F(InstallTest, AFailedCopyLeavesTheInstalledFileAsItWas) {
     dir.Write("stage\\y.dll", "new");
     dir.Write("app\\y.dll", "old");
     HeldFile source(dir.File("stage\\y.dll"), kNoSharing);
     ASSERT_TRUE(source.ok());
     HeldFile target(dir.File("app\\y.dll"), kRenameAllowed);
     ASSERT_TRUE(target.ok());
-    EXPECT_FALSE(Install({"y.dll"}));
+    EXPECT_FALSE(Install({"y.dll"}).Complete());
     EXPECT_EQ(dir.Read("app\\y.dll"), "old");
     EXPECT_FALSE(dir.Exists("app\\y.dll.bak"));
+    ExpectNoTemporaryCopy("y.dll");
 }
 
 TEST_F(InstallTest, TargetFolderThatIsAFileFailsWithoutHarm) {
     dir.Write("stage\\sub\\z.dat", "new");
     dir.Write("app\\sub", "i am a file");
-    EXPECT_FALSE(Install({"sub\\z.dat"}));
+    EXPECT_FALSE(Install({"sub\\z.dat"}).Complete());
     EXPECT_EQ(dir.Read("app\\sub"), "i am a file");
 }
 
 TEST_F(InstallTest, MissingStagedFileIsReported) {
     dir.Write("app\\keep.dat", "old");
-    EXPECT_FALSE(Install({"keep.dat"}));
+    EXPECT_FALSE(Install({"keep.dat"}).Complete());
     EXPECT_EQ(dir.Read("app\\keep.dat"), "old");
 }
 
-TEST(BackupCleanupTest, DeletesBakFilesBelowTheFolderOnly) {
+// A backup goes only when the file it was taken from is there; without that
+// file (an install cut short between its two moves) it becomes the file
+// again. Temporary copies of a cut-short install are removed. The staging
+// area is not installed files and is left alone.
+TEST(CleanUpAfterEarlierInstallsTest, RemovesBackupsOfPresentFilesAndRestoresTheOthers) {
     TempDir dir;
-    dir.Write("a.dll.bak", "x");
-    dir.Write("Map\\deep\\b.dat.bak", "x");
+    dir.Write("a.dll.bak", "old a");
+    dir.Write("a.dll", "new a");
+    dir.Write("core.dll.bak", "old core");  // core.dll itself is missing
+    dir.Write("Map\\deep\\b.dat.bak", "old b");
+    dir.Write("Map\\deep\\b.dat", "new b");
+    dir.Write("Map\\c.dat.updating", "half a copy");
+    dir.Write("UPDATE\\Program\\staged.bak", "a staged file");
     dir.Write("keep.bakery", "x");
-    dir.Write("keep.dll", "x");
-    DeleteLeftoverBackups(dir.Path());
+    const CleanupReport report = CleanUpAfterEarlierInstalls(dir.Path());
+    EXPECT_EQ(report.BackupsRemoved, 2u);
+    EXPECT_EQ(report.BackupsRestored, 1u);
+    EXPECT_EQ(report.TemporariesRemoved, 1u);
+    EXPECT_TRUE(report.Failures.empty());
     EXPECT_FALSE(dir.Exists("a.dll.bak"));
+    EXPECT_EQ(dir.Read("a.dll"), "new a");
+    EXPECT_FALSE(dir.Exists("core.dll.bak"));
+    EXPECT_EQ(dir.Read("core.dll"), "old core");
     EXPECT_FALSE(dir.Exists("Map\\deep\\b.dat.bak"));
+    EXPECT_FALSE(dir.Exists("Map\\c.dat.updating"));
+    EXPECT_TRUE(dir.Exists("UPDATE\\Program\\staged.bak"));
     EXPECT_TRUE(dir.Exists("keep.bakery"));
-    EXPECT_TRUE(dir.Exists("keep.dll"));
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST(RunSpecTest, HowEachRunRecordsAnInstall) {
 TEST(RunSpecTest, OnlyAPlainFolderNameIsAUsablePackage) {
     EXPECT_TRUE(HasUsableFolders(SilentProgramRun("C:\\App\\")));
     EXPECT_TRUE(HasUsableFolders(SilentPackageRun("C:\\App\\", 2, "Map")));
-    for (const char* name : {"", ".", "..", "a\\b", "a/b", "C:", "..\\..", "con"}) {
+    for (const char* name : {"", ".", "..", "a\\b", "a/b", "C:", "..\\..", "con", "update"}) {
         EXPECT_FALSE(HasUsableFolders(SilentPackageRun("C:\\App\\", 2, name))) << name;
         EXPECT_FALSE(HasUsableFolders(DialogRun("C:\\App\\", 2, name))) << name;
     }

@@ -1,12 +1,20 @@
 #include "engine/update_run_win.h"
 
+#include "base/handles_win.h"
+#include "base/wide_text_win.h"
 #include "config/config_file.h"
 #include "config/crypt_config_store.h"
+#include "crypto/md5.h"
+#include "engine/install_marker.h"
+#include "manifest/release_signature.h"
 #include "support/served_tree_win.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -35,9 +43,9 @@ protected:
         served.Put(1, "sub\\b.txt", "world");
         app.Write("a.dll", "old");
     }
-    void Configure(const std::string& version) const {
+    void Configure(const std::string& version, const std::string& releaseKey = "") const {
         app.Write("Config.dat", "[Update]\r\nVersion=" + version + "\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
-                                    std::to_string(served.Server().Port) + "\r\n");
+                                    std::to_string(served.Server().Port) + "\r\nReleaseKey=" + releaseKey + "\r\n");
         app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
     }
     CUpdateRun Run(const RunSpec& spec) const { return CUpdateRun(spec, ReadUpdateSettings(app.Path())); }
@@ -157,7 +165,7 @@ TEST_F(UpdateRunTest, NothingIsTouchedForAnUnusablePackageName) {
     app.Write("x.dll.bak", "kept");
     const size_t mark = served.Requests().size();
     CUpdateRun run = Run(SilentPackageRun(app.Path(), 2, ".."));
-    EXPECT_EQ(run.Check(), CheckResult::UnusableFolders);
+    EXPECT_EQ(run.Check(), CheckResult::Refused);
     EXPECT_TRUE(PathsSince(mark).empty());
     EXPECT_TRUE(app.Exists("x.dll.bak"));
 }
@@ -190,6 +198,233 @@ TEST_F(UpdateRunTest, ADataPackageIsInstalledIntoItsFolderByBothFrontEnds) {
         EXPECT_EQ(app.Exists("UpdateRecord.dat"), dialog);
         run.RemoveStagingFolder();
         EXPECT_FALSE(app.Exists("UPDATE\\Maps"));
+    }
+}
+
+// The files are the release's already but Config.dat names the old version
+// (an install whose record was lost): the first run records the release,
+// the second finds nothing to do and writes nothing.
+TEST_F(UpdateRunTest, AReleaseAlreadyInPlaceIsRecordedOnce) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+    app.Write("a.dll", "hello");
+    app.Write("sub\\b.txt", "world");
+    {
+        CUpdateRun run = Run(SilentProgramRun(app.Path()));
+        EXPECT_EQ(run.Check(), CheckResult::UpToDate);
+        EXPECT_EQ(run.Outcome(), RunOutcome::Updated);
+    }
+    EXPECT_EQ(ConfiguredVersion(), "4.0.2");
+    ASSERT_EQ(Record().size(), 1u);
+    EXPECT_NE(Record().back().find(": 1 4.0.2 4.0.1"), std::string::npos) << Record().back();
+
+    const std::string recordBefore = app.Read("UpdateRecord.dat");
+    const std::string configBefore = app.Read("Config.dat");
+    CUpdateRun again = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(again.Check(), CheckResult::UpToDate);
+    EXPECT_EQ(again.Outcome(), RunOutcome::NothingToDo);
+    EXPECT_EQ(app.Read("UpdateRecord.dat"), recordBefore);
+    EXPECT_EQ(app.Read("Config.dat"), configBefore);
+}
+
+// Another region with a version that is not greater installs nothing and
+// records nothing when the files are in place.
+TEST_F(UpdateRunTest, ANewRegionAloneRecordsNothing) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.1\r\nREGION=tw\r\n"));
+    app.Write("a.dll", "hello");
+    app.Write("sub\\b.txt", "world");
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(run.Check(), CheckResult::UpToDate);
+    EXPECT_FALSE(app.Exists("UpdateRecord.dat"));
+}
+
+// Config.dat held by the client without write sharing while the version is
+// recorded: the files are in, but the install does not count as succeeded
+// and the next run, with Config.dat free again, records it.
+TEST_F(UpdateRunTest, AVersionThatCannotBeWrittenIsNotClaimed) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+    {
+        const UniqueFile held(CreateFileW(Widen(app.File("Config.dat")).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        CUpdateRun run = Run(SilentProgramRun(app.Path()));
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        ASSERT_TRUE(run.FetchFiles());
+        EXPECT_EQ(run.Install(), InstallResult::Incomplete);
+        EXPECT_EQ(run.Outcome(), RunOutcome::Incomplete);
+        EXPECT_EQ(app.Read("a.dll"), "hello");
+    }
+    EXPECT_EQ(ConfiguredVersion(), "4.0.1");
+    EXPECT_NE(Record().back().find(": 0 4.0.2 4.0.1"), std::string::npos) << Record().back();
+
+    CUpdateRun next = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(next.Check(), CheckResult::UpToDate);
+    EXPECT_EQ(ConfiguredVersion(), "4.0.2");
+    EXPECT_NE(Record().back().find(": 1 4.0.2 4.0.1"), std::string::npos) << Record().back();
+}
+
+// The state a crash leaves between the two moves of a file in use and in
+// the middle of the list: core.dll only under its backup name, a.dll still
+// old, the marker beside the staging folder. The next run, with no server
+// at all, puts everything in place and records it.
+TEST_F(UpdateRunTest, AnInstallCutShortIsFinishedWithoutAServer) {
+    const std::string manifest = "[Version]\r\nVERSION=4.0.2\r\nREGION=cn\r\n[FILES]\r\ncore.dll\r\na.dll\r\n"
+                                 "[core.dll]\r\nSIZE=5\r\nMD5=" + kWorldMd5 + "\r\n[a.dll]\r\nSIZE=5\r\nMD5=" +
+                                 kHelloMd5 + "\r\n";
+    app.Write("UPDATE\\Program\\UpdateConfig.ini", manifest);
+    app.Write("UPDATE\\Program\\core.dll", "world");
+    app.Write("UPDATE\\Program\\a.dll", "hello");
+    app.Write("core.dll.bak", "old core");
+    app.Write("a.dll.updating", "hel");
+    InstallMarker marker;
+    marker.ManifestFileName = "UpdateConfig.ini";
+    ASSERT_EQ(CMD5::GetFileMD5(app.File("UPDATE\\Program\\UpdateConfig.ini"), marker.ManifestMD5), 0);
+    marker.NewVersion = "4.0.2";
+    marker.OldVersion = "4.0.1";
+    marker.Version = VersionRecord::Always;
+    marker.RecordSectionFormat = "%Y-%m-%d";
+    ASSERT_TRUE(WriteInstallMarker(app.File("UPDATE\\Program.install"), marker));
+
+    app.Write("Config.dat", "[Update]\r\nVersion=4.0.1\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
+                                std::to_string(served.DeadServer().Port) + "\r\n");
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(run.Check(), CheckResult::ManifestNotFetched);
+    EXPECT_EQ(app.Read("core.dll"), "world");
+    EXPECT_EQ(app.Read("a.dll"), "hello");
+    EXPECT_FALSE(app.Exists("core.dll.bak"));
+    EXPECT_FALSE(app.Exists("a.dll.updating"));
+    EXPECT_FALSE(app.Exists("UPDATE\\Program.install"));
+    EXPECT_EQ(ConfiguredVersion(), "4.0.2");
+    EXPECT_NE(Record().back().find(": 1 4.0.2 4.0.1"), std::string::npos) << Record().back();
+    EXPECT_EQ(run.Outcome(), RunOutcome::NoServer);  // the check itself still found no server
+}
+
+// A marker whose staged manifest is not the one it names (a newer check
+// fetched another) installs nothing from it.
+TEST_F(UpdateRunTest, AMarkerOfAnotherManifestIsDropped) {
+    app.Write("UPDATE\\Program\\UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\n"));
+    app.Write("UPDATE\\Program\\a.dll", "hello");
+    InstallMarker marker;
+    marker.ManifestFileName = "UpdateConfig.ini";
+    marker.ManifestMD5 = kWorldMd5;
+    ASSERT_TRUE(WriteInstallMarker(app.File("UPDATE\\Program.install"), marker));
+    app.Write("Config.dat", "[Update]\r\nVersion=4.0.1\r\nServerIP=127.0.0.1\r\nServerPort=" +
+                                std::to_string(served.DeadServer().Port) + "\r\n");
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(run.Check(), CheckResult::ManifestNotFetched);
+    EXPECT_EQ(app.Read("a.dll"), "old");
+    EXPECT_FALSE(app.Exists("UPDATE\\Program.install"));
+}
+
+// What a person reads afterwards: one line per step, the outcome last.
+TEST_F(UpdateRunTest, TheLogSaysWhatHappened) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+    {
+        CUpdateRun run = Run(SilentProgramRun(app.Path()));
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        ASSERT_TRUE(run.FetchFiles());
+        ASSERT_EQ(run.Install(), InstallResult::Installed);
+        EXPECT_EQ(run.Conclude(), RunOutcome::Updated);
+    }
+    const std::string log = app.Read("UPDATE\\update.log");
+    for (const char* expected : {"[silent] start: installed version \"4.0.1\"", "manifest UpdateConfig.ini fetched",
+                                 "2 files differ, 2 to fetch", "fetched 2 files", "verified 2 staged files",
+                                 "installed 2 of 2 files", "version \"4.0.2\" recorded",
+                                 "outcome: updated (exit code 0)\r\n"}) {
+        EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
+    }
+}
+
+TEST_F(UpdateRunTest, ACorruptConfigDatIsReportedAndNothingIsTouched) {
+    app.Write("Config.dat", std::string("QCF1") + std::string(40, '\x7f'));
+    app.Write("x.dll.bak", "kept");
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(run.Check(), CheckResult::LocalFilesUnusable);
+    EXPECT_EQ(run.Conclude(), RunOutcome::LocalFilesUnusable);
+    EXPECT_TRUE(app.Exists("x.dll.bak"));
+    EXPECT_NE(app.Read("UPDATE\\update.log").find("Config.dat is corrupt"), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, AFileWhereTheStagingFolderMustBeIsReported) {
+    served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
+    app.Write("UPDATE\\Program", "a file in the way");
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    EXPECT_EQ(run.Check(), CheckResult::LocalFilesUnusable);
+    EXPECT_EQ(app.Read("UPDATE\\Program"), "a file in the way");
+}
+
+// Signed releases: with a release key configured, the manifest is trusted
+// only when the signature fetched after it verifies over the bytes received.
+// (The scenarios of tests/e2e/test_signed_release.py try every kind of
+// change to a signed release; these hold the run's own part.)
+class SignedUpdateRunTest : public UpdateRunTest {
+protected:
+    void SetUp() override {
+        UpdateRunTest::SetUp();
+        ASSERT_TRUE(GenerateEcdsaKey(key));
+        Configure("4.0.1", FormatReleaseKey(key.Public));
+        manifest = ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n");
+        ASSERT_TRUE(SignManifest(key, manifest, signature));
+    }
+    EcdsaPrivateKey key;
+    std::string manifest;
+    std::string signature;
+};
+
+TEST_F(SignedUpdateRunTest, ASignedReleaseIsCheckedThenInstalled) {
+    served.Put(1, "UpdateConfig.ini", manifest);
+    served.Put(1, "UpdateConfig.ini.sig", signature);
+    CUpdateRun run = Run(SilentProgramRun(app.Path()));
+    const size_t mark = served.Requests().size();
+    ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+    EXPECT_EQ(run.ReleaseSignature(), SignatureCheck::Verified);
+    ASSERT_TRUE(run.FetchFiles());
+    std::vector<std::string> paths = PathsSince(mark);
+    std::sort(paths.begin() + std::min<size_t>(2, paths.size()), paths.end());  // the files travel side by side
+    EXPECT_EQ(paths, (std::vector<std::string>{"/1/UpdateConfig.ini", "/1/UpdateConfig.ini.sig", "/1/a.dll",
+                                               "/1/sub/b.txt"}));
+    EXPECT_EQ(run.Install(), InstallResult::Installed);
+    EXPECT_EQ(ConfiguredVersion(), "4.0.2");
+}
+
+// Refused right after the signature, by each front end: nothing more is
+// fetched, the staging folder (with a file staged by an earlier attempt)
+// is removed, and the reason is kept for the log.
+TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
+    std::string oneByte = manifest;
+    oneByte[oneByte.find("4.0.2") + 4] = '3';
+    struct Case {
+        const char* what;
+        RunSpec spec;
+        std::string manifest;
+        std::optional<std::string> signature;  // none: the server has none
+        SignatureCheck expected;
+    };
+    const Case cases[] = {
+        {"one byte changed", SilentProgramRun(app.Path()), oneByte, signature, SignatureCheck::SignatureMismatch},
+        {"no signature", SilentProgramRun(app.Path()), manifest, std::nullopt, SignatureCheck::SignatureMissing},
+        {"not base64", DialogRun(app.Path(), 1, ""), manifest, "signed, trust me\n",
+         SignatureCheck::SignatureMalformed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        served.Put(1, "UpdateConfig.ini", c.manifest);
+        if (c.signature) {
+            served.Put(1, "UpdateConfig.ini.sig", *c.signature);
+        } else {
+            served.SetFault("/1/UpdateConfig.ini.sig", "status", R"("status": 404)");
+            // The signature staged by an earlier attempt does not stand in for it.
+            app.Write("UPDATE\\Program\\UpdateConfig.ini.sig", signature);
+        }
+        app.Write("UPDATE\\Program\\sub\\b.txt", "world");
+        CUpdateRun run = Run(c.spec);
+        const size_t mark = served.Requests().size();
+        EXPECT_EQ(run.Check(), CheckResult::Refused);
+        EXPECT_EQ(run.Outcome(), RunOutcome::Refused);
+        EXPECT_EQ(run.ReleaseSignature(), c.expected);
+        EXPECT_EQ(PathsSince(mark), (std::vector<std::string>{"/1/UpdateConfig.ini", "/1/UpdateConfig.ini.sig"}));
+        EXPECT_TRUE(run.ChangedFiles().empty());
+        EXPECT_FALSE(app.Exists("UPDATE\\Program"));
+        served.ClearFaults();
     }
 }
 

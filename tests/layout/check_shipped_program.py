@@ -2,7 +2,7 @@
 """What ships: Update.exe without debug information, its symbols in
 Update.exe.debug beside it (named by .gnu_debuglink), and imports from
 Windows' own DLLs only, so that nothing it needs can be replaced by an
-update of the folder it lives in.
+update of the folder it lives in, or planted there (docs/dll-loading.md).
 
     check_shipped_program.py OBJDUMP UPDATE_EXE
 """
@@ -11,8 +11,17 @@ import re
 import subprocess
 import sys
 
-SYSTEM_DLLS = {"advapi32.dll", "bcrypt.dll", "comctl32.dll", "gdi32.dll", "gdiplus.dll", "kernel32.dll",
-               "msvcrt.dll", "ole32.dll", "shell32.dll", "user32.dll", "winhttp.dll", "ws2_32.dll"}
+# Imported the ordinary way: DLLs that are known DLLs on every Windows the
+# updater runs on (7 and later), which Windows takes from System32 whatever
+# the program's folder holds, and comctl32, which the application manifest's
+# dependency takes from the side-by-side store.
+IMPORTED = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+            "shell32.dll", "user32.dll", "ws2_32.dll"}
+# Delay-loaded, and loaded by the program itself from System32 alone. The
+# GNU linker leaves the PE delay-import directory empty, so the names are
+# looked for in the program's data, and so is the function the program
+# restricts its DLL search with.
+DELAY_LOADED = {"bcrypt.dll", "gdiplus.dll", "winhttp.dll"}
 
 
 def main(objdump, program):
@@ -28,10 +37,18 @@ def main(objdump, program):
         problems.append("no %s.debug beside it" % os.path.basename(program))
     imports = subprocess.run([objdump, "-p", program], capture_output=True, text=True, check=True).stdout
     dlls = {name.lower() for name in re.findall(r"DLL Name:\s*(\S+)", imports)}
-    foreign = sorted(dlls - SYSTEM_DLLS)
+    foreign = sorted(dlls - IMPORTED)
     if foreign:
-        problems.append("imports DLLs that are not Windows' own: %s" % ", ".join(foreign))
-    print("%s: %d bytes, imports %s" % (os.path.basename(program), os.path.getsize(program), ", ".join(sorted(dlls))))
+        problems.append("imports DLLs that are not known DLLs everywhere, the ordinary way: %s" % ", ".join(foreign))
+    with open(program, "rb") as f:
+        data = f.read()
+    for name in sorted(DELAY_LOADED):
+        if b"\0" + name.encode() + b"\0" not in data:
+            problems.append("%s is not delay-loaded" % name)
+    if b"\0SetDefaultDllDirectories\0" not in data:
+        problems.append("the program does not restrict its DLL search to System32")
+    print("%s: %d bytes, imports %s; delay-loads %s" % (os.path.basename(program), os.path.getsize(program),
+                                                        ", ".join(sorted(dlls)), ", ".join(sorted(DELAY_LOADED))))
     for problem in problems:
         print(problem)
     return 1 if problems else 0

@@ -8,6 +8,7 @@ namespace {
 
 constexpr char kHelloMd5[] = "5d41402abc4b2a76b9719d911017c592";  // "hello"
 constexpr char kWorldMd5[] = "7d793037a0760186574b0282f2f435e7";  // "world"
+constexpr char kHelloSha256[] = "2cf24dba5fb0a30e26e83b2ac5b9e29e1b161e5c1fa7425e73043362938b9824";
 
 std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
     std::vector<std::string> names;
@@ -154,6 +155,35 @@ TEST_F(ManifestTest, TheFirstInvalidStagedFileInListOrder) {
     EXPECT_EQ(FindInvalidStagedFile({}, stage), std::nullopt);
     EXPECT_EQ(FindInvalidStagedFile({a, damaged, missing}, stage), std::optional<size_t>(1));
     EXPECT_EQ(FindInvalidStagedFile({a, b, missing}, stage), std::optional<size_t>(2));
+}
+
+// A signed release lists a SHA-256 as well: a file must match both digests,
+// so a second file made to share an MD5 with the right one is not taken.
+TEST_F(ManifestTest, AListedSha256MustMatchToo) {
+    dir.Write("pkg.ini", std::string("[a.txt]\r\nSIZE=5\r\nMD5=") + kHelloMd5 + "\r\nSHA256=" + kHelloSha256 + "\r\n");
+    std::vector<S_UpdateFileInfo> listed;
+    BuildPackageFileList(CConfigFile(dir.File("pkg.ini")), dir.File("pkg\\"), listed);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].SHA256, kHelloSha256);
+
+    dir.Write("stage\\a.txt", "hello");
+    std::string otherSha256 = kHelloSha256;
+    otherSha256[10] = '0';
+    struct Case { std::string sha256; bool valid; };
+    const Case cases[] = {
+        {kHelloSha256, true},
+        {"2CF24DBA5FB0A30E26E83B2AC5B9E29E1B161E5C1FA7425E73043362938B9824", true},  // hex case
+        {"", true},                                                                // an unsigned release
+        {otherSha256, false},
+        {std::string(kHelloSha256).substr(0, 63), false},
+    };
+    for (const Case& c : cases) {
+        S_UpdateFileInfo file{"a.txt", "", "5", kHelloMd5};
+        file.SHA256 = c.sha256;
+        EXPECT_EQ(!FindInvalidStagedFile({file}, dir.File("stage\\")), c.valid) << c.sha256;
+        // A staged copy that is not the listed one is fetched again.
+        EXPECT_EQ(SelectFilesToFetch({file}, dir.File("stage\\")).empty(), c.valid) << c.sha256;
+    }
 }
 
 }  // namespace

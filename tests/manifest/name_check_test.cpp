@@ -20,6 +20,15 @@ TEST(NameCheckTest, RefusesNamesThatLeaveTheFolder) {
     }
 }
 
+// Beside installed files these names are the updater's own backups and
+// temporary copies; a release file so named would be removed or renamed.
+TEST(NameCheckTest, RefusesTheUpdatersOwnSuffixes) {
+    for (const char* name : {"a.bak", "sub\\A.BAK", "a.updating", "x.dll.Updating"}) {
+        EXPECT_FALSE(IsSafeManifestName(name)) << name;
+    }
+    for (const char* name : {"a.bak1", "bak", "a.bakery", "updating.dll"}) EXPECT_TRUE(IsSafeManifestName(name)) << name;
+}
+
 // 0x5C ('\') and 0x7C ('|') occur as GBK trail bytes; they belong to the
 // character and neither split nor spoil the name.
 TEST(NameCheckTest, GbkTrailBytesAreNotSeparators) {

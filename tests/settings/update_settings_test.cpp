@@ -31,11 +31,15 @@ TEST(UpdateSettingsTest, MissingFilesGiveDefaults) {
     EXPECT_EQ(settings.Servers[0].Address, "");
     EXPECT_EQ(settings.Servers[0].Port, 0);
     EXPECT_TRUE(settings.UseProxy);
+    EXPECT_EQ(settings.ReleaseKey, "");
 }
 
 TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
     const UpdateSettings settings =
-        ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"}}, {});
+        ReadWith({{"Version", "3.1.0"}, {"Region", "cn"}, {"ServerIP", "10.0.0.5"}, {"ServerPort", "8080"},
+                  {"ReleaseKey", "BGD+1Lol="}},
+                 {});
+    EXPECT_EQ(settings.ReleaseKey, "BGD+1Lol=");
     EXPECT_EQ(settings.Version, "3.1.0");
     EXPECT_EQ(settings.Region, "cn");
     ASSERT_EQ(settings.Servers.size(), 1u);
@@ -80,6 +84,20 @@ TEST(UpdateSettingsTest, UseProxyFlag) {
     const std::pair<std::optional<std::string>, bool> cases[] = {
         {std::nullopt, true}, {"0", false}, {"1", true}, {"5", true}, {"-1", true}, {"", false}};
     for (const auto& [value, expected] : cases) EXPECT_EQ(ReadWith({}, value).UseProxy, expected) << value.value_or("absent");
+}
+
+TEST(UpdateSettingsTest, WebSiteAndTheStateOfConfigDat) {
+    TempDir dir;
+    EXPECT_EQ(ReadUpdateSettings(dir.Path()).ConfigState, CryptConfigState::Missing);
+    EXPECT_TRUE(ReadUpdateSettings(dir.Path()).IsConfigUsable());
+    dir.Write("Config.dat", "[Server]\r\nWebSiteURL=http://example.com/\r\n");  // seeded by hand
+    const UpdateSettings plain = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(plain.WebSiteURL, "http://example.com/");
+    EXPECT_TRUE(plain.IsConfigUsable());
+    dir.Write("Config.dat", std::string("QCF1") + std::string(40, 'x'));  // the tag cannot verify
+    const UpdateSettings corrupt = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(corrupt.ConfigState, CryptConfigState::Corrupt);
+    EXPECT_FALSE(corrupt.IsConfigUsable());
 }
 
 TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {

@@ -24,7 +24,7 @@ protected:
         args.push_back(GbkToUtf8(release_.Path()));
         args.push_back(GbkToUtf8(out_.File("site")));
         log_.str({});
-        return RunPublisher(args, log_);
+        return RunPublisher(args, printed_, log_);
     }
 
     void AddFile(const std::string& name, const std::string& bytes) {
@@ -40,6 +40,7 @@ protected:
         std::chrono::minutes(15) + std::chrono::seconds(3));
     TempDir release_;
     TempDir out_;
+    std::ostringstream printed_;  // standard output
     std::ostringstream log_;
 };
 
@@ -185,7 +186,7 @@ TEST_F(PublisherTest, RefusesAnOutputFolderInsideTheRelease) {
     AddFile("a.txt", "abc");
     std::vector<std::string> args = {"--package", "2", GbkToUtf8(release_.Path()),
                                      GbkToUtf8(release_.File("site"))};
-    EXPECT_EQ(1, RunPublisher(args, log_));
+    EXPECT_EQ(1, RunPublisher(args, printed_, log_));
     EXPECT_FALSE(release_.Exists("site"));
 }
 
@@ -197,7 +198,8 @@ TEST(PublisherNamesTest, ManifestNamesAreReservedInTheirLayout) {
     };
     for (const Case& c : {Case{"UpdateConfig.ini", true, true}, Case{"config.ini", false, true},
                           Case{"CONFIG.ini", false, true}, Case{"sub\\config.ini", false, false},
-                          Case{"sub\\UpdateConfig.ini", false, false}, Case{"x.ini.publishing", true, true}}) {
+                          Case{"sub\\UpdateConfig.ini", false, false}, Case{"x.ini.publishing", true, true},
+                          Case{"UpdateConfig.ini.SIG", true, true}, Case{"config.ini.sig", false, true}}) {
         EXPECT_EQ(c.refusedForProgram, !ReasonToRefuseName(c.name, true).empty()) << c.name;
         EXPECT_EQ(c.refusedForPackage, !ReasonToRefuseName(c.name, false).empty()) << c.name;
     }
@@ -220,10 +222,16 @@ TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
         {"--program", "--version", " 1.0", "rel", "out"},
         {"--program", "--version", "1.0", "--fast", "rel", "out"},
         {"--program", "--version"},
+        {"--program", "--version", "1.0", "--sign", "rel", "out"},
+        {"--program", "--version", "1.0", "rel", "out", "--sign"},
+        {"--package", "2", "--sign", "", "rel", "out"},
+        {"keygen"},
+        {"keygen", ""},
+        {"keygen", "a", "b"},
     };
     for (const auto& args : cases) {
         std::ostringstream log;
-        EXPECT_EQ(2, RunPublisher(args, log)) << ::testing::PrintToString(args);
+        EXPECT_EQ(2, RunPublisher(args, log, log)) << ::testing::PrintToString(args);
         EXPECT_NE(std::string::npos, log.str().find("usage:")) << ::testing::PrintToString(args);
     }
 }

@@ -21,6 +21,7 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         AppendLine(text, "SIZE=" + std::to_string(file.Size));
         AppendLine(text, "MODIFYTIME=" + file.ModifyTime);
         AppendLine(text, "MD5=" + file.Md5);
+        if (!file.Sha256.empty()) AppendLine(text, "SHA256=" + file.Sha256);
     }
 }
 

@@ -13,6 +13,7 @@ struct PublishedFile {
     uint64_t Size = 0;
     std::string ModifyTime;
     std::string Md5;
+    std::string Sha256;  // only in a signed release; written as "SHA256" when set
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever

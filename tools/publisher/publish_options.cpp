@@ -1,14 +1,11 @@
 #include "publisher/publish_options.h"
 
 #include "base/gbk_text.h"
+#include "publisher/utf8_path.h"
 
 #include <charconv>
 
 namespace {
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 // A header value ends up as one manifest line, so it must stay on one line,
 // survive the trip to GBK and keep what the reader would trim or unquote.
@@ -35,12 +32,17 @@ bool ParsePackageType(const std::string& text, int32_t& type) {
 
 const char* const kPublisherUsage =
     "usage:\n"
-    "  publisher --program --version V [--region R] [--unconditional] [--notify] RELEASE_DIR OUT_DIR\n"
+    "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY] RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
-    "  publisher --package TYPE [--version V] RELEASE_DIR OUT_DIR\n"
+    "  publisher --package TYPE [--version V] [--sign KEY] RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
     "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
+    "  publisher keygen KEY\n"
+    "      makes a release key: the private key into the new file KEY (keep it off the\n"
+    "      update server), the public key line into KEY.pub and onto standard output\n"
+    "--sign KEY: every file section gets SHA256, and each manifest a signature beside it\n"
+    "(UpdateConfig.ini.sig, config.ini.sig) that clients with [Update] ReleaseKey require.\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
 
 std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error) {
@@ -69,6 +71,13 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
                 return std::nullopt;
             }
             if (arg == "--version") haveVersion = true;
+            ++i;
+        } else if (arg == "--sign") {
+            if (!hasValue || args[i + 1].empty()) {
+                error = "--sign needs the private key file";
+                return std::nullopt;
+            }
+            options.SigningKeyFile = PathFromUtf8(args[i + 1]);
             ++i;
         } else if (arg == "--unconditional") {
             options.Unconditional = true;

@@ -17,8 +17,11 @@ struct PublishOptions {
     bool Notify = false;
     std::filesystem::path ReleaseFolder;
     std::filesystem::path OutputFolder;
+    // --sign: the private key file; empty for an unsigned release.
+    std::filesystem::path SigningKeyFile;
 
     bool IsProgram() const { return PackageType == 1; }
+    bool IsSigned() const { return !SigningKeyFile.empty(); }
 };
 
 // args are the UTF-8 arguments after the program name. On failure returns

@@ -4,5 +4,6 @@
 #include <string>
 #include <vector>
 
-// 0 on success, 1 when publishing failed or a name was refused, 2 on bad arguments.
-int RunPublisher(const std::vector<std::string>& args, std::ostream& log);
+// 0 on success, 1 when publishing failed or a name was refused, 2 on bad
+// arguments. Only a new key's public line goes to out; messages go to log.
+int RunPublisher(const std::vector<std::string>& args, std::ostream& out, std::ostream& log);

@@ -19,5 +19,5 @@ std::string ToUtf8(const wchar_t* wide) {
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
-    return RunPublisher(args, std::cerr);
+    return RunPublisher(args, std::cout, std::cerr);
 }

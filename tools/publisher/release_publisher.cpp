@@ -2,11 +2,14 @@
 
 #include "base/file_io.h"
 #include "base/gbk_text.h"
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
+#include "manifest/release_signature.h"
 #include "publisher/manifest_text.h"
 #include "publisher/publish_options.h"
+#include "publisher/release_key.h"
 #include "publisher/release_scan.h"
 #include "publisher/temporary_name.h"
+#include "publisher/utf8_path.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,12 +23,7 @@ namespace {
 constexpr size_t kProgressEveryFiles = 200;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
 
-std::string Utf8Of(const fs::path& path) {
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
-// CMD5 takes GBK paths; a folder whose name has no GBK spelling cannot be
+// The digests take GBK paths; a folder whose name has no GBK spelling cannot be
 // handed to it.
 bool GbkPathOf(const fs::path& path, std::string& gbk) {
     const std::string utf8 = Utf8Of(path);
@@ -63,7 +61,7 @@ private:
 // Copies one file into the tree with its modification time and measures
 // the copy, which is what the server will hand out.
 bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, const ReleaseFile& file,
-                 PublishedFile& published, std::ostream& log) {
+                 bool withSha256, PublishedFile& published, std::ostream& log) {
     const fs::path source = releaseFolder / file.Relative;
     const fs::path destination = (targetFolder / file.Relative).make_preferred();
     fs::path temporary = destination;
@@ -87,12 +85,15 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
         return false;
     }
     std::string gbkPath;
+    FileDigests digests;
     const bool named = GbkPathOf(destination, gbkPath);
     if (named) published.Size = fs::file_size(destination, ec);
-    if (!named || ec || CMD5::GetFileMD5(gbkPath, published.Md5) != 0) {
+    if (!named || ec || !DigestFile(gbkPath, withSha256, digests)) {
         log << "publisher: cannot read back " << Utf8Of(destination) << '\n';
         return false;
     }
+    published.Md5 = std::move(digests.Md5);
+    published.Sha256 = std::move(digests.Sha256);
     published.Name = file.ManifestName;
     published.ModifyTime = FormatModifyTime(modified);
     return true;
@@ -125,6 +126,38 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     return replaced;
 }
 
+// Puts each manifest's signature right after it. The publisher checks each
+// signature with the key's public half before anything is written: a key
+// file whose two halves do not belong together would otherwise sign
+// releases that no client accepts.
+bool AddSignatures(const EcdsaPrivateKey& key, std::vector<ManifestFile>& manifests, std::ostream& log) {
+    const std::string keyLine = FormatReleaseKey(key.Public);
+    std::vector<ManifestFile> signedManifests;
+    for (ManifestFile& manifest : manifests) {
+        std::string signature;
+        if (!SignManifest(key, manifest.Text, signature) ||
+            CheckManifestSignature(manifest.Text, signature, keyLine) != SignatureCheck::Verified) {
+            log << "publisher: cannot sign " << manifest.Name << " with the release key " << keyLine
+                << " (is the key file whole?)\n";
+            return false;
+        }
+        log << "publisher: signed " << manifest.Name << " with the release key " << keyLine << '\n';
+        const std::string signatureName = manifest.Name + kSignatureSuffix;
+        signedManifests.push_back(std::move(manifest));
+        signedManifests.push_back({signatureName, std::move(signature)});
+    }
+    manifests = std::move(signedManifests);
+    return true;
+}
+
+// An unsigned release leaves no signature of an earlier one beside its
+// manifests: a client that requires signatures then says that the
+// signature is missing rather than that it does not match.
+void RemoveSignatures(const std::string& gbkFolder, const std::vector<ManifestFile>& manifests) {
+    const char separator = static_cast<char>(fs::path::preferred_separator);
+    for (const ManifestFile& manifest : manifests) RemoveFile(gbkFolder + separator + manifest.Name + kSignatureSuffix);
+}
+
 }  // namespace
 
 bool PublishRelease(const PublishOptions& options, std::ostream& log) {
@@ -138,6 +171,12 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     if (!refused.empty()) {
         for (const std::string& message : refused) log << "publisher: refused " << message << '\n';
         log << "publisher: " << refused.size() << " name(s) refused; nothing written\n";
+        return false;
+    }
+
+    EcdsaPrivateKey key;
+    if (options.IsSigned() && !LoadReleaseKey(options.SigningKeyFile, key, error)) {
+        log << "publisher: " << error << '\n';
         return false;
     }
 
@@ -163,9 +202,15 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     std::vector<PublishedFile> published(files.size());
     ProgressReport progress(log, files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!PublishFile(release, target, files[i], published[i], log)) return false;
+        if (!PublishFile(release, target, files[i], options.IsSigned(), published[i], log)) return false;
         progress.FileDone(published[i].Size);
     }
 
-    return WriteManifests(gbkTarget, ManifestsOf(options, published), log);
+    std::vector<ManifestFile> manifests = ManifestsOf(options, published);
+    if (!options.IsSigned()) {
+        if (!WriteManifests(gbkTarget, manifests, log)) return false;
+        RemoveSignatures(gbkTarget, manifests);
+        return true;
+    }
+    return AddSignatures(key, manifests, log) && WriteManifests(gbkTarget, manifests, log);
 }

@@ -4,8 +4,10 @@
 #include "base/gbk_text.h"
 #include "base/text_rules.h"
 #include "manifest/name_check.h"
+#include "manifest/release_signature.h"
 #include "publisher/manifest_text.h"
 #include "publisher/temporary_name.h"
+#include "publisher/utf8_path.h"
 
 #include <algorithm>
 #include <map>
@@ -14,11 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Utf8Of(const fs::path& path) {
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
 
 // The manifest name of a relative path: components converted to GBK and
 // joined with '\'. Empty when a component holds a '\' of its own (legal on
@@ -52,6 +49,7 @@ std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
     if (folded == "version" || folded == "files") return "clashes with a manifest header section";
     for (const std::string& manifest : ManifestFileNames(program)) {
         if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
+        if (folded == FoldAsciiCase(manifest + kSignatureSuffix)) return "is the name of the manifest's signature";
     }
     if (folded.ends_with(kTemporarySuffix)) {
         return std::string("ends in \"") + kTemporarySuffix + "\", which the publisher uses for its temporary files";

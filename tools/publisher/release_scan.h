@@ -11,8 +11,9 @@ struct ReleaseFile {
 
 // A manifest name that is unsafe to install, that the manifest syntax could
 // not carry back unchanged, that would clash with the header sections, or
-// that the manifests of the program (or of a data package) or their
-// temporary copies would overwrite: the reason; empty when the name is fine.
+// that the manifests of the program (or of a data package), their
+// signatures or their temporary copies would overwrite: the reason; empty
+// when the name is fine.
 std::string ReasonToRefuseName(const std::string& manifestName, bool program);
 
 // Every regular file below folder (sub-folders included), sorted by manifest

@@ -1,0 +1,13 @@
+#pragma once
+// Digests of a file's bytes as lowercase hexadecimal text (as md5sum and
+// sha256sum print them), from one read of the file.
+#include <string>
+
+struct FileDigests {
+    std::string Md5;     // 32 digits
+    std::string Sha256;  // 64 digits; empty unless asked for
+};
+
+// False (and both digests empty) when the path is no regular file that can
+// be read to its end, or the system's SHA-256 could not be used.
+bool DigestFile(const std::string& path, bool withSha256, FileDigests& digests);

@@ -1,0 +1,164 @@
+"""Signed releases: with [Update] ReleaseKey in Config.dat, Update.exe trusts
+a manifest only when the signature fetched right after it verifies over the
+bytes received. Keys are made and releases signed by the Windows publisher
+(BCrypt); OpenSSL's command line signs and checks in the other direction,
+so the two cannot drift apart."""
+import base64
+import hashlib
+import os
+import subprocess
+import unittest
+
+from harness import Registry, Scenario, fetched, md5, read, write
+from signing import openssl_sign, openssl_verifies
+
+INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
+RELEASE = {"core.dll": b"core 4.1", "readme.txt": b"same in both", "skin\\new\\logo.png": b"logo"}
+PACKAGE = {"roads.dat": b"roads v2", "tiles\\t1.png": b"tile one"}
+
+
+class SignedReleaseTest(Scenario):
+    def setUp(self):
+        super().setUp()
+        self.ws.install(INSTALLED)
+        self.ws.seed(self.server.port, version="4.0.9")
+        self.key, self.key_line = self.ws.keygen("release.key")
+        self.manifest = os.path.join(self.ws.www, "1", "UpdateConfig.ini")
+        self.signature = self.manifest + ".sig"
+
+    def trust(self, key_line):
+        self.ws.config_set("Config.dat", "Update", "ReleaseKey", key_line)
+
+    def update(self):
+        """Runs the silent program update; the names it fetched. Its exit
+        code and the lines it added to the run log are kept for a look."""
+        mark = len(fetched(self.server, 1))
+        log_before = self.ws.update_log()
+        self.exit_code = self.ws.run_update("-silent")
+        self.log = self.ws.update_log()[len(log_before):]
+        names = fetched(self.server, 1)[mark:]
+        # The manifest and its signature come first; the files travel side
+        # by side after them, in no fixed order.
+        manifest = [name for name in names if name.startswith("UpdateConfig.ini")]
+        return manifest + sorted(names[len(manifest):])
+
+    def assert_refused_because(self, reason):
+        self.assertEqual(self.exit_code, 3)
+        self.assertIn("refused: UpdateConfig.ini: " + reason + ": nothing else is fetched", self.log)
+
+    def assert_installed(self):
+        for name, data in RELEASE.items():
+            self.assertEqual(read(self.ws.app_path(name)), data, name)
+        self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.1")
+
+    def assert_nothing_installed(self):
+        self.assertEqual(read(self.ws.app_path("core.dll")), INSTALLED["core.dll"])
+        self.assertFalse(os.path.exists(self.ws.app_path("skin\\new\\logo.png")))
+        self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.0.9")
+        self.assertEqual(self.ws.config_dump("UpdateRecord.dat"), "")
+        self.assertEqual(Registry.values(), {})
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")), "staging folder removed")
+
+    def test_a_signed_release_installs_and_openssl_accepts_its_signature(self):
+        self.trust(self.key_line)
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key)
+        self.assertIn(b"SHA256=" + hashlib.sha256(RELEASE["core.dll"]).hexdigest().encode(), read(self.manifest))
+        self.assertTrue(openssl_verifies(self.key_line, read(self.manifest), read(self.signature).decode()))
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
+        self.assert_installed()
+        self.assertEqual(self.exit_code, 0)
+        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
+
+    def test_what_the_signature_does_not_cover_is_refused_before_any_file(self):
+        self.trust(self.key_line)
+        other_key, _ = self.ws.keygen("other.key")
+
+        def one_byte_changed():
+            write(self.manifest, read(self.manifest).replace(b"VERSION=4.1", b"VERSION=4.2"))
+
+        def signed_by_another_key():
+            write(self.signature, openssl_sign(other_key, read(self.manifest)))
+
+        def no_signature():
+            os.unlink(self.signature)
+
+        def cut_after_the_file_list():
+            text = read(self.manifest)
+            write(self.manifest, text[:text.index(b"[core.dll]")])
+
+        def core_dll_is_another_file():
+            evil = b"a program of someone else's"
+            text = read(self.manifest)
+            text = text.replace(md5(RELEASE["core.dll"]).encode(), md5(evil).encode())
+            text = text.replace(b"SHA256=" + hashlib.sha256(RELEASE["core.dll"]).hexdigest().encode() + b"\r\n", b"")
+            write(self.manifest, text)
+            write(os.path.join(self.ws.www, "1", "core.dll"), evil)
+
+        mismatch = "the manifest's signature does not verify with the release key"
+        for change, reason in ((one_byte_changed, mismatch), (signed_by_another_key, mismatch),
+                               (no_signature, "the manifest's signature could not be fetched or read"),
+                               (cut_after_the_file_list, mismatch), (core_dll_is_another_file, mismatch)):
+            with self.subTest(change.__name__):
+                self.ws.publish_program(RELEASE, "4.1", sign=self.key)
+                change()
+                self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
+                self.assert_nothing_installed()
+                self.assert_refused_because(reason)
+
+    def test_a_file_whose_sha256_differs_is_not_installed(self):
+        # The release is re-signed after the change, by OpenSSL with the
+        # publisher's key: a signature that Update.exe (BCrypt) accepts.
+        self.trust(self.key_line)
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key)
+        listed = hashlib.sha256(RELEASE["core.dll"]).hexdigest().encode()
+        write(self.manifest, read(self.manifest).replace(listed, hashlib.sha256(b"other").hexdigest().encode()))
+        write(self.signature, openssl_sign(self.key, read(self.manifest)))
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
+        self.assert_nothing_installed()
+        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
+        self.assertIn("refused: the staged core.dll is not the file the manifest lists", self.log)
+
+    def test_a_key_made_by_openssl_signs_releases_that_install(self):
+        key = os.path.join(self.ws.root, "openssl.key")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", key],
+                       check=True, capture_output=True)
+        point = subprocess.run(["openssl", "pkey", "-in", key, "-pubout", "-outform", "DER"], check=True,
+                               capture_output=True).stdout[-65:]
+        self.trust(base64.b64encode(point).decode())
+        self.ws.publish_program(RELEASE, "4.1", sign=key)
+        self.assertEqual(self.update()[:2], ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
+        self.assert_installed()
+
+    def test_an_unreadable_release_key_refuses_every_release(self):
+        self.trust(self.key_line[:-4])
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key)
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
+        self.assert_nothing_installed()
+        self.assert_refused_because("the configured release key cannot be read")
+
+    def test_without_a_release_key_an_unsigned_release_installs_as_before(self):
+        self.ws.publish_program(RELEASE, "4.1")
+        self.assertFalse(os.path.exists(self.signature))
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "core.dll", "skin/new/logo.png"])
+        self.assert_installed()
+        self.assertNotIn("signature", self.log)
+
+    def test_a_data_package_is_signed_and_checked_too(self):
+        self.trust(self.key_line)
+        self.ws.install({"Map\\roads.dat": b"roads v1"})
+        self.ws.publish_package(3, PACKAGE, sign=self.key)
+        self.ws.run_update("-silent", "-t:3", "-d:Map")
+        for name, data in PACKAGE.items():
+            self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
+
+        self.ws.publish_package(3, dict(PACKAGE, **{"roads.dat": b"roads v3"}), sign=self.key)
+        config = os.path.join(self.ws.www, "3", "config.ini")
+        write(config, read(config).replace(b"[roads.dat]", b"[roads.dat]\r\n; changed after signing"))
+        mark = len(fetched(self.server, 3))
+        self.ws.run_update("-silent", "-t:3", "-d:Map")
+        self.assertEqual(fetched(self.server, 3)[mark:], ["config.ini", "config.ini.sig"])
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), PACKAGE["roads.dat"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,13 @@
+#pragma once
+// RFC 6979, appendix A.2.5: a P-256 key and its deterministic ECDSA
+// signatures with SHA-256, in the base64 forms of a release key line and a
+// signature file. Every test that checks a signature against fixed bytes
+// uses these, so BCrypt and OpenSSL are held to the same published values.
+inline constexpr char kRfcKeyLine[] =
+    "BGD+1LolWp0xyWHrdMY1bWjASbiSO2H6bOZpYi5g8p+2eQP+EAi4vJmkGunpVii8ZPLxsgwtfp9Rd6PClNRGIpk=";
+inline constexpr char kRfcSecret[] = "ya+p2EW6dRZrXCFXZ7HWk05Qw9s26JsSe4piKxIPZyE=";
+// Over the bytes "sample" and "test".
+inline constexpr char kRfcSampleSignature[] =
+    "79SLKqy2qP0RQN2c1F6B1p0sh3tWqvmRw00OqE6vNxb3yxyULWV8QdQ2x6G24p9l8+kA27mv9AZNxKsvhDrNqA==";
+inline constexpr char kRfcTestSignature[] =
+    "8auwI1GDUc1x2IFWex6mY+0+/PbFEys1TyjTsLfTg2cBn0ETdCorFL0lkmtJxkkVXyZ+YNOBS0wMyEJQ5G8Agw==";

@@ -1,0 +1,14 @@
+#pragma once
+// The publisher speaks UTF-8 on its command line and in its messages,
+// whatever the platform's path encoding.
+#include <filesystem>
+#include <string>
+
+inline std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
