@@ -16,7 +16,7 @@ import subprocess
 import tempfile
 import time
 
-from harness import wine
+from harness import free_port, wine
 
 ROOT_STORE = "HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\"
 CONNECTIONS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections"
@@ -27,12 +27,6 @@ PROXY_TYPE_PROXY = 0x2
 # Port 443 is one per machine: scenarios of other checkouts on the same
 # machine take turns with this one through this lock.
 PORT_443_LOCK = "/tmp/qira-update-tests-port-443.lock"
-
-
-def free_port(host="127.0.0.1"):
-    with socket.socket() as s:
-        s.bind((host, 0))
-        return s.getsockname()[1]
 
 
 def wait_for_port(host, port, timeout=10):

@@ -3,7 +3,8 @@ update server, with the stand-in client running beside it."""
 import os
 import unittest
 
-from harness import NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, Scenario, fetched, fetched_in_one_run, read, winpath, write
+from harness import (NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, Scenario, fetched, fetched_in_one_run, read, winpath,
+                     write)
 
 INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
 RELEASE = {"core.dll": b"core 4.0.10", "readme.txt": b"same in both", "skin\\new\\logo.png": b"logo"}

@@ -24,13 +24,11 @@ class ProxyTest(Scenario):
         requests the test server saw, as the proxy would have forwarded them."""
         files = {"core.dll": b"core " + version.encode(), "skin\\logo.png": b"logo " + version.encode()}
         self.ws.publish_program(files, version)
-        self.ws.seed(self.server.port, version="1.0" if version == "2.0" else self.installed_version)
+        self.ws.seed(self.server.port, version="1.0", use_proxy=use_proxy)
         self.ws.config_set("Config.dat", "Update", "ServerIP", host)
-        self.ws.config_set("UserConfig.dat", "Server", "UseProxy", use_proxy)
         seen = len(self.server.requests())
         self.ws.run_update("-silent")
         self.assertEqual(read(self.ws.app_path("core.dll")), files["core.dll"])
-        self.installed_version = version
         return ["GET http://127.0.0.1:%d%s HTTP/1.1" % (self.server.port, r["raw"])
                 for r in self.server.requests()[seen:]]
 

@@ -32,7 +32,7 @@ class ResumeTest(Scenario):
         self.assertEqual(asked[1]["range"], "bytes=%d-" % (48 * MIB))
         self.assertTrue(asked[1]["if_range"])
         self.assertLess(self.server.sent(path) - sent_by_first_run, 24 * MIB)
-        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")), "the staging folder goes after the install")
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")), "staging removed after the install")
 
 
 if __name__ == "__main__":

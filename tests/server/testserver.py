@@ -417,8 +417,8 @@ class SilentListener:
         self._socket.close()
 
 
-def free_port():
-    """A loopback port that nothing listens on right now."""
+def free_port(host="127.0.0.1"):
+    """A port of a loopback address that nothing listens on right now."""
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+        s.bind((host, 0))
         return s.getsockname()[1]
