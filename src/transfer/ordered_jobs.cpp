@@ -20,7 +20,7 @@ struct JobEnd {
 
 class CJobBoard {
 public:
-    CJobBoard(const OrderedJobs& jobs) : jobs_(jobs), ends_(jobs.Count), progress_(jobs.Count) {}
+    explicit CJobBoard(const OrderedJobs& jobs) : jobs_(jobs), ends_(jobs.Count), progress_(jobs.Count) {}
 
     void Work() {
         for (size_t index = next_++; index < jobs_.Count && !Cancelled(index); index = next_++) {

@@ -21,7 +21,8 @@ std::wstring FreshName(const std::wstring& localPath) {
 }
 
 UniqueFile OpenForWriting(const std::wstring& path, DWORD disposition) {
-    return UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueFile(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::optional<uint64_t> FileSize(const std::wstring& path) {

@@ -24,7 +24,9 @@ std::optional<ContentRange> ParseContentRange(std::string_view text) {
     constexpr std::string_view kUnit = "bytes ";
     if (text.substr(0, kUnit.size()) != kUnit) return std::nullopt;
     std::string_view range, total, first, last;
-    if (!SplitAt(text.substr(kUnit.size()), '/', range, total) || !SplitAt(range, '-', first, last)) return std::nullopt;
+    if (!SplitAt(text.substr(kUnit.size()), '/', range, total) || !SplitAt(range, '-', first, last)) {
+        return std::nullopt;
+    }
     const auto firstValue = ParseContentLength(first);
     const auto lastValue = ParseContentLength(last);
     const auto totalValue = ParseContentLength(total);

@@ -13,7 +13,7 @@
 
 namespace {
 constexpr INTERNET_PORT kHttpsPort = 443;
-constexpr DWORD kRangeNotSatisfiable = 416;  // not among winhttp.h's names
+constexpr DWORD kRangeNotSatisfiable = 416;  // not among mingw-w64's winhttp.h names
 // Smaller files are simply fetched again after a failure.
 constexpr uint64_t kResumableBytes = 1024 * 1024;
 // Longer header values (an ETag, a date, a range) are no use to us.

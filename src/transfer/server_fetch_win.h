@@ -7,17 +7,11 @@
 #include "transfer/ordered_jobs.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
+#include "transfer/transfer_limits.h"
 #include "transfer/transfer_session_win.h"
 
 #include <cstdint>
 #include <string>
-
-struct TransferLimits {
-    DWORD ConnectMillis = 15000;     // to resolve, connect and send the request
-    DWORD IdleMillis = 30000;        // for the answer, and between two pieces of the body
-    DWORD FloorWindowMillis = 30000;  // 0: no speed floor
-    uint64_t FloorBytesPerSecond = 1024;
-};
 
 struct FileToFetch {
     std::string RemoteName;

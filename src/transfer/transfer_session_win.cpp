@@ -52,7 +52,8 @@ void CTransferSession::ApplyProxy(HINTERNET request, const std::wstring& url, co
 std::optional<CTransferSession::FoundProxy> CTransferSession::FindProxy(const std::wstring& url) {
     // The search blocks, so it gets a synchronous session of its own.
     if (!finder_) {
-        finder_.reset(WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+        finder_.reset(
+            WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
         if (!finder_) return std::nullopt;
     }
     WINHTTP_AUTOPROXY_OPTIONS options{};

@@ -222,7 +222,9 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
         if (sizes) (*sizes)[index] = size;
         notifier.Send(size, size);
     };
-    jobs.StopRequested = [&] { return !notifier.StillWanted() || (observer.StopRequested && observer.StopRequested()); };
+    jobs.StopRequested = [&] {
+        return !notifier.StillWanted() || (observer.StopRequested && observer.StopRequested());
+    };
     switch (RunJobsInOrder(jobs)) {
     case OrderedResult::Completed:
         return FetchResult::Fetched;

@@ -7,6 +7,7 @@
 // continue where a failed attempt stopped.
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
+#include "transfer/transfer_limits.h"
 
 #include <windows.h>
 
@@ -44,9 +45,6 @@ enum class FetchResult {
 class CQIRAUpdateIntf {
 public:
     static constexpr size_t kFilesAtOnce = 6;  // per server, as browsers open per host
-    static constexpr DWORD kConnectMillis = 15000;
-    static constexpr DWORD kIdleMillis = 30000;
-    static constexpr DWORD kFloorWindowMillis = 30000;  // averaged under 1 KiB/s over it: too slow
 
     CQIRAUpdateIntf(const std::vector<S_UpdateSerivceAddr>& servers, bool useProxy);
     ~CQIRAUpdateIntf();
@@ -71,8 +69,10 @@ public:
     std::vector<S_UpdateSerivceAddr> ServersInPreferredOrder() const;
 
     // Time allowed to connect, to wait for the answer or the next data, and
-    // the window of the speed floor (0: none); tests shorten them.
-    void SetTimeouts(DWORD connectMillis, DWORD dataMillis, DWORD floorWindowMillis = kFloorWindowMillis);
+    // the window of the speed floor (0: none); TransferLimits' values unless
+    // changed (15 s, 30 s, 30 s). Tests shorten them.
+    void SetTimeouts(DWORD connectMillis, DWORD dataMillis,
+                     DWORD floorWindowMillis = TransferLimits{}.FloorWindowMillis);
     // How many files a batch fetches at once; kFilesAtOnce unless changed.
     void SetFilesAtOnce(size_t count);
     // Receives every attempt to fetch a file from a server (a run log uses
