@@ -19,8 +19,11 @@ packages=(
   # through GnuTLS, which wine32 only recommends.
   libgnutls30:i386
   locales fonts-wqy-zenhei
-  # openssl: the tests check signed releases against OpenSSL's command line.
+  # openssl: the tests check signed releases against OpenSSL's command line
+  # and make a certificate authority of their own for HTTPS; tinyproxy is the
+  # user's proxy of the proxy scenario.
   googletest libssl-dev openssl zlib1g-dev libz-mingw-w64-dev python3 python3-pil nginx-light curl
+  tinyproxy-bin
 )
 
 missing=()

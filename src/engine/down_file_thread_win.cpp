@@ -30,9 +30,14 @@ void CDownFileThread::SetPackageType(uint32_t type) {
     packageType_ = type;
 }
 
+void CDownFileThread::SetAttemptObserver(AttemptObserver observer) {
+    attemptObserver_ = std::move(observer);
+}
+
 void CDownFileThread::Run() {
     const std::lock_guard<CriticalSection> hold(fileListLock_);
     CQIRAUpdateIntf transfer(servers_, useProxy_);
+    transfer.SetAttemptObserver(attemptObserver_);
     const DownloadObserver observer{notifyWindow_, notifyMessage_, [this] { return StopRequested(); }};
     if (DownloadFiles(fileList_, transfer, packageType_, savePath_, observer) == DownloadResult::Failed) {
         // Sent, not posted: the receiver has seen the failure before the

@@ -1,8 +1,9 @@
 #pragma once
-// The interactive run's downloader: fetches a list of files one after the
-// other on a worker thread and reports to a window.
+// The interactive run's downloader: fetches a list of files on a worker
+// thread, several at once, and reports them to a window in list order.
 #include "base/critical_section_win.h"
 #include "transfer/server_address.h"
+#include "transfer/transfer_attempt.h"
 #include "base/thread_base_win.h"
 
 #include <windows.h>
@@ -31,11 +32,14 @@ public:
     void SetFileList(const std::vector<std::string>& names);
     // 1 for the program itself, otherwise the data-package type.
     void SetPackageType(uint32_t type);
+    // Receives every attempt of the run's transfer (see CQIRAUpdateIntf); set before Start.
+    void SetAttemptObserver(AttemptObserver observer);
 
 protected:
-    // Fetches save path + name for each name in order, testing for a stop
-    // request before every file; a stop lets the current file finish. A
-    // failed file sends (0, -1) and ends the run; nothing is sent otherwise.
+    // Fetches save path + name for each name, several at once, with
+    // completions in list order. A stop request ends every transfer at
+    // once. A failed file sends (0, -1) after the completions of the files
+    // before it and ends the run; nothing is sent otherwise.
     void Run() override;
 
 private:
@@ -45,6 +49,7 @@ private:
     const bool useProxy_;
     std::string savePath_;
     uint32_t packageType_ = 1;
+    AttemptObserver attemptObserver_;
     CriticalSection fileListLock_;
     std::vector<std::string> fileList_;  // guarded by fileListLock_
 };

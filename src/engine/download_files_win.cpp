@@ -4,13 +4,11 @@
 
 DownloadResult DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateIntf& transfer, uint32_t type,
                              const std::string& folder, const DownloadObserver& observer) {
+    std::vector<RemoteFile> files;
+    files.reserve(names.size());
     for (const std::string& name : names) {
-        if (observer.StopRequested && observer.StopRequested()) return DownloadResult::Stopped;
-        const std::string localPath = folder + name;
-        EnsureParentFolder(localPath);
-        if (transfer.GetRemoteFile(type, name, localPath, observer.Window, observer.Message) == -1) {
-            return DownloadResult::Failed;
-        }
+        files.push_back({name, folder + name});
+        EnsureParentFolder(files.back().LocalPath);
     }
-    return DownloadResult::Fetched;
+    return transfer.GetRemoteFiles(type, files, observer);
 }

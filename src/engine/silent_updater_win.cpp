@@ -33,9 +33,13 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
     case CheckResult::UpdateDue:
         break;
     }
-    // A file that could not be fetched, or arrived damaged, installs nothing;
-    // the next run starts again from the manifest.
-    if (!run.FetchFiles() || run.Install() == InstallResult::StagedFilesInvalid) {
+    // A file that could not be fetched installs nothing. What did arrive
+    // stays staged, partial downloads of large files included, for the next
+    // run to continue from; it checks every staged file's digest first.
+    if (!run.FetchFiles()) return run.Conclude();
+    // A file that arrived damaged installs nothing either, and the next run
+    // starts again from the manifest.
+    if (run.Install() == InstallResult::StagedFilesInvalid) {
         run.RemoveStagingFolder();
         return run.Conclude();
     }
@@ -61,9 +65,11 @@ RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     case CheckResult::UpdateDue:
         break;
     }
+    // What arrived of a failed fetch stays staged for the next run, as above.
+    if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by
     // the server's: it is the package's only record of its release.
-    if (run.FetchFiles()) run.Install();
+    run.Install();
     run.RemoveStagingFolder();
     return run.Conclude();
 }

@@ -69,6 +69,10 @@ public:
     // Fetches FilesToFetch() on the calling thread, with no window.
     bool FetchFiles();
 
+    // The servers, those that failed in this run last: for a download that
+    // continues the run with a transfer of its own.
+    std::vector<S_UpdateSerivceAddr> ServersInPreferredOrder() const { return transfer_->ServersInPreferredOrder(); }
+
     // Checks every staged file against the manifest, then (after
     // beforeReplacing, when given) replaces the installed files, copies a
     // data package's manifest and records the install as the spec says.

@@ -9,7 +9,9 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
     S_UpdateSerivceAddr server;
     std::string host;
     config.ReadString("Update", hostKey, "", host);
-    ResolveHostAddress(host, server.Address);
+    // The look-up decides whether the server is usable; requests still go
+    // to the configured name.
+    if (ResolveHostAddress(host, server.Address)) server.Host = host;
     server.Port = static_cast<uint16_t>(config.ReadInteger("Update", portKey, 0) & 0xFFFF);
     return server;
 }

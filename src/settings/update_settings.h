@@ -11,7 +11,7 @@ struct UpdateSettings {
     std::string Version;  // [Update] Version: the installed release
     std::string Region;   // [Update] Region
     // The primary server always (its address may be empty), the secondary
-    // only when it has an address.
+    // only when it has an address; each with the host text configured for it.
     std::vector<S_UpdateSerivceAddr> Servers;
     bool UseProxy = true;     // UserConfig.dat [Server] UseProxy, non-zero
     std::string WebSiteURL;   // [Server] WebSiteURL, for the notification's link

@@ -1,27 +1,63 @@
 #include "transfer/partial_file_win.h"
 
+#include "base/file_io.h"
 #include "base/long_path_win.h"
+#include "base/path_text.h"
 
 #include <atomic>
+#include <map>
 #include <string>
 
 namespace {
+constexpr char kResumableSuffix[] = ".~partial";
+constexpr char kInfoSuffix[] = ".~partial.info";
+constexpr size_t kInfoLimit = 4096;
+
 // Unique among the downloads of all processes in the folder, and never
 // ending in ".bak", which the install step treats as its own backups.
-std::wstring PartialName(const std::wstring& localPath) {
+std::wstring FreshName(const std::wstring& localPath) {
     static std::atomic<unsigned> counter{0};
     return localPath + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L".part";
 }
+
+UniqueFile OpenForWriting(const std::wstring& path, DWORD disposition) {
+    return UniqueFile(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::optional<uint64_t> FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 }  // namespace
 
-CPartialFile::CPartialFile(const std::string& localPath)
-    : localPath_(LongPath(localPath)), partialPath_(PartialName(localPath_)) {
-    file_.reset(CreateFileW(partialPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+CPartialFile::CPartialFile(const std::string& localPath, Fresh)
+    : localPath_(localPath), partialPath_(FreshName(LongPath(localPath))) {
+    file_ = OpenForWriting(partialPath_, CREATE_NEW);
+}
+
+CPartialFile::CPartialFile(const std::string& localPath, const ResumeInfo& info)
+    : localPath_(localPath), partialPath_(LongPath(localPath + kResumableSuffix)), resumable_(true) {
+    // The info first: partial bytes without it are thrown away, never
+    // continued against the wrong answer.
+    DropResumePoint(localPath);
+    if (!ReplaceFileAtomically(localPath + kInfoSuffix, FormatResumeInfo(info))) return;
+    file_ = OpenForWriting(partialPath_, CREATE_ALWAYS);
+}
+
+CPartialFile::CPartialFile(const std::string& localPath, Continued)
+    : localPath_(localPath), partialPath_(LongPath(localPath + kResumableSuffix)), resumable_(true) {
+    file_ = OpenForWriting(partialPath_, OPEN_EXISTING);
+    LARGE_INTEGER end{};
+    if (file_ && !SetFilePointerEx(file_.get(), end, nullptr, FILE_END)) file_.reset();
 }
 
 CPartialFile::~CPartialFile() {
-    if (committed_) return;
+    if (committed_ || resumable_) return;
     file_.reset();
     DeleteFileW(partialPath_.c_str());
 }
@@ -43,6 +79,45 @@ bool CPartialFile::Commit() {
     file_.reset();
     // No flush before the move: a file torn by a crash right after it fails
     // the digest check of the next run and is fetched again.
-    committed_ = MoveFileExW(partialPath_.c_str(), localPath_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    committed_ = MoveFileExW(partialPath_.c_str(), LongPath(localPath_).c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (committed_ && resumable_) RemoveFile(localPath_ + kInfoSuffix);
     return committed_;
+}
+
+std::optional<ResumePoint> FindResumePoint(const std::string& localPath) {
+    // The info is written before the partial bytes and removed after them:
+    // without it there is nothing to continue.
+    std::string text;
+    const FileReadStatus read = ReadWholeFile(localPath + kInfoSuffix, kInfoLimit, text);
+    if (read == FileReadStatus::Missing) return std::nullopt;
+    const std::optional<ResumeInfo> info = read == FileReadStatus::Ok ? ParseResumeInfo(text) : std::nullopt;
+    const std::optional<uint64_t> size = FileSize(LongPath(localPath + kResumableSuffix));
+    if (!info || !size || *size == 0 || *size >= info->Total) {
+        DropResumePoint(localPath);
+        return std::nullopt;
+    }
+    return ResumePoint{*size, *info};
+}
+
+std::vector<bool> MayHaveResumePoints(const std::vector<std::string>& localPaths) {
+    std::map<std::string, bool> folders;
+    std::vector<bool> may;
+    may.reserve(localPaths.size());
+    for (const std::string& path : localPaths) {
+        const std::string folder = path.substr(0, FolderPartLength(path));
+        auto known = folders.find(folder);
+        if (known == folders.end()) {
+            WIN32_FIND_DATAW found;
+            const UniqueFind search(FindFirstFileW(LongPath(folder + "*" + kInfoSuffix).c_str(), &found));
+            known = folders.emplace(folder, static_cast<bool>(search)).first;
+        }
+        may.push_back(known->second);
+    }
+    return may;
+}
+
+void DropResumePoint(const std::string& localPath) {
+    RemoveFile(localPath + kResumableSuffix);
+    RemoveFile(localPath + kInfoSuffix);
 }

@@ -2,8 +2,18 @@
 #include <cstdint>
 #include <string>
 
-// One update server: a dotted IPv4 address (may be empty) and a port.
+// One update server. `Host` is the text configured for it, a name or a
+// dotted IPv4 address: requests go to that name, so that the Host header,
+// TLS's server name and its certificate check carry it. `Address` is what
+// the name resolved to when the settings were read; an empty one means the
+// server is not usable and is skipped. Lists made by hand may leave `Host`
+// empty: `Address` is then the host.
 struct S_UpdateSerivceAddr {
     std::string Address;
     uint16_t Port = 0;
+    std::string Host = {};
 };
+
+inline const std::string& HostOf(const S_UpdateSerivceAddr& server) {
+    return server.Host.empty() ? server.Address : server.Host;
+}

@@ -1,8 +1,13 @@
 #pragma once
-// The WinHTTP session of one transfer component, with its proxy choice:
-// none, or the system's proxy settings.
+// The WinHTTP session of one transfer component: asynchronous, so that a
+// request can be cancelled, and with the proxy that the user's settings
+// (Internet Options) ask for. UseProxy off means no proxy at all.
+#include "transfer/http_request_win.h"
 #include "transfer/winhttp_handle_win.h"
 
+#include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 
 class CTransferSession {
@@ -10,12 +15,29 @@ public:
     explicit CTransferSession(bool useProxy);
 
     HINTERNET Handle() const { return session_.get(); }
-    // Sets the proxy of one request when the user's settings name a proxy
-    // script or ask for detection, which the session cannot apply by itself.
-    void ApplyScriptedProxy(HINTERNET request, const std::wstring& url) const;
+    CHttpRequest::StatePool& RequestStates() { return requestStates_; }
+
+    // When the user's settings ask for automatic detection or name a
+    // configuration script, sets the proxy that it gives for `url` on the
+    // request. The answer is asked once per server (`serverKey`) and kept:
+    // scripts decide by host, and running one per file would cost a
+    // download of the script each time. When neither finds anything, the
+    // session's own choice stands: the manual proxy, or none.
+    void ApplyProxy(HINTERNET request, const std::wstring& url, const std::wstring& serverKey);
 
 private:
+    struct FoundProxy {
+        DWORD AccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+        std::wstring Proxy;
+        std::wstring Bypass;
+    };
+    std::optional<FoundProxy> FindProxy(const std::wstring& url);
+
     UniqueInternet session_;
+    CHttpRequest::StatePool requestStates_;
     bool autoDetect_ = false;
     std::wstring autoConfigUrl_;
+    std::mutex foundLock_;
+    UniqueInternet finder_;                                         // guarded by foundLock_
+    std::map<std::wstring, std::optional<FoundProxy>> foundByServer_;  // guarded by foundLock_
 };

@@ -1,16 +1,51 @@
 #pragma once
-// Fetches files from the update servers over HTTP(S) with WinHTTP.
+// Fetches files from the update servers over HTTP(S) with WinHTTP. One
+// component is one run's view of the servers: one session, each server
+// addressed by its configured name, the user's proxy, several files at
+// once (one kept-alive connection each), failover that sticks for the
+// component's life, time-outs and a speed floor, and large downloads that
+// continue where a failed attempt stopped.
 #include "transfer/server_address.h"
+#include "transfer/transfer_attempt.h"
+#include "transfer/transfer_limits.h"
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+// One file of a batch: its name on the server and the local path it goes to
+// (whose folder exists).
+struct RemoteFile {
+    std::string Name;
+    std::string LocalPath;
+};
+
+// Who follows a batch. With a window and a message, it receives progress
+// (received, total; never equal) of the first file not yet complete, and one
+// completion (size, size) per file, in list order, sent from the calling
+// thread. StopRequested is asked while the batch runs; true ends every
+// transfer at once.
+struct FetchObserver {
+    HWND Window = nullptr;
+    UINT Message = 0;
+    std::function<bool()> StopRequested;
+};
+
+enum class FetchResult {
+    Fetched,  // every file (an empty list included)
+    Failed,   // the first file in list order that no server gave; nothing was reported after it
+    Stopped,  // the observer asked to stop, or its window is gone
+};
+
 class CQIRAUpdateIntf {
 public:
+    static constexpr size_t kFilesAtOnce = 6;  // per server, as browsers open per host
+
     CQIRAUpdateIntf(const std::vector<S_UpdateSerivceAddr>& servers, bool useProxy);
     ~CQIRAUpdateIntf();
     CQIRAUpdateIntf(const CQIRAUpdateIntf&) = delete;
@@ -23,9 +58,27 @@ public:
     int32_t GetRemoteFile(uint32_t type, const std::string& remoteName, const std::string& localPath,
                           HWND notifyWindow, UINT notifyMessage);
 
-    // Time allowed to open a connection and to wait for the next data; 15 s
-    // and 30 s unless changed (tests shorten them to provoke time-outs).
-    void SetTimeouts(DWORD connectMillis, DWORD dataMillis);
+    // Fetches the files of a list, several at once, each as GetRemoteFile
+    // would; the observer sees them as if fetched one after the other. Files
+    // after a failed one may have been fetched whole meanwhile: they stay.
+    FetchResult GetRemoteFiles(uint32_t type, const std::vector<RemoteFile>& files, const FetchObserver& observer = {});
+
+    // The servers in the order the component now asks them: after a server
+    // failed, the one after it comes first. For a second component that
+    // continues the same run.
+    std::vector<S_UpdateSerivceAddr> ServersInPreferredOrder() const;
+
+    // Time allowed to connect, to wait for the answer or the next data, and
+    // the window of the speed floor (0: none); TransferLimits' values unless
+    // changed (15 s, 30 s, 30 s). Tests shorten them.
+    void SetTimeouts(DWORD connectMillis, DWORD dataMillis,
+                     DWORD floorWindowMillis = TransferLimits{}.FloorWindowMillis);
+    // How many files a batch fetches at once; kFilesAtOnce unless changed.
+    void SetFilesAtOnce(size_t count);
+    // Receives every attempt to fetch a file from a server (a run log uses
+    // it); called on the transferring threads, one call at a time, so it
+    // needs no lock of its own but should be quick.
+    void SetAttemptObserver(AttemptObserver observer);
 
 private:
     struct Impl;

@@ -127,9 +127,9 @@ void CDlgUpdate::OnUpgradeNow() {
     if (!Run) return;
 
     if (!DownloadList.empty()) {
-        const UpdateSettings& settings = Run->Settings();
-        DownloadThread =
-            std::make_unique<CDownFileThread>(settings.Servers, settings.UseProxy, GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
+        // A server that failed the check is asked last by the download too.
+        DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
+                                                           GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
         DownloadThread->SetSavePath(Run->Spec().StagingFolder);
         DownloadThread->SetFileList(DownloadList);
         DownloadThread->SetPackageType(static_cast<uint32_t>(Type));

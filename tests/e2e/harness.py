@@ -16,7 +16,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "server"))
-from testserver import UpdateServer, free_port  # noqa: E402,F401  (re-exported for the scenarios)
+from testserver import SilentListener, UpdateServer, free_port  # noqa: E402,F401  (re-exported for the scenarios)
 
 BUILD = os.environ.get("UPDATE_BUILD_DIR", os.path.join(HERE, "..", "..", "build", "win32"))
 BIN = os.environ.get("UPDATE_BIN_DIR") or os.path.join(BUILD, "bin")
@@ -30,6 +30,7 @@ NOTIFY_LATER = 19506
 DIALOG_TITLE = "在线更新"
 DIALOG_UPGRADE = 19508
 DIALOG_CLOSE = 19504
+DIALOG_MESSAGE = 19511
 
 
 def winpath(path):
@@ -248,6 +249,13 @@ class Workspace:
         return subprocess.Popen([WINE_RUN, os.path.join(BIN, "press_button.exe"), title, str(button),
                                  str(timeout)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def wait_for_text(self, control, text, title=DIALOG_TITLE, timeout=60):
+        """True once the window's control shows the text."""
+        result = subprocess.run([WINE_RUN, os.path.join(BIN, "press_button.exe"), title, "wait-text", str(control),
+                                 text, str(timeout)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=timeout + 30)
+        return result.returncode == 0
+
     def start_update(self, *args):
         """Starts Update.exe in the app folder without waiting for it (the dialog)."""
         return subprocess.Popen([WINE_RUN, os.path.join(self.app, "Update.exe"), *args], cwd=self.app,
@@ -258,6 +266,13 @@ def fetched(server, type_):
     """The names fetched for a package type, in request order."""
     prefix = "/%d/" % type_
     return [r["path"][len(prefix):] for r in server.requests() if r["path"].startswith(prefix)]
+
+
+def fetched_in_one_run(server, type_):
+    """The names one run fetched: the manifest first, then the files, which
+    travel side by side and so in no fixed order, sorted."""
+    names = fetched(server, type_)
+    return names[:1] + sorted(names[1:])
 
 
 class Scenario(unittest.TestCase):

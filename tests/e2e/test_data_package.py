@@ -3,7 +3,7 @@ against the test update server."""
 import os
 import unittest
 
-from harness import Registry, Scenario, fetched, md5, read, write
+from harness import Registry, Scenario, fetched, fetched_in_one_run, md5, read, write
 
 TYPE = 2
 RELEASE = {
@@ -29,7 +29,7 @@ class DataPackageTest(Scenario):
         self.update()
         for name, data in RELEASE.items():
             self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
-        self.assertEqual(fetched(self.server, TYPE), ["config.ini", "roads.dat", "tiles/new/t1.png"])
+        self.assertEqual(fetched_in_one_run(self.server, TYPE), ["config.ini", "roads.dat", "tiles/new/t1.png"])
         self.assertEqual(read(self.ws.app_path("Map\\config.ini")), read(os.path.join(self.ws.www, "2", "config.ini")))
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map")), "staging folder removed")
         # A data package leaves no trace of the program's own.
@@ -45,12 +45,20 @@ class DataPackageTest(Scenario):
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), RELEASE["roads.dat"])
         self.assertEqual(read(self.ws.app_path("Map\\tiles\\new\\t1.png")), RELEASE["tiles\\new\\t1.png"])
 
-    def test_failure_on_the_last_file_changes_nothing(self):
+    def test_failure_on_the_last_file_changes_nothing_and_the_next_run_fetches_only_it(self):
         self.server.set_fault("/2/tiles/new/t1.png", "status", status=500)
         self.update()
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
         self.assertFalse(os.path.exists(self.ws.app_path("Map\\tiles")))
         self.assertEqual(read(self.ws.app_path("Map\\config.ini")), b"[old]\r\n")
+        self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map\\tiles\\new\\t1.png")))
+        # What arrived stays staged: the next run fetches only the missing file.
+        first = fetched(self.server, TYPE)
+        self.assertEqual(sorted(first), ["config.ini", "roads.dat", "tiles/new/t1.png"])
+        self.server.clear_faults()
+        self.update()
+        self.assertEqual(fetched(self.server, TYPE)[len(first):], ["config.ini", "tiles/new/t1.png"])
+        self.assertEqual(read(self.ws.app_path("Map\\tiles\\new\\t1.png")), RELEASE["tiles\\new\\t1.png"])
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map")))
 
     def test_damaged_download_installs_nothing(self):

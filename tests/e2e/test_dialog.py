@@ -5,7 +5,7 @@ menu's close end the dialog."""
 import os
 import unittest
 
-from harness import DIALOG_TITLE, DIALOG_UPGRADE, Scenario, fetched, free_port, read
+from harness import DIALOG_MESSAGE, DIALOG_TITLE, DIALOG_UPGRADE, Scenario, fetched_in_one_run, free_port, read
 
 TYPE = 2
 INSTALLED = {"Maps\\roads.dat": b"roads v1", "Maps\\cities.dat": b"cities"}
@@ -30,7 +30,7 @@ class DialogTest(Scenario):
         self.run_dialog(DIALOG_UPGRADE, "-t:%d" % TYPE, "-d:Maps")
         for name, data in RELEASE.items():
             self.assertEqual(read(self.ws.app_path("Maps\\" + name)), data, name)
-        self.assertEqual(fetched(self.server, TYPE), ["UpdateConfig.ini", "roads.dat", "tiles/t1.png"])
+        self.assertEqual(fetched_in_one_run(self.server, TYPE), ["UpdateConfig.ini", "roads.dat", "tiles/t1.png"])
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Maps")))
         self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "7.0")
         self.assertIn("NewVersion=2026.12", self.ws.config_dump("UpdateRecord.dat"))
@@ -41,6 +41,43 @@ class DialogTest(Scenario):
         self.assertEqual(read(self.ws.app_path("Maps\\cities.dat")), b"cities v2")
         self.assertEqual(read(self.ws.app_path("Maps\\config.ini")),
                          read(os.path.join(self.ws.www, str(TYPE), "config.ini")))
+
+    def many_files(self):
+        """A release of eight files of different sizes, installed as older ones."""
+        release = {"part%d.dat" % i: bytes([65 + i]) * (1000 + 300 * i) for i in range(8)}
+        self.ws.seed(self.server.port, version="7.0")
+        self.ws.install({"Maps\\" + name: b"old" for name in release})
+        self.ws.publish_package(TYPE, release, version="2027.1")
+        return release
+
+    def test_files_answered_in_another_order_complete_in_list_order(self):
+        # The dialog takes the k-th completion for the k-th file and checks
+        # its size: one out of order would stop it with an error.
+        release = self.many_files()
+        for i, name in enumerate(release):
+            self.server.set_fault("/%d/%s" % (TYPE, name), "delay", seconds=(7 - i) * 0.15)
+        self.run_dialog(DIALOG_UPGRADE, "-t:%d" % TYPE, "-d:Maps")
+        for name, data in release.items():
+            self.assertEqual(read(self.ws.app_path("Maps\\" + name)), data, name)
+
+    def test_a_failure_in_the_middle_shows_its_message_and_installs_nothing(self):
+        release = self.many_files()
+        self.server.set_fault("/%d/part4.dat" % TYPE, "status", status=500)
+        dialog = self.ws.start_update("-t:%d" % TYPE, "-d:Maps")
+        self.addCleanup(dialog.kill)
+        self.assertEqual(self.ws.press_later(DIALOG_UPGRADE, title=DIALOG_TITLE).wait(timeout=90), 0)
+        self.assertTrue(self.ws.wait_for_text(DIALOG_MESSAGE, "无法与服务器建立连接,请稍候重试！"))
+        self.assertEqual(self.ws.press_later("close", title=DIALOG_TITLE).wait(timeout=30), 0)
+        dialog.wait(timeout=30)
+        for name in release:
+            self.assertEqual(read(self.ws.app_path("Maps\\" + name)), b"old", name)
+        # The staging folder holds whole files only, for the next attempt.
+        staging = self.ws.app_path("UPDATE\\Maps")
+        for name in os.listdir(staging):
+            if name in release:
+                self.assertEqual(read(os.path.join(staging, name)), release[name], name)
+            else:
+                self.assertEqual(name, "UpdateConfig.ini")
 
     def test_escape_and_the_system_menu_close_end_the_dialog(self):
         # No server answers: the up-to-date face, whose only way out is closing.

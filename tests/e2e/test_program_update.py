@@ -3,7 +3,8 @@ update server, with the stand-in client running beside it."""
 import os
 import unittest
 
-from harness import NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, Scenario, fetched, read, winpath, write
+from harness import (NOTIFY_LATER, NOTIFY_UPGRADE_NOW, Registry, Scenario, fetched, fetched_in_one_run, read, winpath,
+                     write)
 
 INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
 RELEASE = {"core.dll": b"core 4.0.10", "readme.txt": b"same in both", "skin\\new\\logo.png": b"logo"}
@@ -51,7 +52,7 @@ class ProgramUpdateTest(Scenario):
         self.ws.install_client()
         self.ws.publish_program(RELEASE, "4.0.9", unconditional=True)
         self.update()
-        self.assertEqual(fetched(self.server, 1), ["UpdateConfig.ini", "core.dll", "skin/new/logo.png"])
+        self.assertEqual(fetched_in_one_run(self.server, 1), ["UpdateConfig.ini", "core.dll", "skin/new/logo.png"])
         for name, data in RELEASE.items():
             self.assertEqual(read(self.ws.app_path(name)), data, name)
         self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.0.9")

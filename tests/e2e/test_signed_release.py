@@ -36,7 +36,11 @@ class SignedReleaseTest(Scenario):
         log_before = self.ws.update_log()
         self.exit_code = self.ws.run_update("-silent")
         self.log = self.ws.update_log()[len(log_before):]
-        return fetched(self.server, 1)[mark:]
+        names = fetched(self.server, 1)[mark:]
+        # The manifest and its signature come first; the files travel side
+        # by side after them, in no fixed order.
+        manifest = [name for name in names if name.startswith("UpdateConfig.ini")]
+        return manifest + sorted(names[len(manifest):])
 
     def assert_refused_because(self, reason):
         self.assertEqual(self.exit_code, 3)

@@ -187,6 +187,21 @@ TEST_F(DownFileThreadTest, AllFilesArriveInOrderWithNothingFromTheThreadItself) 
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
 
+TEST_F(DownFileThreadTest, ItsTransfersAttemptsReachTheObserver) {
+    served.Put(1, "seen-1.bin", "one");
+    auto thread = Thread({"seen-1.bin", "seen-missing.bin"});
+    std::vector<TransferAttempt> attempts;  // the observer's calls come one at a time
+    thread->SetAttemptObserver([&](const TransferAttempt& attempt) { attempts.push_back(attempt); });
+    RunToEnd(*thread);
+    ASSERT_EQ(attempts.size(), 2u);
+    std::sort(attempts.begin(), attempts.end(),
+              [](const TransferAttempt& a, const TransferAttempt& b) { return a.RemoteName < b.RemoteName; });
+    EXPECT_EQ(attempts[0].Outcome, AttemptOutcome::Fetched);
+    EXPECT_EQ(attempts[0].Bytes, 3u);
+    EXPECT_EQ(attempts[1].Outcome, AttemptOutcome::HttpStatus);
+    EXPECT_EQ(attempts[1].HttpStatus, 404u);
+}
+
 TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
     const struct {
         const char* tag;
@@ -214,8 +229,10 @@ TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
 
         EXPECT_TRUE(folder.Read(names[0]) == bytes);
         EXPECT_FALSE(folder.Exists(names[1]));
-        EXPECT_FALSE(folder.Exists(names[2]));
-        EXPECT_TRUE(served.RequestsUnder("/1/" + names[2]).empty());
+        // The third file may have travelled beside the second; if so, it is whole.
+        if (folder.Exists(names[2])) {
+            EXPECT_TRUE(folder.Read(names[2]) == bytes);
+        }
         ASSERT_FALSE(notices.Notices().empty());
         EXPECT_EQ(notices.Notices().back(), kFailure);
         EXPECT_EQ(std::count_if(notices.Notices().begin(), notices.Notices().end(), IsFailure), 1);
@@ -223,26 +240,31 @@ TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {
     }
 }
 
-TEST_F(DownFileThreadTest, AStopDuringAFileLetsItFinishAndFetchesNoMore) {
-    const std::string slow = RandomBytes(400000, 4);
+// The second file would take longer to trickle in than the pump waits for
+// the run to end: only a stop that ends its transfer lets the run end in time.
+TEST_F(DownFileThreadTest, AStopEndsEveryTransferAtOnce) {
+    const std::string slow = RandomBytes(2 * 1024 * 1024, 4);
     served.Put(1, "stop-1.bin", "first");
     served.Put(1, "stop-2.bin", slow);
     served.Put(1, "stop-3.bin", "third");
-    served.SetFault("/1/stop-2.bin", "trickle", R"("step": 20000, "delay": 0.05)");
+    served.SetFault("/1/stop-2.bin", "trickle", R"("step": 32768, "delay": 1.0)");
+    local.Write("stop-2.bin", "old");
     auto thread = Thread({"stop-1.bin", "stop-2.bin", "stop-3.bin"});
-    size_t progressSeenDuringSecond = 0;
+    size_t noticesAtStop = 0;
     window.onNotice = [&](const Notice& notice) {
         // As the dialog does: the stop request comes from within the handler
         // of a sent notice, while the worker waits for it.
-        if (window.Completions() == 1 && !IsCompletion(notice) && progressSeenDuringSecond++ == 0) thread->Terminate();
+        if (noticesAtStop == 0 && window.Completions() == 1 && !IsCompletion(notice)) {
+            noticesAtStop = window.Notices().size();
+            thread->Terminate();
+        }
     };
     RunToEnd(*thread);
 
-    ASSERT_GT(progressSeenDuringSecond, 0u) << "the stop was never requested";
-    EXPECT_TRUE(local.Read("stop-2.bin") == slow);
-    EXPECT_FALSE(local.Exists("stop-3.bin"));
-    EXPECT_TRUE(served.RequestsUnder("/1/stop-3").empty());
-    EXPECT_EQ(window.Notices().back(), (Notice{400000, 400000}));
+    ASSERT_GT(noticesAtStop, 0u) << "the stop was never requested";
+    EXPECT_EQ(window.Notices().size(), noticesAtStop) << "nothing is reported after the stop";
+    EXPECT_EQ(local.Read("stop-1.bin"), "first");
+    EXPECT_EQ(local.Read("stop-2.bin"), "old");
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
 
@@ -278,8 +300,10 @@ TEST_F(DownFileThreadTest, NamesWithSubFoldersGetTheirFoldersOfTheirPackageType)
     RunToEnd(*thread);
 
     for (const std::string& name : names) EXPECT_EQ(local.Read(name), "png of " + name);
-    EXPECT_EQ(PathsRequestedUnder("/7/skin/"),
-              (std::vector<std::string>{"/7/skin/a.png", "/7/skin/b.png", "/7/skin/deep/er/c.png"}));
+    // Fetched side by side: in any order.
+    std::vector<std::string> requested = PathsRequestedUnder("/7/skin/");
+    std::sort(requested.begin(), requested.end());
+    EXPECT_EQ(requested, (std::vector<std::string>{"/7/skin/a.png", "/7/skin/b.png", "/7/skin/deep/er/c.png"}));
     EXPECT_TRUE(std::none_of(window.Notices().begin(), window.Notices().end(), IsFailure));
 }
 

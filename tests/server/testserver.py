@@ -4,11 +4,18 @@ records every request and misbehaves on request.
     with UpdateServer(root) as server:
         server.set_fault("/1/a.bin", "status", status=404)
         ... fetch from 127.0.0.1:server.port ...
-        server.requests()  # [{"method": "GET", "path": "/1/a.bin", "connection": 1, "fault": "status"}]
+        server.requests()  # [{"method": "GET", "path": "/1/a.bin", "connection": 1, "fault": "status",
+                           #   "host": "127.0.0.1:8080", "range": null, "if_range": null, ...}]
+        server.sent("/1/a.bin")  # body bytes sent for that path so far (this process's server only)
+
+Files are served as static servers do: with an ETag and Last-Modified, and
+a single "Range: bytes=N-" or "bytes=N-M" is answered with 206 (416 when it
+starts beyond the end) unless an If-Range names another validator.
 
 Faults live in FAULTS_FILE in the served root and are re-read on every
 request, so a program under test can set them itself. A fault with count=N
-hits only the first N requests for its path. Kinds and parameters:
+hits only the first N requests for its path since the faults were last
+written. Kinds and parameters:
   status     status=404|500|...        that status with a short body
   cut        keep=bytes                 full Content-Length, part of the body, then close
   long_length  extra=bytes              Content-Length larger than the body, then close
@@ -23,9 +30,13 @@ hits only the first N requests for its path. Kinds and parameters:
   redirect                              302 to the same path
   huge       size=bytes, chunked=bool   a body of zeros of that size instead of the file
   body       text=str                   200 with that text, whether or not a file exists
+  delay      seconds=s                  waits, then serves the file as usual
+  norange                               the whole file with 200, whatever Range asks for
 """
+import email.utils
 import json
 import os
+import re
 import socket
 import struct
 import threading
@@ -52,7 +63,9 @@ class _Handler(BaseHTTPRequestHandler):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path, errors="strict")
         fault = self.server.fault_for(path)
         self.server.record({"time": round(time.monotonic(), 3), "method": "GET", "path": path, "raw": self.path,
-                            "connection": self.connection_id, "fault": fault["kind"] if fault else None})
+                            "connection": self.connection_id, "fault": fault["kind"] if fault else None,
+                            "host": self.headers.get("Host"), "range": self.headers.get("Range"),
+                            "if_range": self.headers.get("If-Range")})
         if fault:
             getattr(self, "_fault_" + fault["kind"])(path, fault)
         else:
@@ -84,18 +97,49 @@ class _Handler(BaseHTTPRequestHandler):
         self._head(404, 9)
         self.wfile.write(b"not found")
 
-    def _serve(self, path):
-        local = self._local(path)
-        if local is None:
-            return self._not_found()
+    def _validators(self, local):
+        info = os.stat(local)
+        return [("ETag", '"%x-%x"' % (int(info.st_mtime), info.st_size)),
+                ("Last-Modified", email.utils.formatdate(info.st_mtime, usegmt=True))]
+
+    def _requested_start(self, size, validators):
+        """The first byte a Range asks for, or None for the whole file."""
+        match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range") or "")
+        if_range = self.headers.get("If-Range")
+        if not match or (if_range is not None and if_range not in (value for _, value in validators)):
+            return None
+        return int(match.group(1))
+
+    def _send_file(self, path, local, start=0, keep=None):
+        """From `start` to the end (a 206 when start > 0), or only `keep` bytes of it."""
         with open(local, "rb") as f:
             size = os.fstat(f.fileno()).st_size
-            self._head(200, size, [("Content-Type", "application/octet-stream")])
-            while True:
-                block = f.read(_COPY_BLOCK)
+            headers = self._validators(local) + [("Content-Type", "application/octet-stream")]
+            if start:
+                headers.append(("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size)))
+            self._head(206 if start else 200, size - start, headers)
+            f.seek(start)
+            left = size - start if keep is None else keep
+            while left > 0:
+                block = f.read(min(_COPY_BLOCK, left))
                 if not block:
                     break
                 self.wfile.write(block)
+                self.server.count_sent(path, len(block))
+                left -= len(block)
+
+    def _serve(self, path, ranges=True):
+        local = self._local(path)
+        if local is None:
+            return self._not_found()
+        size = os.path.getsize(local)
+        start = self._requested_start(size, self._validators(local)) if ranges else None
+        if start is not None and start >= size:
+            text = b"range not satisfiable"
+            self._head(416, len(text), [("Content-Range", "bytes */%d" % size)])
+            self.wfile.write(text)
+            return
+        self._send_file(path, local, start or 0)
 
     def _close(self):
         self.wfile.flush()
@@ -113,11 +157,10 @@ class _Handler(BaseHTTPRequestHandler):
         self.wfile.write(text)
 
     def _fault_cut(self, path, fault):
-        body = self._body_or_404(path)
-        if body is None:
-            return
-        self._head(200, len(body))
-        self.wfile.write(body[:int(fault.get("keep", len(body) // 2))])
+        local = self._local(path)
+        if local is None:
+            return self._not_found()
+        self._send_file(path, local, keep=int(fault.get("keep", os.path.getsize(local) // 2)))
         self._close()
 
     def _fault_long_length(self, path, fault):
@@ -208,6 +251,13 @@ class _Handler(BaseHTTPRequestHandler):
         self._head(200, len(text))
         self.wfile.write(text)
 
+    def _fault_delay(self, path, fault):
+        time.sleep(float(fault.get("seconds", 1)))
+        self._serve(path)
+
+    def _fault_norange(self, path, fault):
+        self._serve(path, ranges=False)
+
     def _fault_redirect(self, path, fault):
         self._head(302, 0, [("Location", self.path)])
 
@@ -238,6 +288,8 @@ class _Server(ThreadingHTTPServer):
         self._lock = threading.Lock()
         self._connections = 0
         self._fault_hits = {}
+        self._faults_written = None
+        self._sent = {}
 
     def handle_error(self, request, client_address):
         # Clients that hang up on a faulty response are what the faults are for.
@@ -253,21 +305,39 @@ class _Server(ThreadingHTTPServer):
         with self._lock, open(self.log_path, "a", encoding="utf-8") as log:
             log.write(line)
 
+    def count_sent(self, path, count):
+        with self._lock:
+            self._sent[path] = self._sent.get(path, 0) + count
+
+    def sent(self, path):
+        with self._lock:
+            return self._sent.get(path, 0)
+
     def fault_for(self, path):
-        fault = self.faults().get(path)
+        faults, written = self.faults_and_time()
+        fault = faults.get(path)
         if fault is None or "count" not in fault:
             return fault
         with self._lock:
+            if written != self._faults_written:
+                self._faults_written = written
+                self._fault_hits = {}
             hits = self._fault_hits.get(path, 0) + 1
             self._fault_hits[path] = hits
         return fault if hits <= int(fault["count"]) else None
 
-    def faults(self):
+    def faults_and_time(self):
+        """The faults and when they were written (None when there are none)."""
+        path = os.path.join(self.root, FAULTS_FILE)
         try:
-            with open(os.path.join(self.root, FAULTS_FILE), encoding="utf-8") as f:
-                return json.load(f)
+            with open(path, encoding="utf-8") as f:
+                info = os.fstat(f.fileno())
+                return json.load(f), (info.st_ino, info.st_mtime_ns, info.st_size)
         except (OSError, ValueError):
-            return {}
+            return {}, None
+
+    def faults(self):
+        return self.faults_and_time()[0]
 
 
 class UpdateServer:
@@ -311,6 +381,10 @@ class UpdateServer:
         with open(self.log_path, encoding="utf-8") as log:
             return [json.loads(line) for line in log if line.strip()]
 
+    def sent(self, path):
+        """Body bytes sent for `path` by files served whole, in part or cut."""
+        return self._server.sent(path)
+
     def connection_count(self):
         return len({r["connection"] for r in self.requests()})
 
@@ -329,8 +403,22 @@ class UpdateServer:
         os.replace(target + ".tmp", target)
 
 
-def free_port():
-    """A loopback port that nothing listens on right now."""
+class SilentListener:
+    """A loopback port that accepts connections (the system completes them
+    from its backlog) and never answers a request: a server that hangs."""
+
+    def __init__(self):
+        self._socket = socket.socket()
+        self._socket.bind(("127.0.0.1", 0))
+        self._socket.listen(64)
+        self.port = self._socket.getsockname()[1]
+
+    def close(self):
+        self._socket.close()
+
+
+def free_port(host="127.0.0.1"):
+    """A port of a loopback address that nothing listens on right now."""
     with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
+        s.bind((host, 0))
         return s.getsockname()[1]

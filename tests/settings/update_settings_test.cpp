@@ -44,16 +44,21 @@ TEST(UpdateSettingsTest, VersionRegionAndDottedPrimary) {
     EXPECT_EQ(settings.Region, "cn");
     ASSERT_EQ(settings.Servers.size(), 1u);
     EXPECT_EQ(settings.Servers[0].Address, "10.0.0.5");
+    EXPECT_EQ(settings.Servers[0].Host, "10.0.0.5");
     EXPECT_EQ(settings.Servers[0].Port, 8080);
 }
 
-TEST(UpdateSettingsTest, HostNamesResolved) {
+// The look-up decides which servers are usable; requests go to the name.
+TEST(UpdateSettingsTest, HostNamesResolvedAndKept) {
     const UpdateSettings settings = ReadWith(
         {{"ServerIP", "localhost"}, {"ServerPort", "80"}, {"ServerIP2", "10.1.2.3"}, {"ServerPort2", "70000"}}, {});
     ASSERT_EQ(settings.Servers.size(), 2u);
     EXPECT_EQ(settings.Servers[0].Address, "127.0.0.1");
+    EXPECT_EQ(settings.Servers[0].Host, "localhost");
+    EXPECT_EQ(HostOf(settings.Servers[0]), "localhost");
     EXPECT_EQ(settings.Servers[0].Port, 80);
     EXPECT_EQ(settings.Servers[1].Address, "10.1.2.3");
+    EXPECT_EQ(settings.Servers[1].Host, "10.1.2.3");
     EXPECT_EQ(settings.Servers[1].Port, 4464);  // 70000 & 0xFFFF
 }
 
@@ -70,6 +75,7 @@ TEST(UpdateSettingsTest, SecondaryOnlyWithAddress) {
         const UpdateSettings settings = ReadWith(keys, {});
         ASSERT_EQ(settings.Servers.size(), 1u);
         EXPECT_EQ(settings.Servers[0].Address, "");
+        EXPECT_EQ(settings.Servers[0].Host, "") << "an unresolved server is not addressed at all";
         EXPECT_EQ(settings.Servers[0].Port, 0);
     }
 }

@@ -99,7 +99,8 @@ std::vector<LoggedRequest> ServedTree::Requests() const {
     std::vector<LoggedRequest> requests;
     std::ifstream log(TempDir::ToFsPath(log_));
     for (std::string line; std::getline(log, line);) {
-        requests.push_back({JsonString(line, "path"), JsonString(line, "raw"), JsonInt(line, "connection")});
+        requests.push_back({JsonString(line, "path"), JsonString(line, "raw"), JsonInt(line, "connection"),
+                            JsonString(line, "host"), JsonString(line, "range"), JsonString(line, "if_range")});
     }
     return requests;
 }

@@ -4,6 +4,8 @@
 // tests/server/update_server.py starts it and exports its whereabouts.
 #include "transfer/server_address.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +14,9 @@ struct LoggedRequest {
     std::string path;  // URL-decoded, UTF-8
     std::string raw;   // as it was on the wire
     int connection = 0;
+    std::string host;     // the Host header
+    std::string range;    // the Range header, empty when none
+    std::string ifRange;  // the If-Range header, empty when none
 };
 
 class ServedTree {
@@ -43,3 +48,14 @@ private:
 };
 
 std::string RandomBytes(size_t size, unsigned seed);
+
+// A test against the test update server, with no faults left by earlier tests.
+class ServedTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tree.Available()) << "run me through tests/server/update_server.py";
+        tree.ClearFaults();
+    }
+
+    ServedTree tree;
+};

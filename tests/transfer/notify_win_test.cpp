@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <set>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -123,6 +124,49 @@ TEST_F(NotifyTest, ProgressThenOneCompletionPerFileInOrder) {
         }
     }
     EXPECT_EQ(at, notices.size());
+}
+
+// Sixteen files side by side, each answered after its own delay, the later
+// ones sooner: the window still sees one completion per file, in list
+// order, and no progress notice that could pass for one.
+TEST_F(NotifyTest, ABatchCompletesInListOrderWhateverOrderTheServerAnswersIn) {
+    std::vector<RemoteFile> files;
+    std::vector<uint64_t> sizes;
+    for (int i = 0; i < 16; ++i) {
+        const std::string name = "order-" + std::to_string(i) + ".bin";
+        sizes.push_back(1000 + 97 * i);
+        tree.Put(1, name, RandomBytes(sizes.back(), i));
+        tree.SetFault("/1/" + name, "delay", "\"seconds\": " + std::to_string((15 - i) % 5 * 0.1));
+        files.push_back({name, local.File(name)});
+    }
+    NotifyWindow window;
+    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}), FetchResult::Fetched);
+    std::vector<uint64_t> completed;
+    for (const Notice& notice : window.Notices()) {
+        ASSERT_EQ(static_cast<int64_t>(notice.first), notice.second) << "a progress notice for files this small";
+        completed.push_back(notice.first);
+    }
+    EXPECT_EQ(completed, sizes);
+    for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(local.Read(files[i].Name).size(), sizes[i]);
+    std::set<int> connections;
+    for (const LoggedRequest& request : tree.RequestsUnder("/1/order-")) connections.insert(request.connection);
+    EXPECT_GT(connections.size(), 1u) << "side by side";
+    EXPECT_LE(connections.size(), CQIRAUpdateIntf::kFilesAtOnce) << "one kept-alive connection each";
+}
+
+TEST_F(NotifyTest, AFailureInABatchIsReportedAfterItsPredecessorsOnly) {
+    std::vector<RemoteFile> files;
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "gap-" + std::to_string(i) + ".bin";
+        if (i != 5) tree.Put(1, name, std::string(100 + i, 'x'));
+        files.push_back({name, local.File(name)});
+    }
+    NotifyWindow window;
+    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}), FetchResult::Failed);
+    std::vector<Notice> expected;
+    for (int i = 0; i < 5; ++i) expected.emplace_back(100 + i, 100 + i);
+    EXPECT_EQ(window.Notices(), expected);
+    EXPECT_FALSE(local.Exists("gap-5.bin"));
 }
 
 TEST_F(NotifyTest, NothingWithoutAWindowOrAMessage) {

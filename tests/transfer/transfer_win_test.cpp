@@ -11,13 +11,8 @@
 namespace {
 constexpr DWORD kShortMillis = 1500;
 
-class TransferTest : public ::testing::Test {
+class TransferTest : public ServedTreeTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(tree.Available()) << "run me through tests/server/update_server.py";
-        tree.ClearFaults();
-    }
-
     std::unique_ptr<CQIRAUpdateIntf> Component(std::vector<S_UpdateSerivceAddr> servers) const {
         auto component = std::make_unique<CQIRAUpdateIntf>(servers, false);
         component->SetTimeouts(kShortMillis, kShortMillis);
@@ -34,7 +29,6 @@ protected:
         return names;
     }
 
-    ServedTree tree;
     TempDir local;
 };
 

@@ -1,0 +1,293 @@
+#include "transfer/server_fetch_win.h"
+
+#include "base/wide_text_win.h"
+#include "transfer/content_length.h"
+#include "transfer/http_request_win.h"
+#include "transfer/partial_file_win.h"
+#include "transfer/range_resume.h"
+#include "transfer/read_pacing.h"
+#include "transfer/speed_floor.h"
+
+#include <optional>
+#include <vector>
+
+namespace {
+constexpr INTERNET_PORT kHttpsPort = 443;
+constexpr DWORD kRangeNotSatisfiable = 416;  // not among mingw-w64's winhttp.h names
+// Smaller files are simply fetched again after a failure.
+constexpr uint64_t kResumableBytes = 1024 * 1024;
+// Longer header values (an ETag, a date, a range) are no use to us.
+constexpr DWORD kHeaderTextLimit = 1024;
+
+uint64_t MicrosNow() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<uint64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                 now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+}
+
+bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
+    return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
+}
+
+std::optional<DWORD> QueryStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return std::nullopt;
+    }
+    return status;
+}
+
+std::optional<std::wstring> QueryText(HINTERNET request, DWORD query) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kHeaderTextLimit * sizeof(wchar_t)) return std::nullopt;
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1);
+    if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        return std::nullopt;
+    }
+    return std::wstring(text.data(), size / sizeof(wchar_t));
+}
+
+std::string QueryAscii(HINTERNET request, DWORD query) {
+    const auto text = QueryText(request, query);
+    return text ? Narrow(*text) : std::string();
+}
+
+// The body's announced length. A chunked body ends with its own
+// terminator; only a body that simply runs to the connection's end could be
+// cut short unnoticed, so it is refused.
+struct BodyLength {
+    bool acceptable = false;
+    std::optional<uint64_t> total;
+};
+
+BodyLength QueryBodyLength(HINTERNET request) {
+    if (const auto length = QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH)) {
+        const auto value = ParseContentLength(Narrow(*length));
+        return {value.has_value(), value};
+    }
+    const auto coding = QueryText(request, WINHTTP_QUERY_TRANSFER_ENCODING);
+    const bool chunked = coding && EqualsIgnoringCase(*coding, L"chunked");
+    return {chunked, std::nullopt};
+}
+
+// A kept-alive connection that the server closed meanwhile, or that still
+// holds the surplus of a response longer than announced, fails the next
+// request before its response: a fresh connection deserves one try.
+bool MayBeStaleConnection(DWORD error) {
+    return error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE || error == ERROR_WINHTTP_CONNECTION_ERROR ||
+           error == ERROR_WINHTTP_RESEND_REQUEST;
+}
+
+// WinHTTP's own time-outs back up the component's; Wine reports them with
+// the socket's code.
+bool IsTimeOut(DWORD error) { return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT; }
+
+// The server cannot be reached or not be trusted: the same holds for the
+// next file.
+bool MeansServerDown(DWORD error) {
+    switch (error) {
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+    case ERROR_WINHTTP_TIMEOUT:
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+class CAttempt {
+public:
+    CAttempt(CTransferSession& session, HINTERNET connection, const S_UpdateSerivceAddr& server,
+             const FileToFetch& file, const TransferLimits& limits, JobProgress& progress,
+             const JobCancelled& cancelled)
+        : session_(session), connection_(connection), server_(server), file_(file), limits_(limits),
+          progress_(progress), cancelled_(cancelled) {
+        attempt_.Server = HostOf(server) + ":" + std::to_string(server.Port);
+        attempt_.RemoteName = file.RemoteName;
+    }
+
+    AttemptResult Run(bool mayResume);
+
+private:
+    AttemptResult End(AttemptVerdict verdict, AttemptOutcome outcome, DWORD error = 0) {
+        attempt_.Outcome = outcome;
+        attempt_.Error = error;
+        return {verdict, attempt_, 0};
+    }
+    AttemptResult EndOfStep(const StepResult& step, bool beforeAnswer);
+    AttemptResult Whole(CHttpRequest& request, bool hadPartial);
+    AttemptResult Rest(CHttpRequest& request, const ResumePoint& point);
+    AttemptResult ReceiveBody(CHttpRequest& request, CPartialFile& body, uint64_t received,
+                              std::optional<uint64_t> total);
+    StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) const {
+        return {GetTickCount64() + millis, &giveUp};
+    }
+
+    CTransferSession& session_;
+    HINTERNET connection_;
+    const S_UpdateSerivceAddr& server_;
+    const FileToFetch& file_;
+    const TransferLimits& limits_;
+    JobProgress& progress_;
+    const JobCancelled& cancelled_;
+    TransferAttempt attempt_;
+};
+
+AttemptResult CAttempt::Run(bool mayResume) {
+    progress_.Received = 0;
+    progress_.Total = 0;
+    const bool secure = server_.Port == kHttpsPort;
+    const std::optional<ResumePoint> point = mayResume ? FindResumePoint(file_.LocalPath) : std::nullopt;
+    CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
+    if (!request) return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, GetLastError());
+    // A redirect is a server fault here, and following one could loop.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    const std::wstring server = Widen(HostOf(server_)) + L":" + std::to_wstring(server_.Port);
+    session_.ApplyProxy(request.Handle(), (secure ? L"https://" : L"http://") + server + file_.Path, server);
+
+    std::wstring headers;
+    if (point) {
+        headers = L"Range: bytes=" + std::to_wstring(point->Offset) + L"-\r\nIf-Range: " +
+                  Widen(point->Info.Validator) + L"\r\n";
+    }
+    StepResult step = request.Send(headers, Within(limits_.ConnectMillis + limits_.IdleMillis, cancelled_));
+    if (step.Status == StepStatus::Done) step = request.ReceiveResponse(Within(limits_.IdleMillis, cancelled_));
+    if (step.Status != StepStatus::Done) return EndOfStep(step, true);
+
+    const DWORD status = QueryStatus(request.Handle()).value_or(0);
+    attempt_.HttpStatus = status;
+    if (point && status == HTTP_STATUS_PARTIAL_CONTENT) return Rest(request, *point);
+    if (point && status == kRangeNotSatisfiable) {
+        return End(AttemptVerdict::WithoutRange, AttemptOutcome::HttpStatus);
+    }
+    if (status != HTTP_STATUS_OK) {
+        const bool serverError = status >= 500 && status < 600;
+        return End(serverError ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere, AttemptOutcome::HttpStatus);
+    }
+    return Whole(request, point.has_value());
+}
+
+AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
+    switch (step.Status) {
+    case StepStatus::Done:
+        break;
+    case StepStatus::Cancelled:
+        return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+    case StepStatus::TimedOut:
+        return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
+    case StepStatus::Failed:
+        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
+        if (beforeAnswer && MayBeStaleConnection(step.Error)) {
+            return End(AttemptVerdict::Stale, AttemptOutcome::ConnectionError, step.Error);
+        }
+        return End(MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
+                   AttemptOutcome::ConnectionError, step.Error);
+    }
+    return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, step.Error);
+}
+
+// A 200 answer: the whole file, into a partial file that survives a failure
+// when the file is large and the answer names a validator to continue it by.
+AttemptResult CAttempt::Whole(CHttpRequest& request, bool hadPartial) {
+    const BodyLength length = QueryBodyLength(request.Handle());
+    if (!length.acceptable || (length.total && *length.total > file_.SizeLimit)) {
+        return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+    }
+    const std::string validator = ChooseRangeValidator(QueryAscii(request.Handle(), WINHTTP_QUERY_ETAG),
+                                                       QueryAscii(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED));
+    std::optional<CPartialFile> body;
+    if (length.total && *length.total >= kResumableBytes && !validator.empty()) {
+        body.emplace(file_.LocalPath, ResumeInfo{validator, *length.total});
+    } else {
+        if (hadPartial) DropResumePoint(file_.LocalPath);  // the server started over
+        body.emplace(file_.LocalPath, CPartialFile::Fresh{});
+    }
+    if (!body->IsOpen()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    return ReceiveBody(request, *body, 0, length.total);
+}
+
+// A 206 answer to our Range: the rest of the file, which must start where
+// the partial file ends and belong to a file of the size it had.
+AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point) {
+    const auto range = ParseContentRange(QueryAscii(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE));
+    const BodyLength length = QueryBodyLength(request.Handle());
+    if (!range || range->First != point.Offset || range->Last + 1 != range->Total || range->Total != point.Info.Total ||
+        length.total != range->Total - range->First) {
+        return End(AttemptVerdict::WithoutRange, AttemptOutcome::BadBody);
+    }
+    CPartialFile body(file_.LocalPath, CPartialFile::Continued{});
+    if (!body.IsOpen()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    attempt_.Resumed = true;
+    return ReceiveBody(request, body, point.Offset, range->Total);
+}
+
+AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, uint64_t received,
+                                    std::optional<uint64_t> total) {
+    progress_.Total = total.value_or(0);
+    progress_.Received = received;
+    CSpeedFloor floor(limits_.FloorWindowMillis, limits_.FloorBytesPerSecond, GetTickCount64());
+    CReadPacing pacing(CHttpRequest::kMaxReadBytes);
+    uint64_t fresh = 0;
+    bool tooSlow = false;
+    // Asked while a read waits too: a server that sends nothing is judged
+    // at the end of the floor's window, not only when data comes.
+    const std::function<bool()> giveUp = [&] {
+        if (cancelled_()) return true;
+        tooSlow = !floor.Holds(fresh, GetTickCount64());
+        return tooSlow;
+    };
+    // With a known length, the body is complete at its last byte: asking
+    // for the end as well would cost one more round through WinHTTP.
+    while (!total || received < *total) {
+        if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+        DWORD read = 0;
+        const uint32_t wanted = pacing.Next();
+        const uint64_t started = MicrosNow();
+        const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
+        pacing.Record(wanted, read, MicrosNow() - started);
+        if (step.Status == StepStatus::Cancelled && tooSlow) {
+            return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
+        }
+        if (step.Status != StepStatus::Done) return EndOfStep(step, false);
+        if (read == 0) break;
+        received += read;
+        fresh += read;
+        attempt_.Bytes = fresh;
+        if (received > file_.SizeLimit || (total && received > *total)) {
+            return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+        }
+        if (!body.Write(request.Data(), read)) {
+            return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+        }
+        progress_.Received = received;
+        if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
+    }
+    if (total && received != *total) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+    if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+    if (!body.Commit()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    attempt_.Outcome = AttemptOutcome::Fetched;
+    return {AttemptVerdict::Fetched, attempt_, received};
+}
+}  // namespace
+
+AttemptResult FetchFromServer(CTransferSession& session, HINTERNET connection, const S_UpdateSerivceAddr& server,
+                              const FileToFetch& file, bool mayResume, const TransferLimits& limits,
+                              JobProgress& progress, const JobCancelled& cancelled) {
+    return CAttempt(session, connection, server, file, limits, progress, cancelled).Run(mayResume);
+}

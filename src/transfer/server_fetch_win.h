@@ -1,0 +1,43 @@
+#pragma once
+// One attempt to fetch a file from one server: the request (asking only
+// for the rest when a partial download can be continued), the checks of
+// the answer, the body into its partial file within the idle limit and
+// above the speed floor, and a verdict that tells the caller what to try
+// next.
+#include "transfer/ordered_jobs.h"
+#include "transfer/server_address.h"
+#include "transfer/transfer_attempt.h"
+#include "transfer/transfer_limits.h"
+#include "transfer/transfer_session_win.h"
+
+#include <cstdint>
+#include <string>
+
+struct FileToFetch {
+    std::string RemoteName;
+    std::wstring Path;  // /{type}/{name}, percent-encoded
+    std::string LocalPath;
+    uint64_t SizeLimit = 0;
+    bool MayHavePartial = true;  // false when its folder holds no partial download at all
+};
+
+enum class AttemptVerdict {
+    Fetched,
+    NotHere,       // this server cannot give this file: ask the next one
+    ServerDown,    // no connection, a time-out, too slow or a 5xx: ask the next one, and prefer it from now on
+    Stale,         // the kept-alive connection may be at fault: worth one more try
+    WithoutRange,  // the partial download does not fit the server's file: once more, from the start
+    GiveUp,        // the caller cancelled, or the local file failed: no server can help
+};
+
+struct AttemptResult {
+    AttemptVerdict Verdict = AttemptVerdict::NotHere;
+    TransferAttempt Attempt;
+    uint64_t Size = 0;  // of the fetched file
+};
+
+// `connection` is the component's connection to `server`. `mayResume`
+// allows a Range request when a partial download of the file is there.
+AttemptResult FetchFromServer(CTransferSession& session, HINTERNET connection, const S_UpdateSerivceAddr& server,
+                              const FileToFetch& file, bool mayResume, const TransferLimits& limits,
+                              JobProgress& progress, const JobCancelled& cancelled);
