@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -113,6 +116,68 @@ TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
 
     ASSERT_EQ(0, Publish({"--package", "7"})) << log_.str();
     EXPECT_EQ(0u, Manifest("7\\UpdateConfig.ini").find("[Version]\r\nVERSION=\r\n"));
+}
+
+std::string Gunzip(const std::string& compressed) {
+    z_stream z{};
+    EXPECT_EQ(inflateInit2(&z, 16 + MAX_WBITS), Z_OK);
+    std::string out(1 << 20, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    z.avail_in = static_cast<uInt>(compressed.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+// What compresses to 90% or less travels as NAME.gz beside NAME, listed with
+// GZSIZE; what does not travels plain only; SIZE and the digests describe
+// the file itself.
+TEST_F(PublisherTest, FilesThatCompressWellTravelGzipped) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i % 37) + " of a text file\r\n";
+    std::mt19937 generator(3);
+    std::string noise(20000, '\0');
+    for (char& c : noise) c = static_cast<char>(generator());
+    AddFile("text.txt", text);
+    AddFile("sub\\noise.bin", noise);
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.0"})) << log_.str();
+
+    const std::string compressed = out_.Read("site\\1\\text.txt.gz");
+    ASSERT_FALSE(compressed.empty());
+    EXPECT_LE(compressed.size() * 10, text.size() * 9);
+    EXPECT_EQ(Gunzip(compressed), text);
+    EXPECT_EQ(out_.Read("site\\1\\text.txt"), text);  // the plain file stays for clients that know no GZSIZE
+    EXPECT_FALSE(out_.Exists("site\\1\\sub\\noise.bin.gz"));
+
+    const CConfigFile manifest(out_.File("site\\1\\UpdateConfig.ini"));
+    std::string value;
+    EXPECT_EQ(0, manifest.ReadString("text.txt", "GZSIZE", "", value));
+    EXPECT_EQ(std::to_string(compressed.size()), value);
+    EXPECT_EQ(0, manifest.ReadString("text.txt", "SIZE", "", value));
+    EXPECT_EQ(std::to_string(text.size()), value);
+    EXPECT_EQ(-1, manifest.ReadString("sub\\noise.bin", "GZSIZE", "", value));
+    const std::string saving = "1 of 2 files travel gzip-compressed: " + std::to_string(text.size() + noise.size()) +
+                               " bytes become " + std::to_string(compressed.size() + noise.size()) + " bytes";
+    EXPECT_NE(std::string::npos, log_.str().find(saving)) << log_.str();
+
+    // Published plain, no compressed form of the earlier release is left.
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.1", "--no-gzip"})) << log_.str();
+    EXPECT_FALSE(out_.Exists("site\\1\\text.txt.gz"));
+    EXPECT_EQ(std::string::npos, Manifest("1\\UpdateConfig.ini").find("GZSIZE"));
+}
+
+// A release file named like another's compressed form keeps its name and
+// bytes; the other then travels plain.
+TEST_F(PublisherTest, AReleaseFileNamedLikeACompressedFormIsLeftAlone) {
+    const std::string text(50000, 'a');
+    AddFile("data.txt", text);
+    AddFile("data.txt.gz", "not what it seems");
+    ASSERT_EQ(0, Publish({"--package", "5"})) << log_.str();
+    EXPECT_EQ(out_.Read("site\\5\\data.txt.gz"), "not what it seems");
+    EXPECT_EQ(std::string::npos, Manifest("5\\config.ini").find("GZSIZE"));
 }
 
 TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {

@@ -22,6 +22,7 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         AppendLine(text, "MODIFYTIME=" + file.ModifyTime);
         AppendLine(text, "MD5=" + file.Md5);
         if (!file.Sha256.empty()) AppendLine(text, "SHA256=" + file.Sha256);
+        if (file.GzSize) AppendLine(text, "GZSIZE=" + std::to_string(*file.GzSize));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct PublishedFile {
     std::string ModifyTime;
     std::string Md5;
     std::string Sha256;  // only in a signed release; written as "SHA256" when set
+    std::optional<uint64_t> GzSize;  // bytes of NAME.gz beside it, when it travels compressed
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever

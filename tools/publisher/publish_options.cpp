@@ -32,9 +32,10 @@ bool ParsePackageType(const std::string& text, int32_t& type) {
 
 const char* const kPublisherUsage =
     "usage:\n"
-    "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY] RELEASE_DIR OUT_DIR\n"
+    "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY] [--no-gzip]\n"
+    "            RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
-    "  publisher --package TYPE [--version V] [--sign KEY] RELEASE_DIR OUT_DIR\n"
+    "  publisher --package TYPE [--version V] [--sign KEY] [--no-gzip] RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
     "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
@@ -43,6 +44,8 @@ const char* const kPublisherUsage =
     "      update server), the public key line into KEY.pub and onto standard output\n"
     "--sign KEY: every file section gets SHA256, and each manifest a signature beside it\n"
     "(UpdateConfig.ini.sig, config.ini.sig) that clients with [Update] ReleaseKey require.\n"
+    "Each file whose gzip form is at most 90% of its size travels compressed: NAME.gz is\n"
+    "written beside NAME and its section gets GZSIZE; --no-gzip publishes the files plain only.\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
 
 std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error) {
@@ -79,6 +82,8 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
             }
             options.SigningKeyFile = PathFromUtf8(args[i + 1]);
             ++i;
+        } else if (arg == "--no-gzip") {
+            options.Compress = false;
         } else if (arg == "--unconditional") {
             options.Unconditional = true;
         } else if (arg == "--notify") {

@@ -19,6 +19,8 @@ struct PublishOptions {
     std::filesystem::path OutputFolder;
     // --sign: the private key file; empty for an unsigned release.
     std::filesystem::path SigningKeyFile;
+    // Files travel gzip-compressed where that saves enough; --no-gzip turns it off.
+    bool Compress = true;
 
     bool IsProgram() const { return PackageType == 1; }
     bool IsSigned() const { return !SigningKeyFile.empty(); }

@@ -2,8 +2,10 @@
 
 #include "base/file_io.h"
 #include "base/gbk_text.h"
+#include "base/text_rules.h"
 #include "crypto/file_digests.h"
 #include "manifest/release_signature.h"
+#include "publisher/gzip_file.h"
 #include "publisher/manifest_text.h"
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ostream>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -21,6 +24,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kProgressEveryFiles = 200;
+constexpr char kGzipSuffix[] = ".gz";
+// A compressed form that saves less than a tenth is not worth a second file.
+constexpr uint64_t kMaxGzipPercent = 90;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
 
 // The digests take GBK paths; a folder whose name has no GBK spelling cannot be
@@ -58,10 +64,49 @@ private:
     std::chrono::steady_clock::time_point lastReport_ = std::chrono::steady_clock::now();
 };
 
+// NAME.gz beside NAME when gzip at level 9 makes it at most 90% of its size;
+// otherwise no NAME.gz, not even one of an earlier release. A release file
+// that is itself named NAME.gz keeps its name, and NAME then travels plain.
+bool PublishCompressedForm(const fs::path& destination, bool compress, bool gzipNameTaken, PublishedFile& published,
+                           std::ostream& log) {
+    fs::path compressed = destination;
+    compressed += kGzipSuffix;
+    std::error_code ignored;
+    published.GzSize.reset();
+    if (gzipNameTaken) return true;
+    if (!compress) {
+        fs::remove(compressed, ignored);
+        return true;
+    }
+    fs::path temporary = compressed;
+    temporary += kTemporarySuffix;
+    uint64_t size = 0;
+    std::string error;
+    if (!GzipFile(destination, temporary, size, error)) {
+        fs::remove(temporary, ignored);
+        log << "publisher: cannot compress " << Utf8Of(destination) << ": " << error << '\n';
+        return false;
+    }
+    if (size * 100 > published.Size * kMaxGzipPercent) {
+        fs::remove(temporary, ignored);
+        fs::remove(compressed, ignored);
+        return true;
+    }
+    std::error_code ec;
+    fs::rename(temporary, compressed, ec);
+    if (ec) {
+        fs::remove(temporary, ignored);
+        log << "publisher: cannot write " << Utf8Of(compressed) << ": " << ec.message() << '\n';
+        return false;
+    }
+    published.GzSize = size;
+    return true;
+}
+
 // Copies one file into the tree with its modification time and measures
 // the copy, which is what the server will hand out.
 bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, const ReleaseFile& file,
-                 bool withSha256, PublishedFile& published, std::ostream& log) {
+                 bool withSha256, bool compress, bool gzipNameTaken, PublishedFile& published, std::ostream& log) {
     const fs::path source = releaseFolder / file.Relative;
     const fs::path destination = (targetFolder / file.Relative).make_preferred();
     fs::path temporary = destination;
@@ -96,7 +141,23 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
     published.Sha256 = std::move(digests.Sha256);
     published.Name = file.ManifestName;
     published.ModifyTime = FormatModifyTime(modified);
-    return true;
+    return PublishCompressedForm(destination, compress, gzipNameTaken, published, log);
+}
+
+// What travels: every file, compressed where it is published so.
+void ReportSaving(const std::vector<PublishedFile>& files, std::ostream& log) {
+    uint64_t plain = 0;
+    uint64_t travelling = 0;
+    size_t compressed = 0;
+    for (const PublishedFile& file : files) {
+        plain += file.Size;
+        travelling += file.GzSize.value_or(file.Size);
+        if (file.GzSize) ++compressed;
+    }
+    log << "publisher: " << compressed << " of " << files.size() << " files travel gzip-compressed: " << plain
+        << " bytes become " << travelling << " bytes";
+    if (plain > 0) log << " (" << (travelling * 100 + plain / 2) / plain << "%)";
+    log << '\n';
 }
 
 // Every manifest goes to a temporary file first; only when all are complete
@@ -199,12 +260,19 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         return false;
     }
 
+    std::set<std::string> names;
+    for (const ReleaseFile& file : files) names.insert(FoldAsciiCase(file.ManifestName));
     std::vector<PublishedFile> published(files.size());
     ProgressReport progress(log, files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!PublishFile(release, target, files[i], options.IsSigned(), published[i], log)) return false;
+        const bool gzipNameTaken = names.count(FoldAsciiCase(files[i].ManifestName + kGzipSuffix)) > 0;
+        if (!PublishFile(release, target, files[i], options.IsSigned(), options.Compress, gzipNameTaken, published[i],
+                         log)) {
+            return false;
+        }
         progress.FileDone(published[i].Size);
     }
+    ReportSaving(published, log);
 
     std::vector<ManifestFile> manifests = ManifestsOf(options, published);
     if (!options.IsSigned()) {
