@@ -21,9 +21,9 @@ void CDownFileThread::SetSavePath(const std::string& folder) {
     savePath_ = WithSeparator(folder, '\\');
 }
 
-void CDownFileThread::SetFileList(const std::vector<std::string>& names) {
+void CDownFileThread::SetFileList(const std::vector<S_UpdateFileInfo>& files) {
     const std::lock_guard<CriticalSection> hold(fileListLock_);
-    fileList_ = names;
+    fileList_ = files;
 }
 
 void CDownFileThread::SetPackageType(uint32_t type) {

@@ -2,6 +2,7 @@
 // The interactive run's downloader: fetches a list of files on a worker
 // thread, several at once, and reports them to a window in list order.
 #include "base/critical_section_win.h"
+#include "manifest/update_file_info.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
 #include "base/thread_base_win.h"
@@ -29,7 +30,7 @@ public:
     // The folder that receives the files; a '\' is appended when it does not end with a separator.
     void SetSavePath(const std::string& folder);
     // Waits while a run holds the list.
-    void SetFileList(const std::vector<std::string>& names);
+    void SetFileList(const std::vector<S_UpdateFileInfo>& files);
     // 1 for the program itself, otherwise the data-package type.
     void SetPackageType(uint32_t type);
     // Receives every attempt of the run's transfer (see CQIRAUpdateIntf); set before Start.
@@ -51,5 +52,5 @@ private:
     uint32_t packageType_ = 1;
     AttemptObserver attemptObserver_;
     CriticalSection fileListLock_;
-    std::vector<std::string> fileList_;  // guarded by fileListLock_
+    std::vector<S_UpdateFileInfo> fileList_;  // guarded by fileListLock_
 };

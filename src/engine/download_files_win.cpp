@@ -1,14 +1,28 @@
 #include "engine/download_files_win.h"
 
+#include "base/decimal_text.h"
 #include "base/ensure_parent_folder.h"
 
-DownloadResult DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateIntf& transfer, uint32_t type,
+std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file) {
+    const std::optional<uint64_t> size = ParseDecimalCount(file.GzSize);
+    if (!size || *size == 0) return std::nullopt;
+    return CompressedForm{*size, ParseDecimalCount(file.Size)};
+}
+
+DownloadResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
                              const std::string& folder, const DownloadObserver& observer) {
-    std::vector<RemoteFile> files;
-    files.reserve(names.size());
-    for (const std::string& name : names) {
-        files.push_back({name, folder + name});
-        EnsureParentFolder(files.back().LocalPath);
+    std::vector<RemoteFile> remote;
+    remote.reserve(files.size());
+    for (const S_UpdateFileInfo& file : files) {
+        remote.push_back({file.FileName, folder + file.FileName, ListedCompressedForm(file)});
+        EnsureParentFolder(remote.back().LocalPath);
     }
-    return transfer.GetRemoteFiles(type, files, observer);
+    return transfer.GetRemoteFiles(type, remote, observer);
+}
+
+DownloadResult DownloadNamedFile(const std::string& name, CQIRAUpdateIntf& transfer, uint32_t type,
+                                 const std::string& folder) {
+    S_UpdateFileInfo file;
+    file.FileName = name;
+    return DownloadFiles({file}, transfer, type, folder);
 }

@@ -1,20 +1,30 @@
 #pragma once
-// The one way a list of files is fetched into a folder: by the silent runs
-// with no window, and by the update dialog's download thread, which reports
+// The one way files are fetched into a folder: by the silent runs with no
+// window, and by the update dialog's download thread, which reports
 // progress to the dialog and can be asked to stop. Several files travel at
 // once; the observer sees them arrive in list order (transfer_win.h).
+#include "manifest/update_file_info.h"
 #include "transfer/transfer_win.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 using DownloadObserver = FetchObserver;
 using DownloadResult = FetchResult;
 
-// Fetches each name into folder + name, creating its folder first.
-// Completion notices come one per name in list order. Files fetched whole
-// before a failure or a stop stay where they are, those after a failed one
-// included.
-DownloadResult DownloadFiles(const std::vector<std::string>& names, CQIRAUpdateIntf& transfer, uint32_t type,
+// The gzip form that a manifest lists for a file: nothing without a
+// "GZSIZE" of one byte or more.
+std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file);
+
+// Fetches each listed file into folder + its name, creating its folder
+// first; a file with a compressed form travels compressed. Completion
+// notices come one per file in list order. Files fetched whole before a
+// failure or a stop stay where they are, those after a failed one included.
+DownloadResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
                              const std::string& folder, const DownloadObserver& observer = {});
+
+// One file known by its name alone (a manifest, a signature), as it is.
+DownloadResult DownloadNamedFile(const std::string& name, CQIRAUpdateIntf& transfer, uint32_t type,
+                                 const std::string& folder);

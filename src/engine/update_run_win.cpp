@@ -21,13 +21,6 @@ namespace {
 constexpr char kPackageManifest[] = "config.ini";
 constexpr size_t kMaxManifestBytes = 64u << 20;
 
-std::vector<std::string> NamesOf(const std::vector<S_UpdateFileInfo>& files) {
-    std::vector<std::string> names;
-    names.reserve(files.size());
-    for (const S_UpdateFileInfo& file : files) names.push_back(file.FileName);
-    return names;
-}
-
 std::string Md5Of(std::string_view bytes) {
     Md5Digest digest;
     digest.Update(bytes.data(), bytes.size());
@@ -76,7 +69,10 @@ CUpdateRun::CUpdateRun(RunSpec spec, UpdateSettings settings)
     : spec_(std::move(spec)),
       settings_(std::move(settings)),
       log_(RunLogPath(spec_.ApplicationFolder), spec_.RunKind),
-      transfer_(std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy)) {}
+      attempts_(log_),
+      transfer_(std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy)) {
+    transfer_->SetAttemptObserver(attempts_.Observer());
+}
 
 CUpdateRun::~CUpdateRun() = default;
 
@@ -113,8 +109,8 @@ CheckResult CUpdateRun::Check() {
         return CheckResult::LocalFilesUnusable;
     }
     const std::string manifestPath = spec_.StagingFolder + spec_.ManifestFileName;
-    if (DownloadFiles({spec_.ManifestFileName}, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) !=
-        DownloadResult::Fetched) {
+    if (DownloadNamedFile(spec_.ManifestFileName, *transfer_, static_cast<uint32_t>(spec_.Type),
+                          spec_.StagingFolder) != DownloadResult::Fetched) {
         log_.Write("the manifest " + spec_.ManifestFileName + " could not be fetched from any server");
         outcome_ = RunOutcome::NoServer;
         return CheckResult::ManifestNotFetched;
@@ -154,7 +150,7 @@ CheckResult CUpdateRun::Check() {
 SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
     const std::string name = spec_.ManifestFileName + kSignatureSuffix;
     const std::string path = spec_.StagingFolder + name;
-    const bool fetched = DownloadFiles({name}, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
+    const bool fetched = DownloadNamedFile(name, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
                          DownloadResult::Fetched;
     // A signature staged by an earlier run must not stand in for one that
     // the server does not give.
@@ -175,12 +171,15 @@ void CUpdateRun::RecordCurrentFiles() {
 }
 
 bool CUpdateRun::FetchFiles() {
-    if (DownloadFiles(NamesOf(toFetch_), *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
-        DownloadResult::Fetched) {
-        log_.Write("fetched " + std::to_string(toFetch_.size()) + " files");
+    const uint64_t bytesBefore = attempts_.BytesReceived();
+    const bool fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
+                         DownloadResult::Fetched;
+    const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received";
+    if (fetched) {
+        log_.Write("fetched " + std::to_string(toFetch_.size()) + " files: " + travelled);
         return true;
     }
-    log_.Write("a file could not be fetched from any server: nothing is installed");
+    log_.Write("a file could not be fetched from any server (" + travelled + "): nothing is installed");
     outcome_ = RunOutcome::NoServer;
     return false;
 }

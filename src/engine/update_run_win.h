@@ -5,6 +5,7 @@
 // install and record, each step written to the run log. What differs
 // between the front ends is in RunSpec; when to ask the user, close or
 // start the client and how to show progress stays with them.
+#include "engine/attempt_log.h"
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
 #include "engine/run_spec.h"
@@ -48,6 +49,9 @@ public:
     const RunSpec& Spec() const { return spec_; }
     const UpdateSettings& Settings() const { return settings_; }
     CRunLog& Log() { return log_; }
+    // For a transfer of the front end's own that continues this run: its
+    // attempts go to this run's log. It must end before the run does.
+    AttemptObserver TransferObserver() { return attempts_.Observer(); }
 
     // Cleans up after earlier installs (backups, temporary copies, an
     // install cut short), fetches the manifest into the staging folder and
@@ -100,6 +104,7 @@ private:
     RunSpec spec_;
     UpdateSettings settings_;
     CRunLog log_;
+    CAttemptLog attempts_;
     std::unique_ptr<CQIRAUpdateIntf> transfer_;
     std::optional<SignatureCheck> signature_;
     std::string manifestMD5_;

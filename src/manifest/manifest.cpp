@@ -77,6 +77,7 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
         manifest.ReadString(file.FileName, "SIZE", "", file.Size);
         manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
         manifest.ReadString(file.FileName, "SHA256", "", file.SHA256);
+        manifest.ReadString(file.FileName, "GZSIZE", "", file.GzSize);
         files.push_back(std::move(file));
     }
 }

@@ -10,4 +10,7 @@ struct S_UpdateFileInfo {
     // "SHA256", 64 hex digits, which a signing publisher adds; absent in
     // older manifests, so records written without it leave it empty.
     std::string SHA256 = {};
+    // "GZSIZE", decimal bytes of the file's gzip form "NAME.gz" on the
+    // server; empty when the file travels only as it is.
+    std::string GzSize = {};
 };

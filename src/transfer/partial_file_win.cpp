@@ -12,6 +12,7 @@ namespace {
 constexpr char kResumableSuffix[] = ".~partial";
 constexpr char kInfoSuffix[] = ".~partial.info";
 constexpr size_t kInfoLimit = 4096;
+constexpr size_t kReadBlock = 256 * 1024;
 
 // Unique among the downloads of all processes in the folder, and never
 // ending in ".bak", which the install step treats as its own backups.
@@ -85,6 +86,13 @@ bool CPartialFile::Commit() {
     return committed_;
 }
 
+void CPartialFile::Discard() {
+    file_.reset();
+    DeleteFileW(partialPath_.c_str());
+    if (resumable_) RemoveFile(localPath_ + kInfoSuffix);
+    committed_ = true;  // nothing left for the destructor
+}
+
 std::optional<ResumePoint> FindResumePoint(const std::string& localPath) {
     // The info is written before the partial bytes and removed after them:
     // without it there is nothing to continue.
@@ -115,6 +123,19 @@ std::vector<bool> MayHaveResumePoints(const std::vector<std::string>& localPaths
         may.push_back(known->second);
     }
     return may;
+}
+
+bool ReadPartialBytes(const std::string& localPath, const std::function<bool(std::string_view block)>& sink) {
+    const UniqueFile file(CreateFileW(LongPath(localPath + kResumableSuffix).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    std::vector<char> block(kReadBlock);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return false;
+        if (read == 0) return true;
+        if (!sink(std::string_view(block.data(), read))) return false;
+    }
 }
 
 void DropResumePoint(const std::string& localPath) {

@@ -13,8 +13,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A partial download that may be continued: its bytes so far and the
@@ -43,6 +45,9 @@ public:
     bool Write(const void* data, size_t size);
     // Closes the file and replaces the local path with it.
     bool Commit();
+    // Closes the file and removes it with its info: a resumable download
+    // whose bytes have served their purpose or turned out to be useless.
+    void Discard();
 
 private:
     std::string localPath_;
@@ -63,3 +68,7 @@ std::vector<bool> MayHaveResumePoints(const std::vector<std::string>& localPaths
 
 // Removes the partial download of localPath, if any.
 void DropResumePoint(const std::string& localPath);
+
+// Hands the bytes of localPath's partial download to `sink` block by block,
+// from the first; false when the file cannot be read or `sink` said stop.
+bool ReadPartialBytes(const std::string& localPath, const std::function<bool(std::string_view block)>& sink);

@@ -4,10 +4,12 @@
 #include "transfer/content_length.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
+#include "transfer/body_sink_win.h"
 #include "transfer/range_resume.h"
 #include "transfer/read_pacing.h"
 #include "transfer/speed_floor.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -110,6 +112,18 @@ bool MeansServerDown(DWORD error) {
     }
 }
 
+// Where the partial download of a file continues: its own path, or that of
+// its compressed form.
+std::string PartialPathOf(const FileToFetch& file) {
+    return file.Gzip ? CompressedPartialPath(file.LocalPath) : file.LocalPath;
+}
+
+template <typename Start>
+std::unique_ptr<CBodySink> OpenBody(const FileToFetch& file, const Start& start) {
+    if (file.Gzip) return std::make_unique<CDecodedBody>(file.LocalPath, *file.Gzip, start);
+    return std::make_unique<CPlainBody>(file.LocalPath, start);
+}
+
 class CAttempt {
 public:
     CAttempt(CTransferSession& session, HINTERNET connection, const S_UpdateSerivceAddr& server,
@@ -132,8 +146,14 @@ private:
     AttemptResult EndOfStep(const StepResult& step, bool beforeAnswer);
     AttemptResult Whole(CHttpRequest& request, bool hadPartial);
     AttemptResult Rest(CHttpRequest& request, const ResumePoint& point);
-    AttemptResult ReceiveBody(CHttpRequest& request, CPartialFile& body, uint64_t received,
+    AttemptResult ReceiveBody(CHttpRequest& request, CBodySink& body, uint64_t received,
                               std::optional<uint64_t> total);
+    AttemptResult EndOfBody(BodyStatus status);
+    // A body larger than the file may be; for a compressed form, larger
+    // than listed, which its decoder would refuse as well.
+    AttemptResult TooLarge() {
+        return End(AttemptVerdict::NotHere, file_.Gzip ? AttemptOutcome::Undecodable : AttemptOutcome::BadBody);
+    }
     StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) const {
         return {GetTickCount64() + millis, &giveUp};
     }
@@ -152,7 +172,7 @@ AttemptResult CAttempt::Run(bool mayResume) {
     progress_.Received = 0;
     progress_.Total = 0;
     const bool secure = server_.Port == kHttpsPort;
-    const std::optional<ResumePoint> point = mayResume ? FindResumePoint(file_.LocalPath) : std::nullopt;
+    const std::optional<ResumePoint> point = mayResume ? FindResumePoint(PartialPathOf(file_)) : std::nullopt;
     CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
     if (!request) return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, GetLastError());
     // A redirect is a server fault here, and following one could loop.
@@ -206,19 +226,18 @@ AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
 // when the file is large and the answer names a validator to continue it by.
 AttemptResult CAttempt::Whole(CHttpRequest& request, bool hadPartial) {
     const BodyLength length = QueryBodyLength(request.Handle());
-    if (!length.acceptable || (length.total && *length.total > file_.SizeLimit)) {
-        return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
-    }
+    if (!length.acceptable) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+    if (length.total && *length.total > file_.SizeLimit) return TooLarge();
     const std::string validator = ChooseRangeValidator(QueryAscii(request.Handle(), WINHTTP_QUERY_ETAG),
                                                        QueryAscii(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED));
-    std::optional<CPartialFile> body;
+    std::unique_ptr<CBodySink> body;
     if (length.total && *length.total >= kResumableBytes && !validator.empty()) {
-        body.emplace(file_.LocalPath, ResumeInfo{validator, *length.total});
+        body = OpenBody(file_, ResumeInfo{validator, *length.total});
     } else {
-        if (hadPartial) DropResumePoint(file_.LocalPath);  // the server started over
-        body.emplace(file_.LocalPath, CPartialFile::Fresh{});
+        if (hadPartial) DropResumePoint(PartialPathOf(file_));  // the server started over
+        body = OpenBody(file_, CPartialFile::Fresh{});
     }
-    if (!body->IsOpen()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    if (body->Opened() != BodyStatus::Ok) return EndOfBody(body->Opened());
     return ReceiveBody(request, *body, 0, length.total);
 }
 
@@ -231,13 +250,20 @@ AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point) {
         length.total != range->Total - range->First) {
         return End(AttemptVerdict::WithoutRange, AttemptOutcome::BadBody);
     }
-    CPartialFile body(file_.LocalPath, CPartialFile::Continued{});
-    if (!body.IsOpen()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    const std::unique_ptr<CBodySink> body = OpenBody(file_, CPartialFile::Continued{});
+    // Kept compressed bytes that do not decode are gone now: start over.
+    if (body->Opened() == BodyStatus::Undecodable) return End(AttemptVerdict::WithoutRange, AttemptOutcome::Undecodable);
+    if (body->Opened() != BodyStatus::Ok) return EndOfBody(body->Opened());
     attempt_.Resumed = true;
-    return ReceiveBody(request, body, point.Offset, range->Total);
+    return ReceiveBody(request, *body, point.Offset, range->Total);
 }
 
-AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, uint64_t received,
+AttemptResult CAttempt::EndOfBody(BodyStatus status) {
+    if (status == BodyStatus::Undecodable) return End(AttemptVerdict::NotHere, AttemptOutcome::Undecodable);
+    return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+}
+
+AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CBodySink& body, uint64_t received,
                                     std::optional<uint64_t> total) {
     progress_.Total = total.value_or(0);
     progress_.Received = received;
@@ -269,20 +295,19 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CPartialFile& body, u
         received += read;
         fresh += read;
         attempt_.Bytes = fresh;
-        if (received > file_.SizeLimit || (total && received > *total)) {
-            return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
-        }
-        if (!body.Write(request.Data(), read)) {
-            return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+        if (received > file_.SizeLimit) return TooLarge();
+        if (total && received > *total) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+        if (const BodyStatus written = body.Write(request.Data(), read); written != BodyStatus::Ok) {
+            return EndOfBody(written);
         }
         progress_.Received = received;
         if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
     }
     if (total && received != *total) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
     if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
-    if (!body.Commit()) return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    if (const BodyStatus committed = body.Commit(); committed != BodyStatus::Ok) return EndOfBody(committed);
     attempt_.Outcome = AttemptOutcome::Fetched;
-    return {AttemptVerdict::Fetched, attempt_, received};
+    return {AttemptVerdict::Fetched, attempt_, body.FileSize(received)};
 }
 }  // namespace
 

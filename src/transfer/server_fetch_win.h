@@ -4,6 +4,7 @@
 // the answer, the body into its partial file within the idle limit and
 // above the speed floor, and a verdict that tells the caller what to try
 // next.
+#include "transfer/decoded_body_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
@@ -11,6 +12,7 @@
 #include "transfer/transfer_session_win.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct FileToFetch {
@@ -19,11 +21,14 @@ struct FileToFetch {
     std::string LocalPath;
     uint64_t SizeLimit = 0;
     bool MayHavePartial = true;  // false when its folder holds no partial download at all
+    // Set for a file's gzip form: the body is decoded into LocalPath within
+    // these bounds, and its partial download is CompressedPartialPath's.
+    std::optional<GzipBounds> Gzip = std::nullopt;
 };
 
 enum class AttemptVerdict {
     Fetched,
-    NotHere,       // this server cannot give this file: ask the next one
+    NotHere,       // this server cannot give this file (in this form): ask the next one
     ServerDown,    // no connection, a time-out, too slow or a 5xx: ask the next one, and prefer it from now on
     Stale,         // the kept-alive connection may be at fault: worth one more try
     WithoutRange,  // the partial download does not fit the server's file: once more, from the start

@@ -8,6 +8,7 @@ const char* AttemptOutcomeName(AttemptOutcome outcome) {
     case AttemptOutcome::TimedOut: return "timed-out";
     case AttemptOutcome::TooSlow: return "too-slow";
     case AttemptOutcome::BadBody: return "bad-body";
+    case AttemptOutcome::Undecodable: return "undecodable";
     case AttemptOutcome::LocalError: return "local-error";
     case AttemptOutcome::Cancelled: return "cancelled";
     }

@@ -14,6 +14,7 @@ enum class AttemptOutcome {
     TimedOut,         // no connection, answer or data within its time-out
     TooSlow,          // under the speed floor
     BadBody,          // a body longer or shorter than announced, without framing, or too large
+    Undecodable,      // a compressed form that is corrupt, ends early or decodes past its bounds
     LocalError,       // the local file could not be written; no server can help
     Cancelled,        // stopped by the caller, or no longer needed
 };

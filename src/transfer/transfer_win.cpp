@@ -9,6 +9,7 @@
 #include "transfer/server_preference.h"
 #include "transfer/transfer_session_win.h"
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,7 @@ namespace {
 constexpr uint64_t kManifestLimit = 64ull * 1024 * 1024;
 constexpr uint64_t kFileLimit = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 constexpr DWORD kBackupMillis = 5000;
+constexpr char kCompressedSuffix[] = ".gz";
 
 bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
     return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
@@ -31,6 +33,17 @@ bool IsManifest(std::string_view name) {
 bool IsUsable(const S_UpdateSerivceAddr& server) {
     // Port 0 is a missing setting, not WinHTTP's "default port".
     return !server.Address.empty() && server.Port != 0;
+}
+
+// The request for a file's gzip form, if it has one: never more than the
+// listed compressed size in, never a larger file out than a plain download
+// could give.
+std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile& file, bool mayHavePartial) {
+    if (!file.Compressed || IsManifest(file.Name)) return std::nullopt;
+    const std::string name = file.Name + kCompressedSuffix;
+    const uint64_t maxOutput = std::min(GzipOutputBound(file.Compressed->DecodedSize, file.Compressed->Size), kFileLimit);
+    return FileToFetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, file.Compressed->Size, mayHavePartial,
+                       GzipBounds{file.Compressed->Size, maxOutput}};
 }
 
 class CNotifier {
@@ -108,9 +121,12 @@ struct CQIRAUpdateIntf::Impl {
     // `sizes`, when given, receives each fetched file's size at its index.
     FetchResult Fetch(uint32_t type, const std::vector<RemoteFile>& files, const FetchObserver& observer,
                       std::vector<uint64_t>* sizes);
-    std::optional<uint64_t> FetchFile(const FileToFetch& file, JobProgress& progress, const JobCancelled& cancelled);
-    AttemptResult FetchFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
-                               const JobCancelled& cancelled);
+    std::optional<uint64_t> FetchFile(const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
+                                      JobProgress& progress, const JobCancelled& cancelled);
+    AttemptResult FetchFromOne(size_t index, const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
+                               bool mayResume, JobProgress& progress, const JobCancelled& cancelled);
+    AttemptResult FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
+                                   const JobCancelled& cancelled);
 
     const std::vector<S_UpdateSerivceAddr> servers;
     std::mutex connectionLock;
@@ -126,8 +142,8 @@ struct CQIRAUpdateIntf::Impl {
 // One server, with the two retries that are not the server's fault: a
 // kept-alive connection that went stale, and a partial download that does
 // not fit the server's file.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& file, bool mayResume,
-                                                  JobProgress& progress, const JobCancelled& cancelled) {
+AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume,
+                                                      JobProgress& progress, const JobCancelled& cancelled) {
     bool retriedStale = false;
     for (;;) {
         const HINTERNET connection = Connection(index);
@@ -149,12 +165,29 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetc
     }
 }
 
-std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& file, JobProgress& progress,
-                                                         const JobCancelled& cancelled) {
-    bool mayResume = file.MayHavePartial;
+// The compressed form first when there is one. A server that does not
+// have it (a 4xx answer: a tree published before, or served without the
+// .gz files) or whose copy does not decode is asked for the plain file
+// once; a server that fails otherwise fails for both forms.
+AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& plain,
+                                                  const std::optional<FileToFetch>& compressed, bool mayResume,
+                                                  JobProgress& progress, const JobCancelled& cancelled) {
+    if (compressed) {
+        const AttemptResult result = FetchFormFromOne(index, *compressed, mayResume, progress, cancelled);
+        const bool anotherFormMayDo = result.Attempt.Outcome == AttemptOutcome::Undecodable ||
+                                      result.Attempt.Outcome == AttemptOutcome::HttpStatus;
+        if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
+    }
+    return FetchFormFromOne(index, plain, mayResume, progress, cancelled);
+}
+
+std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plain,
+                                                         const std::optional<FileToFetch>& compressed,
+                                                         JobProgress& progress, const JobCancelled& cancelled) {
+    bool mayResume = plain.MayHavePartial;
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
-        const AttemptResult result = FetchFromOne(index, file, mayResume, progress, cancelled);
+        const AttemptResult result = FetchFromOne(index, plain, compressed, mayResume, progress, cancelled);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;
         switch (result.Verdict) {
@@ -213,9 +246,9 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     jobs.Threads = filesAtOnce;
     jobs.Run = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
-        const FileToFetch target{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
-                                 IsManifest(file.Name) ? kManifestLimit : kFileLimit, mayHavePartial[index]};
-        return FetchFile(target, progress, cancelled);
+        const FileToFetch plain{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
+                                IsManifest(file.Name) ? kManifestLimit : kFileLimit, mayHavePartial[index]};
+        return FetchFile(plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled);
     };
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };
     jobs.Completed = [&](size_t index, uint64_t size) {

@@ -15,20 +15,32 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+// A file's gzip form on the server, "NAME.gz" beside "NAME".
+struct CompressedForm {
+    uint64_t Size = 0;                    // bytes of NAME.gz, as listed
+    std::optional<uint64_t> DecodedSize;  // the file's listed size, when it has one
+};
+
 // One file of a batch: its name on the server and the local path it goes to
-// (whose folder exists).
+// (whose folder exists). With a compressed form, NAME.gz is asked for
+// first and decoded on arrival within its bounds (gzip_decoder.h); when a
+// server does not have it or it does not decode, that server is asked for
+// NAME once.
 struct RemoteFile {
     std::string Name;
     std::string LocalPath;
+    std::optional<CompressedForm> Compressed = std::nullopt;
 };
 
 // Who follows a batch. With a window and a message, it receives progress
-// (received, total; never equal) of the first file not yet complete, and one
-// completion (size, size) per file, in list order, sent from the calling
-// thread. StopRequested is asked while the batch runs; true ends every
+// (received, total; never equal) of the first file not yet complete, in
+// bytes that travel (those of NAME.gz for a compressed file), and one
+// completion (size, size) per file with the size of the file itself, in
+// list order, sent from the calling thread. StopRequested is asked while the batch runs; true ends every
 // transfer at once.
 struct FetchObserver {
     HWND Window = nullptr;

@@ -131,7 +131,8 @@ void CDlgUpdate::OnUpgradeNow() {
         DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
                                                            GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
         DownloadThread->SetSavePath(Run->Spec().StagingFolder);
-        DownloadThread->SetFileList(DownloadList);
+        DownloadThread->SetFileList(Run->FilesToFetch());
+        DownloadThread->SetAttemptObserver(Run->TransferObserver());
         DownloadThread->SetPackageType(static_cast<uint32_t>(Type));
         DownloadThread->Start();
         return;

@@ -42,10 +42,12 @@ public:
     int32_t CompletedCount = 0;
     std::vector<std::string> DownloadList;
     std::vector<int32_t> ExpectedSizes;
-    std::unique_ptr<CDownFileThread> DownloadThread;
 
     // The update run behind the faces; set by the check.
     std::unique_ptr<CUpdateRun> Run;
+    // Declared after the run: the thread reports to the run's log, so it
+    // must end first.
+    std::unique_ptr<CDownFileThread> DownloadThread;
 
     // When set (ending with '\'), used instead of the program's own folder:
     // for tools and tests that run the dialog on another installation.

@@ -136,7 +136,9 @@ protected:
         auto thread = std::make_unique<ObservedThread>(std::vector<S_UpdateSerivceAddr>{served.Server()}, false,
                                                        notifyWindow, WM_DOWNFILE_NOTIFY);
         thread->SetSavePath(savePath);
-        thread->SetFileList(names);
+        std::vector<S_UpdateFileInfo> files(names.size());
+        for (size_t i = 0; i < names.size(); ++i) files[i].FileName = names[i];
+        thread->SetFileList(files);
         thread->SetPackageType(type);
         return thread;
     }

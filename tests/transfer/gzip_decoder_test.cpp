@@ -1,54 +1,11 @@
 #include "transfer/gzip_decoder.h"
 
-#include <gtest/gtest.h>
-#include <zlib.h>
+#include "support/gzip_maker.h"
 
-#include <random>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace {
-
-// gzip -9 of the bytes that produce(block) appends, block after block,
-// until produce returns false.
-std::string Gzip(const std::function<bool(std::string&)>& produce) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out;
-    std::string block;
-    char buffer[65536];
-    bool more = true;
-    while (more) {
-        block.clear();
-        more = produce(block);
-        z.next_in = reinterpret_cast<Bytef*>(block.data());
-        z.avail_in = static_cast<uInt>(block.size());
-        int result = Z_OK;
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(buffer);
-            z.avail_out = sizeof buffer;
-            result = deflate(&z, more ? Z_NO_FLUSH : Z_FINISH);
-            out.append(buffer, sizeof buffer - z.avail_out);
-        } while (z.avail_out == 0 || (!more && result != Z_STREAM_END));
-    }
-    deflateEnd(&z);
-    return out;
-}
-
-std::string Gzip(const std::string& data) {
-    bool given = false;
-    return Gzip([&](std::string& block) {
-        if (!given) block = data;
-        given = true;
-        return false;
-    });
-}
-
-std::string RandomText(size_t size) {
-    std::mt19937 generator(7);
-    std::string text(size, ' ');
-    for (char& c : text) c = "abcdefgh \r\n"[generator() % 11];
-    return text;
-}
 
 struct Decoded {
     GzipStatus status;
@@ -94,12 +51,7 @@ TEST(GzipDecoderTest, NeverWritesPastTheListedSize) {
 // bound, long before the gigabyte.
 TEST(GzipDecoderTest, AGzipBombStopsAtTheBound) {
     constexpr uint64_t kGiB = 1ull << 30;
-    uint64_t produced = 0;
-    const std::string bomb = Gzip([&](std::string& block) {
-        block.assign(1 << 20, '\0');
-        produced += block.size();
-        return produced < kGiB;
-    });
+    const std::string bomb = GzipOfZeros(kGiB);
     ASSERT_LT(bomb.size(), 2u << 20);
     const uint64_t bound = GzipOutputBound(std::nullopt, bomb.size());
     EXPECT_EQ(bound, bomb.size() * kMaxCompressionRatio);

@@ -1,0 +1,34 @@
+#pragma once
+// The transfer's attempts as the run log shows them: a line for each
+// attempt that did not end with its file (which server, which file, why)
+// or that continued an earlier download, and a count of the bytes that
+// travelled, for the line that sums up the fetch.
+#include "engine/run_log.h"
+#include "transfer/transfer_attempt.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// "NAME from host:port: outcome (HTTP 404, error 12029, 1024 bytes, resumed)",
+// naming only what the attempt has.
+std::string DescribeAttempt(const TransferAttempt& attempt);
+
+class CAttemptLog {
+public:
+    explicit CAttemptLog(CRunLog& log) : log_(log) {}
+
+    // Safe from the transfer's threads.
+    void Observe(const TransferAttempt& attempt);
+    // An observer for a transfer that lives no longer than this object.
+    AttemptObserver Observer() {
+        return [this](const TransferAttempt& attempt) { Observe(attempt); };
+    }
+
+    // Body bytes received by every attempt so far, failed ones included.
+    uint64_t BytesReceived() const { return bytes_; }
+
+private:
+    CRunLog& log_;
+    std::atomic<uint64_t> bytes_{0};
+};

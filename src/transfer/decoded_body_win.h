@@ -1,0 +1,51 @@
+#pragma once
+// The body of a file's gzip form ("NAME.gz"), decoded as it arrives into a
+// temporary file that replaces the local path only when the stream ended
+// exactly where it should, within its bounds.
+//
+// A large compressed body is also kept as a partial download of its own
+// (under the path "<local path>.gz"), so that a later attempt can ask only
+// for the rest of the compressed stream: that attempt decodes the kept
+// bytes again before the new ones.
+#include "transfer/body_sink_win.h"
+#include "transfer/gzip_decoder.h"
+
+#include <optional>
+#include <string>
+
+struct GzipBounds {
+    uint64_t MaxInput = 0;   // the compressed form's listed size
+    uint64_t MaxOutput = 0;  // the decoded file's size limit
+};
+
+// The path under which the compressed form of localPath keeps its partial download.
+std::string CompressedPartialPath(const std::string& localPath);
+
+class CDecodedBody final : public CBodySink {
+public:
+    // Decodes a body that is not kept.
+    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Fresh);
+    // Decodes a body that is kept as the start of a partial download that `info` describes.
+    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, const ResumeInfo& info);
+    // Decodes the kept bytes of the compressed partial download, then the
+    // body that continues it. Undecodable when the kept bytes are; they are
+    // then removed.
+    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued);
+    ~CDecodedBody() override;
+
+    BodyStatus Opened() const override { return opened_; }
+    BodyStatus Write(const void* data, size_t size) override;
+    BodyStatus Commit() override;
+    uint64_t FileSize(uint64_t) const override { return decoder_.OutputBytes(); }
+
+private:
+    CDecodedBody(const std::string& localPath, const GzipBounds& bounds);
+    BodyStatus Decode(std::string_view compressed);
+    // The stream is unusable: its kept bytes would only fail again.
+    BodyStatus Refuse();
+
+    CPartialFile decoded_;
+    std::optional<CPartialFile> kept_;
+    CGzipDecoder decoder_;
+    BodyStatus opened_ = BodyStatus::Ok;
+};

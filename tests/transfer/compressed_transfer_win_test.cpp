@@ -1,0 +1,175 @@
+// Files that travel as their gzip form: decoded on arrival within bounds,
+// the plain file from the same server when the compressed one is missing or
+// does not decode, and a cut compressed download continued where it stopped.
+#include "transfer/transfer_win.h"
+
+#include "support/gzip_maker.h"
+#include "support/served_tree_win.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+namespace {
+constexpr DWORD kShortMillis = 1500;
+
+class CompressedTransferTest : public ServedTreeTest {
+protected:
+    void SetUp() override {
+        ServedTreeTest::SetUp();
+        component = std::make_unique<CQIRAUpdateIntf>(std::vector<S_UpdateSerivceAddr>{tree.Server()}, false);
+        component->SetTimeouts(kShortMillis, kShortMillis);
+        component->SetAttemptObserver([this](const TransferAttempt& attempt) {
+            const std::lock_guard<std::mutex> hold(attemptsLock);
+            attempts.push_back(attempt);
+        });
+    }
+
+    // Puts NAME and NAME.gz on the server; the file to fetch lists the .gz
+    // with its real size unless told otherwise.
+    RemoteFile Publish(const std::string& name, const std::string& plain, const std::string& compressed,
+                       std::optional<uint64_t> listedGzSize = std::nullopt) const {
+        tree.Put(1, name, plain);
+        tree.Put(1, name + ".gz", compressed);
+        return {name, local.File(name), CompressedForm{listedGzSize.value_or(compressed.size()), plain.size()}};
+    }
+
+    FetchResult Fetch(const RemoteFile& file) { return component->GetRemoteFiles(1, {file}); }
+
+    std::vector<std::string> RequestedPaths(const std::string& name) const {
+        std::vector<std::string> paths;
+        for (const LoggedRequest& request : tree.RequestsUnder("/1/" + name)) paths.push_back(request.path);
+        return paths;
+    }
+
+    std::set<std::string> LocalNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(TempDir::ToFsPath(local.Path()))) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    std::vector<TransferAttempt> Attempts() {
+        const std::lock_guard<std::mutex> hold(attemptsLock);
+        return attempts;
+    }
+
+    TempDir local;
+    std::unique_ptr<CQIRAUpdateIntf> component;
+    std::mutex attemptsLock;
+    std::vector<TransferAttempt> attempts;  // guarded by attemptsLock
+};
+
+TEST_F(CompressedTransferTest, OnlyTheCompressedFormTravelsAndArrivesDecoded) {
+    const std::string small = RandomText(200 * 1000, 1);
+    const std::string large = RandomText(6 * 1024 * 1024, 2);  // its .gz is large enough to be resumable
+    const RemoteFile files[] = {Publish("small.dll", small, Gzip(small)), Publish("large.dll", large, Gzip(large))};
+    local.Write("small.dll", "old content");
+    ASSERT_EQ(component->GetRemoteFiles(1, {files[0], files[1]}), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("small.dll") == small);
+    EXPECT_TRUE(local.Read("large.dll") == large);
+    EXPECT_EQ(RequestedPaths("small.dll"), std::vector<std::string>{"/1/small.dll.gz"});
+    EXPECT_EQ(RequestedPaths("large.dll"), std::vector<std::string>{"/1/large.dll.gz"});
+    EXPECT_EQ(LocalNames(), (std::set<std::string>{"large.dll", "small.dll"})) << "no partial or temporary file left";
+    uint64_t travelled = 0;
+    for (const TransferAttempt& attempt : Attempts()) travelled += attempt.Bytes;
+    EXPECT_LT(travelled, (small.size() + large.size()) / 2);
+}
+
+// Whatever is wrong with NAME.gz, the same server is asked for NAME once,
+// and only NAME's bytes end up in the local file.
+TEST_F(CompressedTransferTest, ABrokenCompressedFormFallsBackToThePlainFile) {
+    const std::string plain = RandomText(300 * 1000, 3);
+    const std::string compressed = Gzip(plain);
+    std::string corrupt = compressed;
+    for (size_t i = corrupt.size() / 2; i < corrupt.size() / 2 + 64; ++i) corrupt[i] = static_cast<char>(~corrupt[i]);
+    const struct {
+        const char* name;
+        std::string served;
+        std::optional<uint64_t> listedGzSize;
+    } cases[] = {
+        {"truncated.dll", compressed.substr(0, compressed.size() - 100), std::nullopt},
+        {"corrupt.dll", corrupt, std::nullopt},
+        {"one-more-byte.dll", Gzip(plain + "x"), std::nullopt},
+        {"longer-than-listed.dll", compressed, compressed.size() - 1},
+        {"not-gzip.dll", plain, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const RemoteFile file = Publish(c.name, plain, c.served, c.listedGzSize);
+        ASSERT_EQ(Fetch(file), FetchResult::Fetched) << c.name;
+        EXPECT_TRUE(local.Read(c.name) == plain) << c.name;
+        const std::string path = std::string("/1/") + c.name;
+        EXPECT_EQ(RequestedPaths(c.name), (std::vector<std::string>{path + ".gz", path})) << c.name;
+    }
+    EXPECT_EQ(Attempts().front().Outcome, AttemptOutcome::Undecodable);
+    EXPECT_EQ(LocalNames().size(), std::size(cases)) << "no decoded leftovers";
+
+    // A tree served without its .gz files.
+    tree.Put(1, "missing.dll", plain);
+    ASSERT_EQ(Fetch({"missing.dll", local.File("missing.dll"), CompressedForm{1000, plain.size()}}), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("missing.dll") == plain);
+}
+
+// A gzip bomb: a megabyte that decodes to a gigabyte of zeros. Decoding
+// stops at the listed size (or at the ratio bound without one), and when
+// the plain file cannot be had either, nothing is left behind.
+TEST_F(CompressedTransferTest, AGzipBombIsStoppedAtItsBoundAndNothingIsKept) {
+    const std::string bomb = GzipOfZeros(1ull << 30);
+    tree.Put(1, "bomb.dll.gz", bomb);
+    for (const std::optional<uint64_t> listedSize : {std::optional<uint64_t>(4096), std::optional<uint64_t>()}) {
+        ASSERT_EQ(Fetch({"bomb.dll", local.File("bomb.dll"), CompressedForm{bomb.size(), listedSize}}),
+                  FetchResult::Failed);
+        EXPECT_TRUE(LocalNames().empty());
+    }
+    EXPECT_EQ(RequestedPaths("bomb.dll"),
+              (std::vector<std::string>{"/1/bomb.dll.gz", "/1/bomb.dll", "/1/bomb.dll.gz", "/1/bomb.dll"}));
+    EXPECT_EQ(Attempts().front().Outcome, AttemptOutcome::Undecodable);
+}
+
+// A cut compressed download is kept as compressed bytes; the next attempt
+// decodes them again and asks only for the rest of the stream.
+TEST_F(CompressedTransferTest, ACutCompressedDownloadContinuesTheCompressedStream) {
+    const std::string plain = RandomText(8 * 1024 * 1024, 4);
+    const std::string compressed = Gzip(plain);
+    ASSERT_GT(compressed.size(), 2u * 1024 * 1024);
+    const size_t cutAt = compressed.size() / 2;
+    const RemoteFile file = Publish("big.dll", plain, compressed);
+    tree.SetFault("/1/big.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
+    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    EXPECT_FALSE(local.Exists("big.dll"));
+    EXPECT_EQ(local.Read("big.dll.gz.~partial").size(), cutAt);
+
+    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("big.dll") == plain);
+    EXPECT_EQ(RequestedPaths("big.dll"), (std::vector<std::string>{"/1/big.dll.gz", "/1/big.dll.gz"}))
+        << "the plain file is not asked for after a cut";
+    EXPECT_EQ(tree.RequestsUnder("/1/big.dll.gz").back().range, "bytes=" + std::to_string(cutAt) + "-");
+    EXPECT_TRUE(Attempts().back().Resumed);
+    EXPECT_EQ(Attempts().back().Bytes, compressed.size() - cutAt);
+    EXPECT_EQ(LocalNames(), std::set<std::string>{"big.dll"});
+}
+
+// Kept compressed bytes that no longer decode (damaged on disk) are dropped
+// and the compressed form is fetched from its start.
+TEST_F(CompressedTransferTest, DamagedKeptCompressedBytesAreFetchedAgain) {
+    const std::string plain = RandomText(8 * 1024 * 1024, 5);
+    const std::string compressed = Gzip(plain);
+    const size_t cutAt = compressed.size() / 2;
+    const RemoteFile file = Publish("kept.dll", plain, compressed);
+    tree.SetFault("/1/kept.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
+    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    std::string kept = local.Read("kept.dll.gz.~partial");
+    ASSERT_EQ(kept.size(), cutAt);
+    for (size_t i = 100; i < 200; ++i) kept[i] = 'Z';
+    local.Write("kept.dll.gz.~partial", kept);
+
+    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("kept.dll") == plain);
+    EXPECT_TRUE(tree.RequestsUnder("/1/kept.dll.gz").back().range.empty());
+    EXPECT_EQ(LocalNames(), std::set<std::string>{"kept.dll"});
+}
+}  // namespace
