@@ -187,10 +187,11 @@ class Workspace:
         return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []
 
     # --- releases ----------------------------------------------------------
-    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None):
-        """sign: a private key file (see keygen) to sign the release with."""
+    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None, gzip=True):
+        """sign: a private key file (see keygen) to sign the release with;
+        gzip=False publishes without compressed forms."""
         release = self._release_folder(files)
-        args = ["--program", "--version", version, "--region", region]
+        args = ["--program", "--version", version, "--region", region] + ([] if gzip else ["--no-gzip"])
         if unconditional:
             args.append("--unconditional")
         if notify:

@@ -43,7 +43,8 @@ class DialogTest(Scenario):
                          read(os.path.join(self.ws.www, str(TYPE), "config.ini")))
 
     def many_files(self):
-        """A release of eight files of different sizes, installed as older ones."""
+        """A release of eight files of different sizes, installed as older
+        ones. They compress well, so each travels as its .gz."""
         release = {"part%d.dat" % i: bytes([65 + i]) * (1000 + 300 * i) for i in range(8)}
         self.ws.seed(self.server.port, version="7.0")
         self.ws.install({"Maps\\" + name: b"old" for name in release})
@@ -54,15 +55,18 @@ class DialogTest(Scenario):
         # The dialog takes the k-th completion for the k-th file and checks
         # its size: one out of order would stop it with an error.
         release = self.many_files()
+        # The completions carry the decoded sizes, not those of the .gz files.
         for i, name in enumerate(release):
-            self.server.set_fault("/%d/%s" % (TYPE, name), "delay", seconds=(7 - i) * 0.15)
+            self.server.set_fault("/%d/%s.gz" % (TYPE, name), "delay", seconds=(7 - i) * 0.15)
         self.run_dialog(DIALOG_UPGRADE, "-t:%d" % TYPE, "-d:Maps")
         for name, data in release.items():
             self.assertEqual(read(self.ws.app_path("Maps\\" + name)), data, name)
+        self.assertEqual(fetched_in_one_run(self.server, TYPE),
+                         ["UpdateConfig.ini"] + sorted(name + ".gz" for name in release))
 
     def test_a_failure_in_the_middle_shows_its_message_and_installs_nothing(self):
         release = self.many_files()
-        self.server.set_fault("/%d/part4.dat" % TYPE, "status", status=500)
+        self.server.set_fault("/%d/part4.dat.gz" % TYPE, "status", status=500)
         dialog = self.ws.start_update("-t:%d" % TYPE, "-d:Maps")
         self.addCleanup(dialog.kill)
         self.assertEqual(self.ws.press_later(DIALOG_UPGRADE, title=DIALOG_TITLE).wait(timeout=90), 0)
