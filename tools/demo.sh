@@ -8,7 +8,8 @@
 # pointing at 127.0.0.1 and holding the public key as ReleaseKey), publishes
 # a newer release signed with the key, serves it with nginx on a free
 # loopback port, runs "Update.exe -silent" under Wine and prints what
-# changed. Then it changes one byte of the next signed release on the server
+# changed and how many bytes travelled (files that compress well travel as
+# NAME.gz). Then it changes one byte of the next signed release on the server
 # and shows that the updater refuses it. Everything lives in a temporary
 # folder removed at the end.
 set -euo pipefail
@@ -57,12 +58,14 @@ mkdir -p "$work/release/skin" "$work/release/data/new" "$work/www" "$work/nginx/
 cp "$bin/QIRAClient.exe" "$work/release/QIRAClient.exe"
 printf 'client core 4.0.2\r\n' > "$work/release/core.dll"
 printf 'logo 4.0.2' > "$work/release/skin/logo.png"
-printf 'new data file of 4.0.2\r\n' > "$work/release/data/new/cities.dat"
+# A data file that compresses well: it travels as cities.dat.gz.
+seq 1 40000 | awk '{ printf "city %05d, population %d, region %d\r\n", $1, ($1 * 7919) % 100000, $1 % 31 }' \
+    > "$work/release/data/new/cities.dat"
 printf 'readme, unchanged\r\n' > "$work/release/readme.txt"
 echo "== publisher --program --version 4.0.2 --sign keys/release.key"
 win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify --sign "$(winpath "$work/keys/release.key")" \
-    "$(winpath "$work/release")" "$(winpath "$work/www")" 2>&1 | tr -d '\r' | grep 'signed' | sed 's/^/  /'
-echo "  served: $(cd "$work/www/1" && ls UpdateConfig.ini* | tr '\n' ' ')"
+    "$(winpath "$work/release")" "$(winpath "$work/www")" 2>&1 | tr -d '\r' | grep -E 'signed|gzip' | sed 's/^/  /'
+echo "  served: $(cd "$work/www/1" && find . -name 'UpdateConfig.ini*' -o -name '*.gz' | sed 's|^\./||' | sort | tr '\n' ' ')"
 echo
 
 port=$(tools/serve-static.sh "$work/www" "$work/nginx")
@@ -120,6 +123,8 @@ state
 echo "  staging folder UPDATE\\Program\\: $([ -e "$app/UPDATE/Program" ] && echo present || echo removed)"
 echo "  backups: $(cd "$app" && find . -name '*.bak' | sed 's|^\./||' | tr '\n' ' ')"
 echo "  requests served: $(awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | tr '\n' ' ')"
+echo "  bytes that travelled for the changed files: $(grep -o 'fetched [0-9]* files: [0-9]* bytes received' "$app/UPDATE/update.log" | tail -1 | sed 's/.*: //')" \
+     "(their plain size: $(cat "$work/release/core.dll" "$work/release/skin/logo.png" "$work/release/data/new/cities.dat" | wc -c) bytes)"
 echo "  client.log:"
 tr -d '\r' < "$app/client.log" | sed 's/^/    /'
 echo "  UPDATE\\update.log:"
@@ -140,8 +145,15 @@ if ! awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | head -2 | tr
   echo "demo: the updater did not check the release's signature first" >&2
   exit 1
 fi
+# cities.dat travelled compressed and arrived as the file the manifest lists.
+if ! grep -q ' /1/data/new/cities.dat.gz ' "$work/nginx/logs/access.log" ||
+   grep -q ' /1/data/new/cities.dat ' "$work/nginx/logs/access.log"; then
+  echo "demo: cities.dat did not travel compressed" >&2
+  exit 1
+fi
 echo
-echo "== release 4.0.2 installed: its signature was verified with [Update] ReleaseKey before any file was fetched"
+echo "== release 4.0.2 installed: its signature was verified with [Update] ReleaseKey before any file was fetched,"
+echo "   and data/new/cities.dat travelled as cities.dat.gz, decoded and checked on arrival"
 
 # --- a release changed on the way: refused ------------------------------------
 printf 'client core 4.0.3\r\n' > "$work/release/core.dll"

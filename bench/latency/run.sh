@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Latency benchmark: Update.exe -silent against curl over a link with a
-# round trip, made by bench/latency/delay_proxy.py (every chunk held
+# round trip, made by bench/link_proxy.py (every chunk held
 # DELAY_MS each way) in front of a private nginx on loopback.
 #
 #   bench/latency/run.sh [BUILD_DIR] [UPDATE_EXE]
@@ -49,7 +49,7 @@ prepare() {
   local port proxy
   port=$("$src/tools/serve-static.sh" "$dir/www" "$dir/nginx")
   pids+=("$(cat "$dir/nginx/nginx.pid")")
-  python3 "$src/bench/latency/delay_proxy.py" "$port" --delay-ms "$delay_ms" > "$dir/proxy.port" &
+  python3 "$src/bench/link_proxy.py" "$port" --delay-ms "$delay_ms" > "$dir/proxy.port" &
   pids+=($!)
   for _ in $(seq 50); do [ -s "$dir/proxy.port" ] && break; sleep 0.1; done
   proxy=$(head -1 "$dir/proxy.port")

@@ -1,5 +1,6 @@
 #include "transfer/transfer_win.h"
 
+#include "support/gzip_maker.h"
 #include "support/temp_dir.h"
 #include "support/served_tree_win.h"
 
@@ -124,6 +125,31 @@ TEST_F(NotifyTest, ProgressThenOneCompletionPerFileInOrder) {
         }
     }
     EXPECT_EQ(at, notices.size());
+}
+
+// A compressed file shows the bytes that travel: its progress counts up
+// the .gz, and its completion is the decoded file's size, which the dialog
+// checks against the manifest.
+TEST_F(NotifyTest, ACompressedFileShowsTheCompressedBytesAndCompletesWithItsOwnSize) {
+    const std::string plain = RandomText(3 * 1024 * 1024, 15);
+    const std::string compressed = Gzip(plain);
+    tree.Put(1, "packed.dll", plain);
+    tree.Put(1, "packed.dll.gz", compressed);
+    tree.SetFault("/1/packed.dll.gz", "trickle", R"("step": 65536, "delay": 0.05)");
+    NotifyWindow window;
+    const RemoteFile file{"packed.dll", local.File("packed.dll"), CompressedForm{compressed.size(), plain.size()}};
+    ASSERT_EQ(component->GetRemoteFiles(1, {file}, {window.Handle(), kNotify, {}}), FetchResult::Fetched);
+    const std::vector<Notice> notices = window.Notices();
+    ASSERT_GE(notices.size(), 3u);
+    uint64_t last = 0;
+    for (size_t i = 0; i + 1 < notices.size(); ++i) {
+        EXPECT_EQ(notices[i].second, static_cast<int64_t>(compressed.size()));
+        EXPECT_GT(notices[i].first, last);
+        EXPECT_LT(notices[i].first, compressed.size());
+        last = notices[i].first;
+    }
+    EXPECT_EQ(notices.back(), Notice(plain.size(), static_cast<int64_t>(plain.size())));
+    EXPECT_TRUE(local.Read("packed.dll") == plain);
 }
 
 // Sixteen files side by side, each answered after its own delay, the later
