@@ -26,20 +26,7 @@ dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
 [ -x "$native/publisher" ] && [ -x "$native/configtool" ] || { echo "build the native preset first" >&2; exit 1; }
 [ -d "$dlls" ] || { echo "no $dlls (the wine32 package)" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/bandwidth-bench.XXXXXX)
-pids=()
-started_wine=
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -n "$started_wine" ] && "$src/cmake/wine-session.sh" stop "$build" || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if [ ! -f "$build/wine/display" ]; then
-  "$src/cmake/wine-session.sh" start "$build"
-  started_wine=1
-fi
+source "$src/bench/update_client.sh"
 
 echo "preparing the release in $work" >&2
 mkdir -p "$work/release/bin"
@@ -52,29 +39,15 @@ release_bytes=$(du -cb "$work/release/bin"/* | tail -1 | cut -f1)
 prepare() {
   local form=$1 dir=$work/$1
   shift
-  mkdir -p "$dir/www" "$dir/nginx" "$dir/installed"
+  mkdir -p "$dir/www" "$dir/nginx"
   "$native/publisher" --program --version 2.0 --region cn "$@" "$work/release" "$dir/www" 2>&1 | tail -1 >&2
-  local port proxy
-  port=$("$src/tools/serve-static.sh" "$dir/www" "$dir/nginx")
-  pids+=("$(cat "$dir/nginx/nginx.pid")")
-  python3 "$src/bench/link_proxy.py" "$port" --delay-ms "$delay_ms" --rate-kbit "$rate_kbit" \
-      --count-file "$dir/carried" > "$dir/proxy.port" &
-  pids+=($!)
-  for _ in $(seq 50); do [ -s "$dir/proxy.port" ] && break; sleep 0.1; done
-  proxy=$(head -1 "$dir/proxy.port")
-  cp "$update_exe" "$dir/installed/Update.exe"
-  "$native/configtool" set "$dir/installed/Config.dat" Update Version 1.0 >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update Region cn >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update ServerIP 127.0.0.1 >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update ServerPort "$proxy" >/dev/null
-  "$native/configtool" set "$dir/installed/UserConfig.dat" Server UseProxy 0 >/dev/null
-  echo "$proxy" > "$dir/port"
+  serve_through_line "$dir/www" "$dir/nginx" --delay-ms "$delay_ms" --rate-kbit "$rate_kbit" --count-file "$dir/carried"
+  installed_client "$dir/installed" "$update_exe" "$line_port"
+  echo "$line_port" > "$dir/port"
 }
 prepare plain --no-gzip
 prepare compressed
 
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", b - a }'; }
 carried() { cat "$1/carried" 2>/dev/null || echo 0; }
 
 # update FORM: one silent run in a fresh copy of the installed client;
@@ -103,7 +76,7 @@ fetch_curl() {
    done) > "$dir/curl.cfg"
   before=$(carried "$dir")
   t0=$(now)
-  curl -s -f -Z --parallel-max 6 -K "$dir/curl.cfg"
+  curl -s -f -Z --parallel-max 6 -K "$dir/curl.cfg" 2>/dev/null
   t1=$(now)
   echo "$(elapsed "$t0" "$t1") $(( $(carried "$dir") - before ))"
 }

@@ -25,41 +25,17 @@ native=$src/build/native/bin
 [ -x "$build/wine-run.sh" ] && [ -f "$update_exe" ] || { echo "build the win32 preset first" >&2; exit 1; }
 [ -x "$native/publisher" ] && [ -x "$native/configtool" ] || { echo "build the native preset first" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/latency-bench.XXXXXX)
-pids=()
-started_wine=
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -n "$started_wine" ] && "$src/cmake/wine-session.sh" stop "$build" || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if [ ! -f "$build/wine/display" ]; then
-  "$src/cmake/wine-session.sh" start "$build"
-  started_wine=1
-fi
+source "$src/bench/update_client.sh"
 
 # prepare NAME: a release of NAME's files (2.0) served through a delay
 # proxy, and an installed client of 1.0 in $work/NAME/installed.
 prepare() {
   local name=$1 dir=$work/$1
-  mkdir -p "$dir/release" "$dir/www" "$dir/nginx" "$dir/installed"
+  mkdir -p "$dir/release" "$dir/www" "$dir/nginx"
   "$native/publisher" --program --version 2.0 --region cn "$dir/release" "$dir/www" >/dev/null
-  local port proxy
-  port=$("$src/tools/serve-static.sh" "$dir/www" "$dir/nginx")
-  pids+=("$(cat "$dir/nginx/nginx.pid")")
-  python3 "$src/bench/link_proxy.py" "$port" --delay-ms "$delay_ms" > "$dir/proxy.port" &
-  pids+=($!)
-  for _ in $(seq 50); do [ -s "$dir/proxy.port" ] && break; sleep 0.1; done
-  proxy=$(head -1 "$dir/proxy.port")
-  cp "$update_exe" "$dir/installed/Update.exe"
-  "$native/configtool" set "$dir/installed/Config.dat" Update Version 1.0 >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update Region cn >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update ServerIP 127.0.0.1 >/dev/null
-  "$native/configtool" set "$dir/installed/Config.dat" Update ServerPort "$proxy" >/dev/null
-  "$native/configtool" set "$dir/installed/UserConfig.dat" Server UseProxy 0 >/dev/null
-  echo "$proxy" > "$dir/port"
+  serve_through_line "$dir/www" "$dir/nginx" --delay-ms "$delay_ms"
+  installed_client "$dir/installed" "$update_exe" "$line_port"
+  echo "$line_port" > "$dir/port"
 }
 
 echo "preparing releases in $work" >&2
@@ -78,8 +54,6 @@ cp -a "$work/small/installed" "$work/small/current"
 cp -a "$work/small/release/files" "$work/small/current/files"
 "$native/configtool" set "$work/small/current/Config.dat" Update Version 2.0 >/dev/null
 
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", b - a }'; }
 best() { sort -n | head -1; }
 
 # update NAME [FROM [EXE]]: one silent run in a fresh copy of the installed client.

@@ -22,16 +22,11 @@ void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name, cons
 
 RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
-    switch (run.Check()) {
-    case CheckResult::Refused:
-    case CheckResult::LocalFilesUnusable:
-    case CheckResult::ManifestNotFetched:
-        return run.Conclude();
-    case CheckResult::UpToDate:
+    const CheckResult checked = run.Check();
+    if (!HasManifest(checked)) return run.Conclude();
+    if (checked == CheckResult::UpToDate) {
         run.RemoveStagingFolder();
         return run.Conclude();
-    case CheckResult::UpdateDue:
-        break;
     }
     // A file that could not be fetched installs nothing. What did arrive
     // stays staged, partial downloads of large files included, for the next
@@ -56,15 +51,7 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
 
 RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
-    switch (run.Check()) {
-    case CheckResult::Refused:
-    case CheckResult::LocalFilesUnusable:
-    case CheckResult::ManifestNotFetched:
-        return run.Conclude();
-    case CheckResult::UpToDate:
-    case CheckResult::UpdateDue:
-        break;
-    }
+    if (!HasManifest(run.Check())) return run.Conclude();
     // What arrived of a failed fetch stays staged for the next run, as above.
     if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by

@@ -32,6 +32,11 @@ enum class CheckResult {
     UpdateDue,           // ChangedFiles() is not empty
 };
 
+// Whether the check got as far as a manifest it compared.
+inline bool HasManifest(CheckResult result) {
+    return result == CheckResult::UpToDate || result == CheckResult::UpdateDue;
+}
+
 enum class InstallResult {
     Installed,           // every changed file is in place and the version recorded
     Incomplete,          // a file, or the version, could not be written; recorded as not succeeded
