@@ -4,7 +4,7 @@
 // removed once the install is recorded, so a run that finds it knows that
 // the previous one was cut short in between, which release it was putting
 // in place and how that release was to be recorded.
-#include "engine/run_spec.h"
+#include "engine/run_profile.h"
 
 #include <optional>
 #include <string>

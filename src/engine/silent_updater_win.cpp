@@ -44,7 +44,7 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
         run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
         if (upgradeNow) CloseClient();
     }
-    RestartClient(run.Spec().ApplicationFolder, RestartDelayMs);
+    RestartClient(run.Profile().ApplicationFolder, RestartDelayMs);
     run.RemoveStagingFolder();
     return run.Conclude();
 }

@@ -65,10 +65,10 @@ std::vector<std::string> ListedNames(const CConfigFile& manifest, ManifestLayout
 }
 }  // namespace
 
-CUpdateRun::CUpdateRun(RunSpec spec, UpdateSettings settings)
-    : spec_(std::move(spec)),
+CUpdateRun::CUpdateRun(RunProfile profile, UpdateSettings settings)
+    : profile_(std::move(profile)),
       settings_(std::move(settings)),
-      log_(RunLogPath(spec_.ApplicationFolder), spec_.RunKind),
+      log_(RunLogPath(profile_.ApplicationFolder), profile_.RunKind),
       attempts_(log_),
       transfer_(std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy)) {
     transfer_->SetAttemptObserver(attempts_.Observer());
@@ -83,8 +83,8 @@ CheckResult CUpdateRun::Check() {
     toFetch_.clear();
     log_.Write("start: installed version \"" + settings_.Version + "\", region \"" + settings_.Region +
                "\", servers " + ServerList(settings_.Servers) + (settings_.UseProxy ? ", the user's proxy" : ""));
-    if (!HasUsableFolders(spec_)) {
-        log_.Write("refused: the package name \"" + spec_.Name + "\" is not one plain folder name");
+    if (!HasUsableFolders(profile_)) {
+        log_.Write("refused: the package name \"" + profile_.Name + "\" is not one plain folder name");
         outcome_ = RunOutcome::Refused;
         return CheckResult::Refused;
     }
@@ -94,7 +94,7 @@ CheckResult CUpdateRun::Check() {
         return CheckResult::LocalFilesUnusable;
     }
 
-    const CleanupReport cleanup = CleanUpAfterEarlierInstalls(spec_.ApplicationFolder);
+    const CleanupReport cleanup = CleanUpAfterEarlierInstalls(profile_.ApplicationFolder);
     if (cleanup.BackupsRemoved + cleanup.BackupsRestored + cleanup.TemporariesRemoved > 0) {
         log_.Write("earlier installs: " + std::to_string(cleanup.BackupsRemoved) + " backups removed, " +
                    std::to_string(cleanup.BackupsRestored) + " moved back to their missing files, " +
@@ -103,15 +103,15 @@ CheckResult CUpdateRun::Check() {
     for (const std::string& failure : cleanup.Failures) log_.Write("earlier installs: " + failure);
     FinishInterruptedInstall();
 
-    if (!CDirectoryEx::CreateMultipleDirectory(spec_.StagingFolder)) {
-        log_.Write("the staging folder " + spec_.StagingFolder + " cannot be made (a file where a folder must be?)");
+    if (!CDirectoryEx::CreateMultipleDirectory(profile_.StagingFolder)) {
+        log_.Write("the staging folder " + profile_.StagingFolder + " cannot be made (a file where a folder must be?)");
         outcome_ = RunOutcome::LocalFilesUnusable;
         return CheckResult::LocalFilesUnusable;
     }
-    const std::string manifestPath = spec_.StagingFolder + spec_.ManifestFileName;
-    if (DownloadNamedFile(spec_.ManifestFileName, *transfer_, static_cast<uint32_t>(spec_.Type),
-                          spec_.StagingFolder) != DownloadResult::Fetched) {
-        log_.Write("the manifest " + spec_.ManifestFileName + " could not be fetched from any server");
+    const std::string manifestPath = profile_.StagingFolder + profile_.ManifestFileName;
+    if (DownloadNamedFile(profile_.ManifestFileName, *transfer_, static_cast<uint32_t>(profile_.Type),
+                          profile_.StagingFolder) != DownloadResult::Fetched) {
+        log_.Write("the manifest " + profile_.ManifestFileName + " could not be fetched from any server");
         outcome_ = RunOutcome::NoServer;
         return CheckResult::ManifestNotFetched;
     }
@@ -120,21 +120,21 @@ CheckResult CUpdateRun::Check() {
     if (!settings_.ReleaseKey.empty()) {
         signature_ = FetchAndCheckSignature(bytes);
         if (*signature_ != SignatureCheck::Verified) {
-            log_.Write("refused: " + spec_.ManifestFileName + ": " + DescribeSignatureCheck(*signature_) +
+            log_.Write("refused: " + profile_.ManifestFileName + ": " + DescribeSignatureCheck(*signature_) +
                        ": nothing else is fetched");
             outcome_ = RunOutcome::Refused;
             RemoveStagingFolder();
             return CheckResult::Refused;
         }
-        log_.Write(spec_.ManifestFileName + ": signature verified with the release key");
+        log_.Write(profile_.ManifestFileName + ": signature verified with the release key");
     }
     manifestMD5_ = Md5Of(bytes);
     const CConfigFile manifest(ConfigDocument::Parse(bytes));
-    if (spec_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
-    changed_ = ListChangedFiles(manifest, spec_.Layout, spec_.TargetFolder, settings_);
-    toFetch_ = SelectFilesToFetch(changed_, spec_.StagingFolder);
-    log_.Write("manifest " + spec_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
-               (spec_.Layout == ManifestLayout::Program
+    if (profile_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
+    changed_ = ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_);
+    toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
+    log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
+               (profile_.Layout == ManifestLayout::Program
                     ? ", release \"" + header_.Version + "\" region \"" + header_.Region + "\"" +
                           (header_.Unconditional ? ", forced" : "")
                     : std::string()) +
@@ -148,10 +148,10 @@ CheckResult CUpdateRun::Check() {
 // Through the same transfer as the manifest, so the server that gave the
 // manifest is asked first.
 SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
-    const std::string name = spec_.ManifestFileName + kSignatureSuffix;
-    const std::string path = spec_.StagingFolder + name;
-    const bool fetched = DownloadNamedFile(name, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
-                         DownloadResult::Fetched;
+    const std::string name = profile_.ManifestFileName + kSignatureSuffix;
+    const std::string path = profile_.StagingFolder + name;
+    const bool fetched = DownloadNamedFile(name, *transfer_, static_cast<uint32_t>(profile_.Type),
+                                           profile_.StagingFolder) == DownloadResult::Fetched;
     // A signature staged by an earlier run must not stand in for one that
     // the server does not give.
     return CheckFetchedSignature(manifest, fetched ? path : std::string(), settings_.ReleaseKey);
@@ -162,7 +162,7 @@ SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
 // installed release: without its record the version would never catch up
 // and every run would compare the whole tree again.
 void CUpdateRun::RecordCurrentFiles() {
-    if (spec_.Layout != ManifestLayout::Program || spec_.Version == VersionRecord::Never ||
+    if (profile_.Layout != ManifestLayout::Program || profile_.Version == VersionRecord::Never ||
         !IsVersionGreater(header_.Version, settings_.Version)) {
         return;
     }
@@ -172,8 +172,8 @@ void CUpdateRun::RecordCurrentFiles() {
 
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
-    const bool fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(spec_.Type), spec_.StagingFolder) ==
-                         DownloadResult::Fetched;
+    const bool fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type),
+                                       profile_.StagingFolder) == DownloadResult::Fetched;
     const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received";
     if (fetched) {
         log_.Write("fetched " + std::to_string(toFetch_.size()) + " files: " + travelled);
@@ -184,17 +184,17 @@ bool CUpdateRun::FetchFiles() {
     return false;
 }
 
-// The release this run checked, and how the spec records it.
+// The release this run checked, and how the profile records it.
 InstallMarker CUpdateRun::ThisInstall() const {
     InstallMarker marker;
-    marker.ManifestFileName = spec_.ManifestFileName;
+    marker.ManifestFileName = profile_.ManifestFileName;
     marker.ManifestMD5 = manifestMD5_;
-    marker.Layout = spec_.Layout;
+    marker.Layout = profile_.Layout;
     marker.NewVersion = header_.Version;
     marker.OldVersion = settings_.Version;
-    marker.Version = spec_.Version;
-    marker.RecordSectionFormat = spec_.RecordSectionFormat;
-    marker.CopiesPackageManifest = spec_.CopiesPackageManifest;
+    marker.Version = profile_.Version;
+    marker.RecordSectionFormat = profile_.RecordSectionFormat;
+    marker.CopiesPackageManifest = profile_.CopiesPackageManifest;
     return marker;
 }
 
@@ -206,7 +206,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
                                            const std::function<void()>& beforeReplacing) {
     // A file that arrived damaged, or a staged copy changed since the check,
     // must not be installed: then nothing is.
-    if (const auto invalid = FindInvalidStagedFile(files, spec_.StagingFolder)) {
+    if (const auto invalid = FindInvalidStagedFile(files, profile_.StagingFolder)) {
         log_.Write("refused: the staged " + files[*invalid].FileName +
                    " is not the file the manifest lists (size or digest): nothing is installed");
         outcome_ = RunOutcome::Refused;
@@ -215,14 +215,14 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     log_.Write("verified " + std::to_string(files.size()) + " staged files");
     if (beforeReplacing) beforeReplacing();
 
-    const std::string markerPath = InstallMarkerPath(spec_.StagingFolder);
+    const std::string markerPath = InstallMarkerPath(profile_.StagingFolder);
     if (!WriteInstallMarker(markerPath, marker)) {
         log_.Write("the install cannot be started: " + markerPath + " cannot be written");
         Record(marker, false);
         outcome_ = RunOutcome::Incomplete;
         return InstallResult::Incomplete;
     }
-    const InstallReport report = InstallStagedFiles(files, spec_.StagingFolder, spec_.TargetFolder);
+    const InstallReport report = InstallStagedFiles(files, profile_.StagingFolder, profile_.TargetFolder);
     log_.Write("installed " + std::to_string(report.Replaced) + " of " + std::to_string(files.size()) + " files (" +
                std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
     for (const std::string& failure : report.Failures) log_.Write("not installed: " + failure);
@@ -230,8 +230,8 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     if (complete && marker.CopiesPackageManifest) {
         // The package's own record of its release: replaced only when every
         // file of that release is in place, so a partial install is retried.
-        if (!CopyFileW(LongPath(spec_.StagingFolder + kPackageManifest).c_str(),
-                       LongPath(spec_.TargetFolder + kPackageManifest).c_str(), FALSE)) {
+        if (!CopyFileW(LongPath(profile_.StagingFolder + kPackageManifest).c_str(),
+                       LongPath(profile_.TargetFolder + kPackageManifest).c_str(), FALSE)) {
             log_.Write("the package's config.ini could not be replaced (error " + std::to_string(GetLastError()) + ")");
         }
     }
@@ -253,19 +253,19 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
     bool succeeded = complete;
     if (complete && marker.Version != VersionRecord::Never) {
         if (marker.Version == VersionRecord::Always || IsVersionGreater(marker.NewVersion, marker.OldVersion)) {
-            if (WriteConfiguredVersion(spec_.ApplicationFolder, marker.NewVersion)) {
+            if (WriteConfiguredVersion(profile_.ApplicationFolder, marker.NewVersion)) {
                 log_.Write("Config.dat: version \"" + marker.NewVersion + "\" recorded");
             } else {
                 log_.Write("Config.dat cannot be written: the version stays \"" + marker.OldVersion + "\"");
                 succeeded = false;
             }
         }
-        if (succeeded && !RegisterInstall(spec_.ApplicationFolder, marker.NewVersion)) {
+        if (succeeded && !RegisterInstall(profile_.ApplicationFolder, marker.NewVersion)) {
             log_.Write("registry: the install key is missing or not writable; nothing written there");
         }
     }
     if (!marker.RecordSectionFormat.empty()) {
-        if (!WriteUpdateRecord(spec_.ApplicationFolder, marker.RecordSectionFormat, marker.NewVersion,
+        if (!WriteUpdateRecord(profile_.ApplicationFolder, marker.RecordSectionFormat, marker.NewVersion,
                                marker.OldVersion, succeeded)) {
             log_.Write("UpdateRecord.dat cannot be written");
         }
@@ -278,12 +278,12 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
 // marker names the staged manifest it came from, and the files that manifest
 // lists are put in place wherever the installed copy is not yet the new one.
 void CUpdateRun::FinishInterruptedInstall() {
-    const std::string markerPath = InstallMarkerPath(spec_.StagingFolder);
+    const std::string markerPath = InstallMarkerPath(profile_.StagingFolder);
     if (!FileExists(markerPath)) return;
     const std::optional<InstallMarker> marker = ReadInstallMarker(markerPath);
     std::string bytes;
     const bool sameManifest =
-        marker && ReadWholeFile(spec_.StagingFolder + marker->ManifestFileName, kMaxManifestBytes, bytes) ==
+        marker && ReadWholeFile(profile_.StagingFolder + marker->ManifestFileName, kMaxManifestBytes, bytes) ==
                       FileReadStatus::Ok && Md5Of(bytes) == marker->ManifestMD5;
     if (!sameManifest) {
         log_.Write("an interrupted install cannot be finished: its staged manifest is gone or changed");
@@ -293,8 +293,9 @@ void CUpdateRun::FinishInterruptedInstall() {
     log_.Write("finishing the install of release \"" + marker->NewVersion + "\" that was cut short");
     const CConfigFile manifest(ConfigDocument::Parse(bytes));
     std::vector<S_UpdateFileInfo> staged;
-    AppendChangedFiles(manifest, ListedNames(manifest, marker->Layout), spec_.TargetFolder, staged);
-    std::erase_if(staged, [&](const S_UpdateFileInfo& file) { return !FileExists(spec_.StagingFolder + file.FileName); });
+    AppendChangedFiles(manifest, ListedNames(manifest, marker->Layout), profile_.TargetFolder, staged);
+    std::erase_if(staged,
+                  [&](const S_UpdateFileInfo& file) { return !FileExists(profile_.StagingFolder + file.FileName); });
     const RunOutcome before = outcome_;
     if (InstallAndRecord(staged, *marker, {}) == InstallResult::StagedFilesInvalid) {
         // Nothing was replaced; the run goes on as if there had been no marker.
@@ -304,8 +305,8 @@ void CUpdateRun::FinishInterruptedInstall() {
 }
 
 void CUpdateRun::RemoveStagingFolder() {
-    if (!CDirectoryEx::DeleteDirectory(spec_.StagingFolder)) {
-        log_.Write("the staging folder " + spec_.StagingFolder + " could not be removed entirely");
+    if (!CDirectoryEx::DeleteDirectory(profile_.StagingFolder)) {
+        log_.Write("the staging folder " + profile_.StagingFolder + " could not be removed entirely");
     }
 }
 

@@ -3,12 +3,12 @@
 // check (finish an install that a crash cut short, fetch the manifest once,
 // parse it once, list the changed files and those still to fetch), fetch,
 // install and record, each step written to the run log. What differs
-// between the front ends is in RunSpec; when to ask the user, close or
+// between the front ends is in RunProfile; when to ask the user, close or
 // start the client and how to show progress stays with them.
 #include "engine/attempt_log.h"
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
-#include "engine/run_spec.h"
+#include "engine/run_profile.h"
 #include "manifest/manifest_header.h"
 #include "manifest/release_signature.h"
 #include "manifest/update_file_info.h"
@@ -45,13 +45,13 @@ enum class InstallResult {
 
 class CUpdateRun {
 public:
-    // The log goes to "UPDATE\update.log" of the spec's application folder.
-    CUpdateRun(RunSpec spec, UpdateSettings settings);
+    // The log goes to "UPDATE\update.log" of the profile's application folder.
+    CUpdateRun(RunProfile profile, UpdateSettings settings);
     ~CUpdateRun();
     CUpdateRun(const CUpdateRun&) = delete;
     CUpdateRun& operator=(const CUpdateRun&) = delete;
 
-    const RunSpec& Spec() const { return spec_; }
+    const RunProfile& Profile() const { return profile_; }
     const UpdateSettings& Settings() const { return settings_; }
     CRunLog& Log() { return log_; }
     // For a transfer of the front end's own that continues this run: its
@@ -84,7 +84,7 @@ public:
 
     // Checks every staged file against the manifest, then (after
     // beforeReplacing, when given) replaces the installed files, copies a
-    // data package's manifest and records the install as the spec says.
+    // data package's manifest and records the install as the profile says.
     InstallResult Install(const std::function<void()>& beforeReplacing = {});
 
     // Removes the staging folder with everything in it.
@@ -106,7 +106,7 @@ private:
     void RecordCurrentFiles();
     SignatureCheck FetchAndCheckSignature(std::string_view manifest);
 
-    RunSpec spec_;
+    RunProfile profile_;
     UpdateSettings settings_;
     CRunLog log_;
     CAttemptLog attempts_;

@@ -130,7 +130,7 @@ void CDlgUpdate::OnUpgradeNow() {
         // A server that failed the check is asked last by the download too.
         DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
                                                            GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
-        DownloadThread->SetSavePath(Run->Spec().StagingFolder);
+        DownloadThread->SetSavePath(Run->Profile().StagingFolder);
         DownloadThread->SetFileList(Run->FilesToFetch());
         DownloadThread->SetAttemptObserver(Run->TransferObserver());
         DownloadThread->SetPackageType(static_cast<uint32_t>(Type));
@@ -194,7 +194,7 @@ void CDlgUpdate::FinishUpdate() {
         return;
     }
     Run->RemoveStagingFolder();
-    RestartClient(Run->Spec().ApplicationFolder, 0);
+    RestartClient(Run->Profile().ApplicationFolder, 0);
     EndDialog(1);
 }
 

@@ -30,7 +30,7 @@ std::string ProgramManifest(const std::string& header) {
 const std::string kFileSections = "[a.dll]\r\nSIZE=5\r\nMD5=" + kHelloMd5 + "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" +
                                   kWorldMd5 + "\r\n";
 
-using SpecFor = std::function<RunSpec(const std::string& applicationFolder)>;
+using SpecFor = std::function<RunProfile(const std::string& applicationFolder)>;
 
 // An installation of 4.0.1 whose a.dll is old and whose sub\b.txt is
 // missing but was already staged by an earlier attempt.
@@ -48,7 +48,7 @@ protected:
                                     std::to_string(served.Server().Port) + "\r\nReleaseKey=" + releaseKey + "\r\n");
         app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
     }
-    CUpdateRun Run(const RunSpec& spec) const { return CUpdateRun(spec, ReadUpdateSettings(app.Path())); }
+    CUpdateRun Run(const RunProfile& profile) const { return CUpdateRun(profile, ReadUpdateSettings(app.Path())); }
 
     std::vector<std::string> PathsSince(size_t mark) const {
         std::vector<std::string> paths;
@@ -394,7 +394,7 @@ TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
     oneByte[oneByte.find("4.0.2") + 4] = '3';
     struct Case {
         const char* what;
-        RunSpec spec;
+        RunProfile profile;
         std::string manifest;
         std::optional<std::string> signature;  // none: the server has none
         SignatureCheck expected;
@@ -416,7 +416,7 @@ TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
             app.Write("UPDATE\\Program\\UpdateConfig.ini.sig", signature);
         }
         app.Write("UPDATE\\Program\\sub\\b.txt", "world");
-        CUpdateRun run = Run(c.spec);
+        CUpdateRun run = Run(c.profile);
         const size_t mark = served.Requests().size();
         EXPECT_EQ(run.Check(), CheckResult::Refused);
         EXPECT_EQ(run.Outcome(), RunOutcome::Refused);

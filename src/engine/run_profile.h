@@ -18,7 +18,7 @@ enum class VersionRecord {
     Never,        // a data package has no version of its own
 };
 
-struct RunSpec {
+struct RunProfile {
     std::string RunKind;             // how the log names the run: "silent", "silent package Maps", "dialog"
     int32_t Type = 1;                // package type: 1 the program, any other a data package
     std::string Name;                // the data package's folder name
@@ -38,15 +38,15 @@ struct RunSpec {
 
 // -silent: the program's files in the application folder, staged in
 // "UPDATE\Program\", manifest "UpdateConfig.ini".
-RunSpec SilentProgramRun(const std::string& applicationFolder);
+RunProfile SilentProgramRun(const std::string& applicationFolder);
 // -silent -t:TYPE -d:NAME: the folder NAME\, staged in "UPDATE\NAME\",
 // manifest "config.ini", no version and no record.
-RunSpec SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name);
+RunProfile SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name);
 // The update dialog: "UpdateConfig.ini" for every type, the program's or
 // the package's folders, a record per install with date and time.
-RunSpec DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name);
+RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name);
 
 // A data package's name becomes a folder that is filled and, for staging,
 // deleted with everything in it: only one plain folder name will do, and
 // not "UPDATE", the updater's own staging area.
-bool HasUsableFolders(const RunSpec& spec);
+bool HasUsableFolders(const RunProfile& profile);

@@ -1,0 +1,59 @@
+#include "engine/run_profile.h"
+
+#include "base/text_rules.h"
+#include "manifest/name_check.h"
+
+namespace {
+constexpr char kProgramManifest[] = "UpdateConfig.ini";
+constexpr char kPackageManifest[] = "config.ini";
+
+// The folders only: nothing is created, checked or deleted here.
+RunProfile Folders(const std::string& applicationFolder, int32_t type, const std::string& name) {
+    RunProfile profile;
+    profile.Type = type;
+    profile.Name = name;
+    profile.ApplicationFolder = applicationFolder;
+    if (type == 1) {
+        profile.TargetFolder = applicationFolder;
+        profile.StagingFolder = applicationFolder + "UPDATE\\Program\\";
+    } else {
+        profile.TargetFolder = applicationFolder + name + "\\";
+        profile.StagingFolder = applicationFolder + "UPDATE\\" + name + "\\";
+    }
+    profile.CopiesPackageManifest = type != 1;
+    return profile;
+}
+}  // namespace
+
+RunProfile SilentProgramRun(const std::string& applicationFolder) {
+    RunProfile profile = Folders(applicationFolder, 1, "Program");
+    profile.RunKind = "silent";
+    profile.ManifestFileName = kProgramManifest;
+    profile.Layout = ManifestLayout::Program;
+    profile.Version = VersionRecord::Always;
+    profile.RecordSectionFormat = "%Y-%m-%d";
+    return profile;
+}
+
+RunProfile SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
+    RunProfile profile = Folders(applicationFolder, type, name);
+    profile.RunKind = "silent package " + name;
+    profile.ManifestFileName = kPackageManifest;
+    profile.Layout = ManifestLayout::DataPackage;
+    profile.Version = VersionRecord::Never;
+    return profile;
+}
+
+RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
+    RunProfile profile = Folders(applicationFolder, type, name);
+    profile.RunKind = type == 1 ? std::string("dialog") : "dialog package " + name;
+    profile.ManifestFileName = kProgramManifest;
+    profile.Layout = ManifestLayout::Program;
+    profile.Version = type == 1 ? VersionRecord::WhenGreater : VersionRecord::Never;
+    profile.RecordSectionFormat = "%Y-%m-%d %H:%M:%S";
+    return profile;
+}
+
+bool HasUsableFolders(const RunProfile& profile) {
+    return profile.IsProgram() || (IsSafePackageName(profile.Name) && !EqualsIgnoringAsciiCase(profile.Name, "UPDATE"));
+}
