@@ -1,10 +1,10 @@
 #include "transfer/server_fetch_win.h"
 
 #include "base/wide_text_win.h"
+#include "transfer/body_sink_win.h"
 #include "transfer/content_length.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
-#include "transfer/body_sink_win.h"
 #include "transfer/range_resume.h"
 #include "transfer/read_pacing.h"
 #include "transfer/speed_floor.h"
