@@ -17,13 +17,13 @@ class CBodySink {
 public:
     virtual ~CBodySink() = default;
     // Whether the sink is ready for the body.
-    virtual BodyStatus Opened() const = 0;
+    virtual BodyStatus OpenStatus() const = 0;
     virtual BodyStatus Write(const void* data, size_t size) = 0;
     // The body is complete: the local path gets the file.
     virtual BodyStatus Commit() = 0;
     // Bytes of the file that Commit gave the local path, for a body of
     // bodyBytes in all (a continued download's earlier bytes included).
-    virtual uint64_t FileSize(uint64_t bodyBytes) const = 0;
+    virtual uint64_t CommittedSize(uint64_t bodyBytes) const = 0;
 };
 
 // The body is the file.
@@ -32,12 +32,12 @@ public:
     template <typename Start>
     CPlainBody(const std::string& localPath, const Start& start) : file_(localPath, start) {}
 
-    BodyStatus Opened() const override { return file_.IsOpen() ? BodyStatus::Ok : BodyStatus::LocalError; }
+    BodyStatus OpenStatus() const override { return file_.IsOpen() ? BodyStatus::Ok : BodyStatus::LocalError; }
     BodyStatus Write(const void* data, size_t size) override {
         return file_.Write(data, size) ? BodyStatus::Ok : BodyStatus::LocalError;
     }
     BodyStatus Commit() override { return file_.Commit() ? BodyStatus::Ok : BodyStatus::LocalError; }
-    uint64_t FileSize(uint64_t bodyBytes) const override { return bodyBytes; }
+    uint64_t CommittedSize(uint64_t bodyBytes) const override { return bodyBytes; }
 
 private:
     CPartialFile file_;

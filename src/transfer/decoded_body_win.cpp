@@ -1,6 +1,6 @@
 #include "transfer/decoded_body_win.h"
 
-std::string CompressedPartialPath(const std::string& localPath) { return localPath + ".gz"; }
+std::string CompressedPartialPath(const std::string& localPath) { return localPath + kCompressedFormSuffix; }
 
 CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds)
     : decoded_(localPath, CPartialFile::Fresh{}),
@@ -19,12 +19,14 @@ CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bound
     if (!kept_->IsOpen()) opened_ = BodyStatus::LocalError;
 }
 
-CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued)
+CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued,
+                           const std::function<bool()>& stopRequested)
     : CDecodedBody(localPath, bounds) {
     if (opened_ != BodyStatus::Ok) return;
     const std::string keptPath = CompressedPartialPath(localPath);
     BodyStatus status = BodyStatus::Ok;
     const bool read = ReadPartialBytes(keptPath, [&](std::string_view block) {
+        if (stopRequested()) return false;
         status = Decode(block);
         return status == BodyStatus::Ok;
     });

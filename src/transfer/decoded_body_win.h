@@ -13,10 +13,10 @@
 #include <optional>
 #include <string>
 
-struct GzipBounds {
-    uint64_t MaxInput = 0;   // the compressed form's listed size
-    uint64_t MaxOutput = 0;  // the decoded file's size limit
-};
+#include <functional>
+
+// What the server's name of a file's compressed form ends with.
+constexpr char kCompressedFormSuffix[] = ".gz";
 
 // The path under which the compressed form of localPath keeps its partial download.
 std::string CompressedPartialPath(const std::string& localPath);
@@ -29,14 +29,17 @@ public:
     CDecodedBody(const std::string& localPath, const GzipBounds& bounds, const ResumeInfo& info);
     // Decodes the kept bytes of the compressed partial download, then the
     // body that continues it. Undecodable when the kept bytes are; they are
-    // then removed.
-    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued);
+    // then removed. stopRequested is asked between blocks of the kept bytes
+    // (a large file takes a while); a stop leaves them as they are and the
+    // body unopened.
+    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued,
+                 const std::function<bool()>& stopRequested);
     ~CDecodedBody() override;
 
-    BodyStatus Opened() const override { return opened_; }
+    BodyStatus OpenStatus() const override { return opened_; }
     BodyStatus Write(const void* data, size_t size) override;
     BodyStatus Commit() override;
-    uint64_t FileSize(uint64_t) const override { return decoder_.OutputBytes(); }
+    uint64_t CommittedSize(uint64_t) const override { return decoder_.OutputBytes(); }
 
 private:
     CDecodedBody(const std::string& localPath, const GzipBounds& bounds);

@@ -28,6 +28,12 @@ enum class GzipStatus {
     WriteFailed,     // the output refused a block
 };
 
+// The bounds of one decoding, set before its first byte.
+struct GzipBounds {
+    uint64_t MaxInput = 0;   // the compressed form's listed size
+    uint64_t MaxOutput = 0;  // the decoded file's size limit
+};
+
 // The output bound for a file: its listed size, or the ratio bound.
 uint64_t GzipOutputBound(std::optional<uint64_t> listedSize, uint64_t compressedSize);
 

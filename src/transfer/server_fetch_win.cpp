@@ -3,6 +3,7 @@
 #include "base/wide_text_win.h"
 #include "transfer/body_sink_win.h"
 #include "transfer/content_length.h"
+#include "transfer/decoded_body_win.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/range_resume.h"
@@ -124,6 +125,13 @@ std::unique_ptr<CBodySink> OpenBody(const FileToFetch& file, const Start& start)
     return std::make_unique<CPlainBody>(file.LocalPath, start);
 }
 
+std::unique_ptr<CBodySink> OpenContinuedBody(const FileToFetch& file, const JobCancelled& cancelled) {
+    if (file.Gzip) {
+        return std::make_unique<CDecodedBody>(file.LocalPath, *file.Gzip, CPartialFile::Continued{}, cancelled);
+    }
+    return std::make_unique<CPlainBody>(file.LocalPath, CPartialFile::Continued{});
+}
+
 class CAttempt {
 public:
     CAttempt(CTransferSession& session, HINTERNET connection, const S_UpdateSerivceAddr& server,
@@ -145,7 +153,7 @@ private:
     }
     AttemptResult EndOfStep(const StepResult& step, bool beforeAnswer);
     AttemptResult Whole(CHttpRequest& request, bool hadPartial);
-    AttemptResult Rest(CHttpRequest& request, const ResumePoint& point);
+    AttemptResult Rest(CHttpRequest& request, const ResumePoint& point, CBodySink& body);
     AttemptResult ReceiveBody(CHttpRequest& request, CBodySink& body, uint64_t received,
                               std::optional<uint64_t> total);
     AttemptResult EndOfBody(BodyStatus status);
@@ -172,7 +180,22 @@ AttemptResult CAttempt::Run(bool mayResume) {
     progress_.Received = 0;
     progress_.Total = 0;
     const bool secure = server_.Port == kHttpsPort;
-    const std::optional<ResumePoint> point = mayResume ? FindResumePoint(PartialPathOf(file_)) : std::nullopt;
+    std::optional<ResumePoint> point = mayResume ? FindResumePoint(PartialPathOf(file_)) : std::nullopt;
+    // The kept part is made ready before the request: kept compressed bytes
+    // are decoded again first, which takes a while for a large file, and a
+    // server does not wait long for a client that reads nothing.
+    std::unique_ptr<CBodySink> continued;
+    if (point) {
+        continued = OpenContinuedBody(file_, cancelled_);
+        if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+        if (continued->OpenStatus() == BodyStatus::Undecodable) {
+            // Kept compressed bytes that do not decode are gone now: the whole file, then.
+            continued.reset();
+            point.reset();
+        } else if (continued->OpenStatus() != BodyStatus::Ok) {
+            return EndOfBody(continued->OpenStatus());
+        }
+    }
     CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
     if (!request) return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, GetLastError());
     // A redirect is a server fault here, and following one could loop.
@@ -192,7 +215,8 @@ AttemptResult CAttempt::Run(bool mayResume) {
 
     const DWORD status = QueryStatus(request.Handle()).value_or(0);
     attempt_.HttpStatus = status;
-    if (point && status == HTTP_STATUS_PARTIAL_CONTENT) return Rest(request, *point);
+    if (point && status == HTTP_STATUS_PARTIAL_CONTENT) return Rest(request, *point, *continued);
+    continued.reset();  // the partial download is the new answer's to replace
     if (point && status == kRangeNotSatisfiable) {
         return End(AttemptVerdict::WithoutRange, AttemptOutcome::HttpStatus);
     }
@@ -237,29 +261,30 @@ AttemptResult CAttempt::Whole(CHttpRequest& request, bool hadPartial) {
         if (hadPartial) DropResumePoint(PartialPathOf(file_));  // the server started over
         body = OpenBody(file_, CPartialFile::Fresh{});
     }
-    if (body->Opened() != BodyStatus::Ok) return EndOfBody(body->Opened());
+    if (body->OpenStatus() != BodyStatus::Ok) return EndOfBody(body->OpenStatus());
     return ReceiveBody(request, *body, 0, length.total);
 }
 
 // A 206 answer to our Range: the rest of the file, which must start where
 // the partial file ends and belong to a file of the size it had.
-AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point) {
+AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point, CBodySink& body) {
     const auto range = ParseContentRange(QueryAscii(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE));
     const BodyLength length = QueryBodyLength(request.Handle());
     if (!range || range->First != point.Offset || range->Last + 1 != range->Total || range->Total != point.Info.Total ||
         length.total != range->Total - range->First) {
         return End(AttemptVerdict::WithoutRange, AttemptOutcome::BadBody);
     }
-    const std::unique_ptr<CBodySink> body = OpenBody(file_, CPartialFile::Continued{});
-    // Kept compressed bytes that do not decode are gone now: start over.
-    if (body->Opened() == BodyStatus::Undecodable) return End(AttemptVerdict::WithoutRange, AttemptOutcome::Undecodable);
-    if (body->Opened() != BodyStatus::Ok) return EndOfBody(body->Opened());
     attempt_.Resumed = true;
-    return ReceiveBody(request, *body, point.Offset, range->Total);
+    return ReceiveBody(request, body, point.Offset, range->Total);
 }
 
 AttemptResult CAttempt::EndOfBody(BodyStatus status) {
-    if (status == BodyStatus::Undecodable) return End(AttemptVerdict::NotHere, AttemptOutcome::Undecodable);
+    // Damage in kept bytes may show only at the stream's checksum: once more
+    // from the start of the compressed form before the plain file is asked for.
+    if (status == BodyStatus::Undecodable) {
+        return End(attempt_.Resumed ? AttemptVerdict::WithoutRange : AttemptVerdict::NotHere,
+                   AttemptOutcome::Undecodable);
+    }
     return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
 }
 
@@ -307,7 +332,7 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CBodySink& body, uint
     if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
     if (const BodyStatus committed = body.Commit(); committed != BodyStatus::Ok) return EndOfBody(committed);
     attempt_.Outcome = AttemptOutcome::Fetched;
-    return {AttemptVerdict::Fetched, attempt_, body.FileSize(received)};
+    return {AttemptVerdict::Fetched, attempt_, body.CommittedSize(received)};
 }
 }  // namespace
 

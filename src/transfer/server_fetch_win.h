@@ -4,7 +4,7 @@
 // the answer, the body into its partial file within the idle limit and
 // above the speed floor, and a verdict that tells the caller what to try
 // next.
-#include "transfer/decoded_body_win.h"
+#include "transfer/gzip_decoder.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
@@ -22,7 +22,8 @@ struct FileToFetch {
     uint64_t SizeLimit = 0;
     bool MayHavePartial = true;  // false when its folder holds no partial download at all
     // Set for a file's gzip form: the body is decoded into LocalPath within
-    // these bounds, and its partial download is CompressedPartialPath's.
+    // these bounds, and its partial download is kept under
+    // CompressedPartialPath (decoded_body_win.h).
     std::optional<GzipBounds> Gzip = std::nullopt;
 };
 

@@ -1,6 +1,8 @@
 #include "transfer/transfer_win.h"
 
 #include "base/wide_text_win.h"
+#include "transfer/compressed_forms_seen.h"
+#include "transfer/decoded_body_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/progress_throttle.h"
@@ -19,7 +21,6 @@ namespace {
 constexpr uint64_t kManifestLimit = 64ull * 1024 * 1024;
 constexpr uint64_t kFileLimit = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 constexpr DWORD kBackupMillis = 5000;
-constexpr char kCompressedSuffix[] = ".gz";
 
 bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
     return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
@@ -37,10 +38,11 @@ bool IsUsable(const S_UpdateSerivceAddr& server) {
 
 // The request for a file's gzip form, if it has one: never more than the
 // listed compressed size in, never a larger file out than a plain download
-// could give.
+// could give. A compressed form larger than a plain download may be is
+// none: the file travels plain.
 std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile& file, bool mayHavePartial) {
-    if (!file.Compressed || IsManifest(file.Name)) return std::nullopt;
-    const std::string name = file.Name + kCompressedSuffix;
+    if (!file.Compressed || file.Compressed->Size > kFileLimit || IsManifest(file.Name)) return std::nullopt;
+    const std::string name = file.Name + kCompressedFormSuffix;
     const uint64_t maxOutput = std::min(GzipOutputBound(file.Compressed->DecodedSize, file.Compressed->Size), kFileLimit);
     return FileToFetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, file.Compressed->Size, mayHavePartial,
                        GzipBounds{file.Compressed->Size, maxOutput}};
@@ -88,7 +90,8 @@ private:
 
 struct CQIRAUpdateIntf::Impl {
     Impl(const std::vector<S_UpdateSerivceAddr>& list, bool useProxy)
-        : servers(list), connections(list.size()), session(useProxy), preference(list.size()) {
+        : servers(list), connections(list.size()), session(useProxy), preference(list.size()),
+          compressedForms(list.size()) {
         ApplyTimeouts();
     }
 
@@ -133,6 +136,7 @@ struct CQIRAUpdateIntf::Impl {
     std::vector<UniqueInternet> connections;  // guarded by connectionLock
     CTransferSession session;
     CServerPreference preference;
+    CCompressedFormsSeen compressedForms;
     TransferLimits limits;
     size_t filesAtOnce = kFilesAtOnce;
     std::mutex observerLock;
@@ -165,17 +169,20 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileTo
     }
 }
 
-// The compressed form first when there is one. A server that does not
-// have it (a 4xx answer: a tree published before, or served without the
-// .gz files) or whose copy does not decode is asked for the plain file
-// once; a server that fails otherwise fails for both forms.
+// The compressed form first when there is one and the server may have it.
+// A server that does not (a 4xx answer: a tree published before, or a
+// mirror without the .gz files) or whose copy does not decode is asked for
+// the plain file once; a server that fails otherwise fails for both forms.
 AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& plain,
                                                   const std::optional<FileToFetch>& compressed, bool mayResume,
                                                   JobProgress& progress, const JobCancelled& cancelled) {
-    if (compressed) {
+    if (compressed && compressedForms.WorthAsking(index)) {
         const AttemptResult result = FetchFormFromOne(index, *compressed, mayResume, progress, cancelled);
-        const bool anotherFormMayDo = result.Attempt.Outcome == AttemptOutcome::Undecodable ||
-                                      result.Attempt.Outcome == AttemptOutcome::HttpStatus;
+        const uint32_t status = result.Attempt.HttpStatus;
+        const bool missing = result.Attempt.Outcome == AttemptOutcome::HttpStatus && status >= 400 && status < 500;
+        if (result.Verdict == AttemptVerdict::Fetched) compressedForms.Found(index);
+        if (missing) compressedForms.Missing(index);
+        const bool anotherFormMayDo = missing || result.Attempt.Outcome == AttemptOutcome::Undecodable;
         if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
     }
     return FetchFormFromOne(index, plain, mayResume, progress, cancelled);
@@ -187,11 +194,17 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plai
     bool mayResume = plain.MayHavePartial;
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
+        const bool partialsMayExist = mayResume;
         const AttemptResult result = FetchFromOne(index, plain, compressed, mayResume, progress, cancelled);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;
         switch (result.Verdict) {
         case AttemptVerdict::Fetched:
+            // A partial download of the other form has nothing left to continue.
+            if (compressed && partialsMayExist) {
+                const bool gotCompressed = result.Attempt.RemoteName == compressed->RemoteName;
+                DropResumePoint(gotCompressed ? plain.LocalPath : CompressedPartialPath(plain.LocalPath));
+            }
             return result.Size;
         case AttemptVerdict::GiveUp:
             return std::nullopt;

@@ -200,7 +200,12 @@ void CDlgUpdate::FinishUpdate() {
 
 void CDlgUpdate::OnClose() { EndDialog(1); }
 
-RunOutcome CDlgUpdate::Conclude() { return Run ? Run->Conclude() : RunOutcome::NothingToDo; }
+RunOutcome CDlgUpdate::Conclude() {
+    // A download still under way writes to the run's log: it ends before
+    // the log's last line.
+    DownloadThread.reset();
+    return Run ? Run->Conclude() : RunOutcome::NothingToDo;
+}
 
 void CDlgUpdate::OnLButtonDown(UINT, POINT point) { BeginTitleBandDrag(GetSafeHwnd(), point); }
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <random>
 
-std::string Gzip(const std::function<bool(std::string&)>& produce) {
+std::string Gzip(const std::function<bool(std::string&)>& produce, int level) {
     z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
     std::string out;
     std::string block;
     char buffer[65536];
@@ -30,13 +30,15 @@ std::string Gzip(const std::function<bool(std::string&)>& produce) {
     return out;
 }
 
-std::string Gzip(const std::string& data) {
+std::string Gzip(const std::string& data, int level) {
     bool given = false;
-    return Gzip([&](std::string& block) {
-        if (!given) block = data;
-        given = true;
-        return false;
-    });
+    return Gzip(
+        [&](std::string& block) {
+            if (!given) block = data;
+            given = true;
+            return false;
+        },
+        level);
 }
 
 std::string GzipOfZeros(uint64_t size) {

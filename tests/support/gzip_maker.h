@@ -5,10 +5,12 @@
 #include <functional>
 #include <string>
 
-// gzip -9 of the bytes that produce(block) appends, block after block,
+// gzip -LEVEL of the bytes that produce(block) appends, block after block,
 // until produce returns false.
-std::string Gzip(const std::function<bool(std::string&)>& produce);
-std::string Gzip(const std::string& data);
+std::string Gzip(const std::function<bool(std::string&)>& produce, int level = 9);
+// Level 0 stores the bytes as they are: damage to them shows only at the
+// stream's checksum.
+std::string Gzip(const std::string& data, int level = 9);
 
 // A gzip bomb: `size` zero bytes, which compress about a thousand times.
 std::string GzipOfZeros(uint64_t size);

@@ -172,4 +172,72 @@ TEST_F(CompressedTransferTest, DamagedKeptCompressedBytesAreFetchedAgain) {
     EXPECT_TRUE(tree.RequestsUnder("/1/kept.dll.gz").back().range.empty());
     EXPECT_EQ(LocalNames(), std::set<std::string>{"kept.dll"});
 }
+
+// Damage that decodes (inside stored bytes) shows only at the checksum, at
+// the end: the compressed form is then fetched once more from its start,
+// not traded for the plain file.
+TEST_F(CompressedTransferTest, KeptBytesDamagedWhereOnlyTheChecksumShowsAreFetchedAgain) {
+    const std::string plain = RandomBytes(3 * 1024 * 1024, 6);
+    const std::string stored = Gzip(plain, 0);
+    const size_t cutAt = stored.size() / 2;
+    const RemoteFile file = Publish("stored.dll", plain, stored);
+    tree.SetFault("/1/stored.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
+    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    std::string kept = local.Read("stored.dll.gz.~partial");
+    ASSERT_EQ(kept.size(), cutAt);
+    kept[cutAt / 2] = static_cast<char>(~kept[cutAt / 2]);
+    local.Write("stored.dll.gz.~partial", kept);
+
+    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("stored.dll") == plain);
+    const std::vector<LoggedRequest> requests = tree.RequestsUnder("/1/stored.dll");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].range, "bytes=" + std::to_string(cutAt) + "-");
+    EXPECT_EQ(requests[2].path, "/1/stored.dll.gz");
+    EXPECT_TRUE(requests[2].range.empty());
+    EXPECT_EQ(LocalNames(), std::set<std::string>{"stored.dll"});
+}
+
+// A compressed download cut by one server, and a second server that has no
+// .gz files: the plain file from the second, and the kept compressed bytes
+// go, since nothing is left for them to continue.
+TEST_F(CompressedTransferTest, APlainFileFromAnotherServerEndsAKeptCompressedDownload) {
+    const std::string plain = RandomText(8 * 1024 * 1024, 7);
+    const std::string compressed = Gzip(plain);
+    const RemoteFile file = Publish("relay.dll", plain, compressed);
+    tree.SetFault("/1/relay.dll.gz", "cut", "\"keep\": " + std::to_string(compressed.size() / 2) + ", \"count\": 1");
+    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    ASSERT_TRUE(local.Exists("relay.dll.gz.~partial"));
+    tree.SetFault("/1/relay.dll.gz", "status", R"("status": 404)");
+
+    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    EXPECT_TRUE(local.Read("relay.dll") == plain);
+    EXPECT_EQ(LocalNames(), std::set<std::string>{"relay.dll"});
+}
+
+// A mirror without .gz files is asked for a few, then for plain files only.
+TEST_F(CompressedTransferTest, AServerWithoutCompressedFormsIsSoonAskedForPlainFilesOnly) {
+    component->SetFilesAtOnce(1);
+    std::vector<RemoteFile> files;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "mirror-" + std::to_string(i) + ".dll";
+        const std::string plain = RandomText(20000, 10 + i);
+        tree.Put(1, name, plain);
+        files.push_back({name, local.File(name), CompressedForm{1000, plain.size()}});
+    }
+    ASSERT_EQ(component->GetRemoteFiles(1, files), FetchResult::Fetched);
+    size_t compressedAsked = 0;
+    for (const LoggedRequest& request : tree.RequestsUnder("/1/mirror-")) {
+        compressedAsked += request.path.size() > 3 && request.path.substr(request.path.size() - 3) == ".gz";
+    }
+    EXPECT_EQ(compressedAsked, 3u);
+    EXPECT_EQ(tree.RequestsUnder("/1/mirror-").size(), 3u + files.size());
+}
+
+TEST_F(CompressedTransferTest, ACompressedFormLargerThanAnyFileMayBeIsNotAskedFor) {
+    const std::string plain = RandomText(1000, 20);
+    const RemoteFile huge = Publish("huge.dll", plain, Gzip(plain), 5000000000ull);
+    ASSERT_EQ(Fetch(huge), FetchResult::Fetched);
+    EXPECT_EQ(RequestedPaths("huge.dll"), std::vector<std::string>{"/1/huge.dll"});
+}
 }  // namespace
