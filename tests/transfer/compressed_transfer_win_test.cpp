@@ -39,6 +39,15 @@ protected:
 
     FetchResult Fetch(const RemoteFile& file) { return component->GetRemoteFiles(1, {file}); }
 
+    // The server cuts the file's .gz once at cutAt: the fetch fails and
+    // the compressed bytes so far are kept.
+    void CutOnce(const RemoteFile& file, size_t cutAt) {
+        tree.SetFault("/1/" + file.Name + ".gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
+        ASSERT_EQ(Fetch(file), FetchResult::Failed);
+        EXPECT_FALSE(local.Exists(file.Name));
+        ASSERT_EQ(local.Read(file.Name + ".gz.~partial").size(), cutAt);
+    }
+
     std::vector<std::string> RequestedPaths(const std::string& name) const {
         std::vector<std::string> paths;
         for (const LoggedRequest& request : tree.RequestsUnder("/1/" + name)) paths.push_back(request.path);
@@ -138,10 +147,7 @@ TEST_F(CompressedTransferTest, ACutCompressedDownloadContinuesTheCompressedStrea
     ASSERT_GT(compressed.size(), 2u * 1024 * 1024);
     const size_t cutAt = compressed.size() / 2;
     const RemoteFile file = Publish("big.dll", plain, compressed);
-    tree.SetFault("/1/big.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
-    ASSERT_EQ(Fetch(file), FetchResult::Failed);
-    EXPECT_FALSE(local.Exists("big.dll"));
-    EXPECT_EQ(local.Read("big.dll.gz.~partial").size(), cutAt);
+    ASSERT_NO_FATAL_FAILURE(CutOnce(file, cutAt));
 
     ASSERT_EQ(Fetch(file), FetchResult::Fetched);
     EXPECT_TRUE(local.Read("big.dll") == plain);
@@ -160,10 +166,8 @@ TEST_F(CompressedTransferTest, DamagedKeptCompressedBytesAreFetchedAgain) {
     const std::string compressed = Gzip(plain);
     const size_t cutAt = compressed.size() / 2;
     const RemoteFile file = Publish("kept.dll", plain, compressed);
-    tree.SetFault("/1/kept.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
-    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    ASSERT_NO_FATAL_FAILURE(CutOnce(file, cutAt));
     std::string kept = local.Read("kept.dll.gz.~partial");
-    ASSERT_EQ(kept.size(), cutAt);
     for (size_t i = 100; i < 200; ++i) kept[i] = 'Z';
     local.Write("kept.dll.gz.~partial", kept);
 
@@ -181,10 +185,8 @@ TEST_F(CompressedTransferTest, KeptBytesDamagedWhereOnlyTheChecksumShowsAreFetch
     const std::string stored = Gzip(plain, 0);
     const size_t cutAt = stored.size() / 2;
     const RemoteFile file = Publish("stored.dll", plain, stored);
-    tree.SetFault("/1/stored.dll.gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
-    ASSERT_EQ(Fetch(file), FetchResult::Failed);
+    ASSERT_NO_FATAL_FAILURE(CutOnce(file, cutAt));
     std::string kept = local.Read("stored.dll.gz.~partial");
-    ASSERT_EQ(kept.size(), cutAt);
     kept[cutAt / 2] = static_cast<char>(~kept[cutAt / 2]);
     local.Write("stored.dll.gz.~partial", kept);
 
@@ -205,9 +207,7 @@ TEST_F(CompressedTransferTest, APlainFileFromAnotherServerEndsAKeptCompressedDow
     const std::string plain = RandomText(8 * 1024 * 1024, 7);
     const std::string compressed = Gzip(plain);
     const RemoteFile file = Publish("relay.dll", plain, compressed);
-    tree.SetFault("/1/relay.dll.gz", "cut", "\"keep\": " + std::to_string(compressed.size() / 2) + ", \"count\": 1");
-    ASSERT_EQ(Fetch(file), FetchResult::Failed);
-    ASSERT_TRUE(local.Exists("relay.dll.gz.~partial"));
+    ASSERT_NO_FATAL_FAILURE(CutOnce(file, compressed.size() / 2));
     tree.SetFault("/1/relay.dll.gz", "status", R"("status": 404)");
 
     ASSERT_EQ(Fetch(file), FetchResult::Fetched);
