@@ -29,6 +29,3 @@ private:
     size_t limit_;
     std::mutex lock_;
 };
-
-// The log of the runs of an application folder (ending with the separator).
-std::string RunLogPath(const std::string& applicationFolder);
