@@ -87,7 +87,8 @@ shoot() {  # name title button face...
   done
   sleep 1  # the first paint may still be under way
   import -display "$display" -window root "$work/screen.png"
-  convert "$work/screen.png" -trim +repage "$work/shot.png"
+  # Without time stamps: a picture changes only when the window does.
+  convert "$work/screen.png" -trim +repage -define png:exclude-chunks=date,time "$work/shot.png"
   win "$bin/press_button.exe" "$title" "$button" 20 >/dev/null 2>&1 || true
   mv "$work/shot.png" "$out/$name"
   echo "$out/$name"
