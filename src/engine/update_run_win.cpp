@@ -128,7 +128,7 @@ CheckResult CUpdateRun::Check() {
         signature_ = FetchAndCheckSignature(bytes);
         if (*signature_ != SignatureCheck::Verified) {
             Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeSignatureCheck(*signature_)},
-                 "refused: " + profile_.ManifestFileName + ", nothing else is fetched");
+                 "refused: " + profile_.ManifestFileName + " (nothing else is fetched)");
             RemoveStagingFolder();
             return CheckResult::Failed;
         }
