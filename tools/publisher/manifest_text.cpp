@@ -1,6 +1,7 @@
 #include "publisher/manifest_text.h"
 
 #include "manifest/manifest.h"
+#include "manifest/manifest_check.h"
 #include "publisher/publish_options.h"
 
 #include <cstdio>
@@ -14,6 +15,12 @@ void AppendLine(std::string& text, const std::string& line) {
     text += kLineEnd;
 }
 
+// The mark that the manifest is whole (manifest_check.h): the count of its
+// files ends every file section, so that a cut anywhere takes it away.
+std::string FileCountLine(const std::vector<PublishedFile>& files) {
+    return std::string(kFileCountKey) + "=" + std::to_string(files.size());
+}
+
 void AppendFileSections(std::string& text, const std::vector<PublishedFile>& files) {
     for (const PublishedFile& file : files) {
         AppendLine(text, "[" + file.Name + "]");
@@ -22,6 +29,7 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         AppendLine(text, "MD5=" + file.Md5);
         if (!file.Sha256.empty()) AppendLine(text, "SHA256=" + file.Sha256);
         if (file.GzSize) AppendLine(text, "GZSIZE=" + std::to_string(*file.GzSize));
+        AppendLine(text, FileCountLine(files));
     }
 }
 
@@ -54,6 +62,7 @@ std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::
     AppendLine(header, "REGION=" + options.Region);
     AppendLine(header, std::string("UNCONDITIONALUPDATE=") + (options.Unconditional || !program ? "1" : "0"));
     AppendLine(header, std::string("NOTIFIY=") + (options.Notify ? "1" : "0"));
+    AppendLine(header, FileCountLine(files));
     AppendLine(header, "[FILES]");
     for (const PublishedFile& file : files) AppendLine(header, file.Name);
 
