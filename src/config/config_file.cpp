@@ -128,6 +128,10 @@ int32_t CCryptConfigFile::WriteString(const std::string& section, const std::str
     return impl_->Flush() ? kFound : kDefaulted;
 }
 
+void CCryptConfigFile::ReadSection(const std::string& section, std::vector<std::string>& names) const {
+    impl_->Document.AppendEntryNames(section, names);
+}
+
 CryptConfigState CCryptConfigFile::State() const { return impl_->State; }
 
 int32_t CCryptConfigFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
