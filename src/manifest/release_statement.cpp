@@ -128,7 +128,8 @@ ParsedStatement ParseReleaseStatement(std::string_view text) {
         if (equals == std::string_view::npos) return Defect(line, content, "name=value");
         const std::string_view name = content.substr(0, equals);
         const std::string_view value = content.substr(equals + 1);
-        const auto form = std::find_if(kFields.begin(), kFields.end(), [&](const FieldForm& f) { return f.Name == name; });
+        const auto form =
+            std::find_if(kFields.begin(), kFields.end(), [&](const FieldForm& f) { return f.Name == name; });
         if (form == kFields.end()) {
             return Defect(Shown(name), value, "only target, published, expires, manifest-sha256 and signature");
         }

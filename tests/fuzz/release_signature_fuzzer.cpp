@@ -21,8 +21,9 @@ void CheckStatement(std::string_view text) {
     const ParsedStatement parsed = ParseReleaseStatement(text);
     if (parsed.Statement) {
         const ReleaseStatement& fields = *parsed.Statement;
-        const ParsedStatement again = ParseReleaseStatement(FormatStatementBody(fields) + "signature=" +
-                                                            EncodeBase64(fields.Signature.data(), 64) + "\n");
+        const std::string signature = EncodeBase64(fields.Signature.data(), fields.Signature.size());
+        const ParsedStatement again =
+            ParseReleaseStatement(FormatStatementBody(fields) + "signature=" + signature + "\n");
         if (!again.Statement || again.Statement->Target != fields.Target ||
             again.Statement->Published != fields.Published || again.Statement->Expires != fields.Expires ||
             again.Statement->ManifestSha256 != fields.ManifestSha256 || !text.starts_with(parsed.SignedPart)) {

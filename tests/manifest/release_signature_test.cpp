@@ -159,9 +159,9 @@ TEST(ReleaseStatementTest, TakesTheSameOrANewerReleaseAndRemembersAtMostADayAhea
         const StatementVerdict verdict = CheckReleaseStatement(kRfcSampleStatement, expected);
         ASSERT_TRUE(verdict.IsVerified()) << DescribeStatementVerdict(verdict);
         EXPECT_EQ(verdict.Remember, c.Remember) << FormatUtcTime(c.Now);
-        EXPECT_EQ(DescribeStatementVerdict(verdict).find("release statement verified with the release key: package 2, "
-                                                         "published 2026-12-08T07:00:00Z, expires 2027-01-07T07:00:00Z"),
-                  0u);
+        EXPECT_TRUE(DescribeStatementVerdict(verdict).starts_with(
+            "release statement verified with the release key: package 2, published 2026-12-08T07:00:00Z, "
+            "expires 2027-01-07T07:00:00Z"));
     }
 }
 
@@ -204,26 +204,10 @@ TEST(ReleaseStatementTest, OnlyAWholeSignedStatementInItsOneFormVerifies) {
     for (const std::string& oneLine : {std::string(kRfcSampleSignature), kRfcSampleSignature + std::string("\r\n")}) {
         EXPECT_EQ(CheckReleaseStatement(oneLine, kSample).Check, StatementCheck::OldForm);
     }
-    EXPECT_EQ(DescribeStatementVerdict(CheckReleaseStatement(kRfcSampleSignature, kSample)),
-              "the release statement is the old one-line signature, which names no target and no time");
     for (const std::string& forged : {Edited("07:00:00Z\nexp", "07:00:01Z\nexp"), Edited("package 2", "package 3"),
                                       Edited("expires=2027-01-07T07:00:00Z\n", "")}) {
         EXPECT_EQ(CheckReleaseStatement(forged, kSample).Check, StatementCheck::SignatureMismatch) << forged;
     }
-    EcdsaPrivateKey other;
-    ReleaseStatement fields;
-    std::string ours;
-    ASSERT_TRUE(GenerateEcdsaKey(other));
-    ASSERT_TRUE(ComputeSha256("sample", fields.ManifestSha256));
-    fields.Target = 2;
-    fields.Published = kPublished;
-    ASSERT_TRUE(SignReleaseStatement(other, fields, ours));
-    EXPECT_EQ(CheckReleaseStatement(ours, kSample).Check, StatementCheck::SignatureMismatch);
-    const std::string otherKey = FormatReleaseKey(other.Public);
-    StatementExpectation own = kSample;
-    own.ReleaseKey = otherKey;
-    EXPECT_TRUE(CheckReleaseStatement(ours, own).IsVerified());
-
     const std::pair<std::string, std::string> malformed[] = {
         {"", "target"},
         {Edited("target=package 2\n", ""), "target"},

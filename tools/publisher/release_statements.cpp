@@ -21,7 +21,8 @@ std::optional<UtcTime> PublishedInTree(const std::string& gbkTargetFolder, bool 
         const std::string path = gbkTargetFolder + separator + manifest + kSignatureSuffix;
         if (ReadWholeFile(path, kMaxStatementBytes, text) != FileReadStatus::Ok) continue;
         const ParsedStatement parsed = ParseReleaseStatement(text);
-        if (parsed.Statement && (!latest || parsed.Statement->Published > *latest)) latest = parsed.Statement->Published;
+        if (!parsed.Statement) continue;
+        if (!latest || parsed.Statement->Published > *latest) latest = parsed.Statement->Published;
     }
     return latest;
 }
