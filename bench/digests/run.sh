@@ -46,5 +46,5 @@ for name, text in (("Windows build under Wine (BCrypt)", """$wine_out"""), ("nat
     print(name + ":")
     print("  MD5 alone (unsigned release):     %7.1f MiB/s, ratio to md5sum %.2f" % (mib / f["md5_seconds"], md5sum / f["md5_seconds"]))
     print("  MD5 + SHA-256 (signed release):   %7.1f MiB/s, ratio to md5sum + sha256sum %.2f" % (mib / f["md5_sha256_seconds"], (md5sum + sha256sum) / f["md5_sha256_seconds"]))
-    print("  one signature check (256 KiB manifest): %.2f ms" % f["signature_check_ms"])
+    print("  one release statement check (256 KiB manifest): %.2f ms" % f["signature_check_ms"])
 PY

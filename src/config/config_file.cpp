@@ -131,6 +131,10 @@ Status CCryptConfigFile::Write(const std::string& section, const std::string& ke
     return impl_->Flush();
 }
 
+void CCryptConfigFile::ReadSection(const std::string& section, std::vector<std::string>& names) const {
+    impl_->Document.AppendEntryNames(section, names);
+}
+
 CryptConfigState CCryptConfigFile::State() const { return impl_->State; }
 
 int32_t CCryptConfigFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {

@@ -49,6 +49,7 @@ UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
     config.ReadString("Update", "Region", "", settings.Region);
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
     config.ReadString("Update", "ReleaseKey", "", settings.ReleaseKey);
+    settings.NewestPublished = ReadNewestPublished(config);
 
     settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
     S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);

@@ -2,8 +2,10 @@
 // What an update run takes from the client's own configuration:
 // "Config.dat" and "UserConfig.dat" in the application folder, each read once.
 #include "config/crypt_config_store.h"
+#include "settings/newest_published.h"
 #include "transfer/server_address.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct UpdateSettings {
     // [Update] ReleaseKey: the publisher's public key (one line of base64).
     // When set, only manifests whose signature verifies with it are trusted.
     std::string ReleaseKey;
+    // [Update] NewestPublished.*: per target, the publication time of the
+    // newest signed release accepted; an older one is a replay.
+    NewestPublishedTimes NewestPublished;
     // Config.dat as it was read. Corrupt or unreadable, its servers and
     // version are unknown: no update can be checked against it.
     CryptConfigState ConfigState = CryptConfigState::Missing;
@@ -25,6 +30,11 @@ struct UpdateSettings {
     // What makes a configured server unusable, one sentence each ("ServerIP
     // \"http://host/\" is a URL ..."), for the run log.
     std::vector<std::string> ServerProblems;
+
+    std::optional<UtcTime> NewestPublishedFor(int32_t type) const {
+        const auto found = NewestPublished.find(type);
+        return found == NewestPublished.end() ? std::nullopt : std::optional<UtcTime>(found->second);
+    }
 
     bool IsConfigUsable() const {
         return ConfigState == CryptConfigState::Missing || ConfigState == CryptConfigState::Encrypted ||

@@ -197,14 +197,14 @@ class Workspace:
         if notify:
             args.append("--notify")
         if sign:
-            args += ["--sign", winpath(sign)]
+            args += ["--sign", winpath(sign), "--allow-older-time"]  # several releases within one second
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
     def publish_package(self, package_type, files, version=None, sign=None):
         release = self._release_folder(files)
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
         if sign:
-            args += ["--sign", winpath(sign)]
+            args += ["--sign", winpath(sign), "--allow-older-time"]
         wine("publisher.exe", *args, winpath(release), winpath(self.www))
 
     def keygen(self, name):

@@ -100,6 +100,36 @@ TEST(UpdateSettingsTest, WebSiteAndTheStateOfConfigDat) {
     EXPECT_FALSE(corrupt.IsConfigUsable());
 }
 
+// The newest accepted publication time per target: read with the settings,
+// and written only forward, merged with the other keys.
+TEST(UpdateSettingsTest, NewestPublishedTimesOnlyMoveForward) {
+    using namespace std::chrono_literals;
+    const UtcTime time = *ParseUtcTime("2026-12-08T07:00:00Z");
+    const UpdateSettings seeded = ReadWith({{"ServerIP", "10.0.0.5"},
+                                            {"newestpublished.PACKAGE7", "2026-12-01T00:00:00Z"},
+                                            {"NewestPublished.package3", "yesterday"},
+                                            {"NewestPublished.package1", "2026-12-01T00:00:00Z"}},
+                                           {});
+    EXPECT_EQ(seeded.NewestPublished, (NewestPublishedTimes{{7, time - 7 * 24h - 7h}}));
+    TempDir dir;
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time), NewestPublishedWrite::Written);
+    CCryptConfigFile(dir.File("Config.dat"), "").WriteString("Update", "ServerIP", "10.0.0.5");
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time - 1s), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 7, time - 1s), NewestPublishedWrite::Written);
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 7, time), NewestPublishedWrite::Written);
+    const UpdateSettings settings = ReadUpdateSettings(dir.Path());
+    EXPECT_EQ(settings.NewestPublished, (NewestPublishedTimes{{1, time}, {7, time}}));
+    EXPECT_EQ(settings.NewestPublishedFor(1), time);
+    EXPECT_EQ(settings.NewestPublishedFor(2), std::nullopt);
+    EXPECT_EQ(settings.Servers[0].Address, "10.0.0.5");
+    std::string written;
+    CCryptConfigFile(dir.File("Config.dat"), "").ReadString("Update", "NewestPublished.program", "", written);
+    EXPECT_EQ(written, "2026-12-08T07:00:00Z");
+    dir.Write("unreadable\\Config.dat\\x", "");  // a folder where the file should be
+    EXPECT_EQ(WriteNewestPublished(dir.File("unreadable\\"), 1, time), NewestPublishedWrite::ConfigUnreadable);
+}
+
 TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {
     std::string address = "stale";
     EXPECT_FALSE(ResolveHostAddress("", address));

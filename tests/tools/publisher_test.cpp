@@ -1,6 +1,8 @@
 #include "config/config_file.h"
 #include "base/gbk_text.h"
+#include "manifest/release_signature.h"
 #include "publisher/publisher_cli.h"
+#include "publisher/publisher_clock.h"
 #include "publisher/release_scan.h"
 #include "support/temp_dir.h"
 
@@ -9,6 +11,7 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -272,6 +275,52 @@ TEST(PublisherNamesTest, ManifestNamesAreReservedInTheirLayout) {
     }
 }
 
+// The publisher's clock as a test sets it; unset again when it goes.
+class TestClock {
+public:
+    explicit TestClock(const char* time) { Set(time); }
+    ~TestClock() { Set(""); }
+    TestClock(const TestClock&) = delete;
+    TestClock& operator=(const TestClock&) = delete;
+    void Set(const char* time) {
+#ifdef _WIN32
+        _putenv_s(kTestClockVariable, time);  // an empty value removes it
+#else
+        *time ? setenv(kTestClockVariable, time, 1) : unsetenv(kTestClockVariable);
+#endif
+    }
+};
+
+// Each statement names the target and the clock's time; the publisher will
+// not publish at a time not later than the tree's release unless told to.
+TEST_F(PublisherTest, SignedStatementsNameTheTargetAndATimeThatOnlyMovesOn) {
+    const std::string key = GbkToUtf8(out_.File("release.key"));
+    ASSERT_EQ(0, RunPublisher({"keygen", key}, printed_, log_));
+    AddFile("a.txt", "abc");
+    TestClock clock("2026-12-08T07:00:00Z");
+    ASSERT_EQ(0, Publish({"--package", "4", "--sign", key, "--expires", "30"})) << log_.str();
+    for (const char* manifest : {"4\\config.ini", "4\\UpdateConfig.ini"}) {
+        const std::string statement = Manifest(manifest + std::string(".sig"));
+        EXPECT_EQ(statement.substr(0, statement.find("manifest-sha256=")),
+                  "target=package 4\npublished=2026-12-08T07:00:00Z\nexpires=2027-01-07T07:00:00Z\n");
+        const std::string keyLine = out_.Read("release.key.pub").substr(0, 88);
+        const std::string manifestText = Manifest(manifest);
+        const StatementExpectation expected{manifestText, keyLine, 4, *ParseUtcTime("2027-01-07T07:00:00Z"), {}};
+        EXPECT_TRUE(CheckReleaseStatement(statement, expected).IsVerified()) << manifest;
+    }
+
+    const std::string published = Manifest("4\\config.ini.sig");
+    for (const char* backwards : {"2026-12-08T07:00:00Z", "2026-12-01T00:00:00Z", "yesterday"}) {
+        clock.Set(backwards);
+        EXPECT_EQ(1, Publish({"--package", "4", "--sign", key})) << backwards;
+        EXPECT_EQ(published, Manifest("4\\config.ini.sig")) << backwards;
+    }
+    EXPECT_NE(log_.str().find("PUBLISHER_TEST_CLOCK"), std::string::npos) << log_.str();
+    clock.Set("2026-12-01T00:00:00Z");
+    ASSERT_EQ(0, Publish({"--package", "4", "--sign", key, "--allow-older-time"})) << log_.str();
+    EXPECT_EQ(0u, Manifest("4\\config.ini.sig").find("target=package 4\npublished=2026-12-01T00:00:00Z\nmanifest"));
+}
+
 TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -292,6 +341,10 @@ TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
         {"--program", "--version", "1.0", "--sign", "rel", "out"},
         {"--program", "--version", "1.0", "rel", "out", "--sign"},
         {"--package", "2", "--sign", "", "rel", "out"},
+        {"--package", "2", "--expires", "30", "rel", "out"},
+        {"--package", "2", "--allow-older-time", "rel", "out"},
+        {"--package", "2", "--sign", "k", "--expires", "0", "rel", "out"},
+        {"--package", "2", "--sign", "k", "--expires", "36501", "rel", "out"},
         {"keygen"},
         {"keygen", ""},
         {"keygen", "a", "b"},

@@ -106,7 +106,7 @@ TEST_F(ReleaseKeyTest, KeygenWritesThePrivateKeyAndPrintsThePublicLine) {
 }
 
 // Every file section gets its SHA-256 beside the MD5, and each manifest a
-// signature that verifies with the key's public line, over its exact bytes.
+// statement for the package that verifies with the key's public line.
 TEST_F(ReleaseKeyTest, ASignedPackageReleaseSignsBothManifests) {
     ASSERT_EQ(Keygen("release.key"), 0);
     const std::string keyLine = dir_.Read("release.key.pub").substr(0, 88);
@@ -119,9 +119,10 @@ TEST_F(ReleaseKeyTest, ASignedPackageReleaseSignsBothManifests) {
                             "SHA256=ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\r\n"),
                   std::string::npos)
             << text;
-        EXPECT_EQ(CheckManifestSignature(text, dir_.Read(std::string(manifest) + ".sig"), keyLine),
-                  SignatureCheck::Verified)
-            << manifest;
+        const StatementExpectation expected{text, keyLine, 5, std::chrono::floor<std::chrono::seconds>(
+                                                                 std::chrono::system_clock::now()), {}};
+        const StatementVerdict verdict = CheckReleaseStatement(dir_.Read(std::string(manifest) + ".sig"), expected);
+        EXPECT_TRUE(verdict.IsVerified()) << manifest << ": " << DescribeStatementVerdict(verdict);
         EXPECT_NE(log_.str().find(keyLine), std::string::npos);
     }
 
@@ -152,10 +153,10 @@ TEST_F(ReleaseKeyTest, AKeyThatCannotSignWritesNothing) {
 }
 
 #ifndef _WIN32
-// The DER form in which OpenSSL's command line takes a signature file's r||s.
-std::string DerSignature(const std::string& signatureFile) {
+// The DER form in which OpenSSL's command line takes a statement's r||s.
+std::string DerSignature(const std::string& statement) {
     std::string raw;
-    EXPECT_TRUE(DecodeBase64(signatureFile.substr(0, 88), raw));
+    EXPECT_TRUE(DecodeBase64(statement.substr(statement.find("signature=") + 10, 88), raw));
     std::string body;
     for (const std::string& half : {raw.substr(0, 32), raw.substr(32)}) {
         std::string number = half.substr(std::min(half.find_first_not_of('\0'), half.size() - 1));
@@ -180,9 +181,11 @@ TEST_F(ReleaseKeyTest, OpenSslReadsTheKeyFileAndMakesKeysThatSign) {
 
     dir_.Write("release\\abc.txt", "abc");
     ASSERT_EQ(Publish({"--program", "--version", "1.0", "--sign", Utf8("release.key")}), 0) << log_.str();
-    dir_.Write("signature.der", DerSignature(dir_.Read("site\\1\\UpdateConfig.ini.sig")));
+    const std::string statement = dir_.Read("site\\1\\UpdateConfig.ini.sig");
+    dir_.Write("signature.der", DerSignature(statement));
+    dir_.Write("signed", statement.substr(0, statement.find("signature=")));
     EXPECT_EQ(std::system(("openssl dgst -sha256 -verify " + pub + " -keyform DER -signature " +
-                           dir_.File("signature.der") + " " + dir_.File("site/1/UpdateConfig.ini") + " >/dev/null")
+                           dir_.File("signature.der") + " " + dir_.File("signed") + " >/dev/null")
                               .c_str()),
               0);
 
@@ -190,7 +193,8 @@ TEST_F(ReleaseKeyTest, OpenSslReadsTheKeyFileAndMakesKeysThatSign) {
     ASSERT_EQ(std::system(("openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out " + made +
                            " 2>/dev/null").c_str()),
               0);
-    EXPECT_EQ(Publish({"--program", "--version", "1.0", "--sign", made}), 0) << log_.str();
+    // Within the same second as the release before it.
+    EXPECT_EQ(Publish({"--program", "--version", "1.0", "--sign", made, "--allow-older-time"}), 0) << log_.str();
     EXPECT_TRUE(dir_.Exists("site\\1\\UpdateConfig.ini.sig"));
 }
 #endif

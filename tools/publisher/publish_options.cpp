@@ -1,5 +1,6 @@
 #include "publisher/publish_options.h"
 
+#include "base/decimal_text.h"
 #include "base/gbk_text.h"
 #include "publisher/utf8_path.h"
 
@@ -28,22 +29,36 @@ bool ParsePackageType(const std::string& text, int32_t& type) {
     return ec == std::errc() && end == text.data() + text.size() && type > 1;
 }
 
+// Up to a hundred years: what lies beyond is a typing error.
+bool ParseExpiryDays(const std::string& text, int32_t& days) {
+    const std::optional<uint64_t> number = ParseDecimalCount(text);
+    if (!number || *number < 1 || *number > 36500) return false;
+    days = static_cast<int32_t>(*number);
+    return true;
+}
+
 }  // namespace
 
 const char* const kPublisherUsage =
     "usage:\n"
-    "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY] [--no-gzip]\n"
-    "            RELEASE_DIR OUT_DIR\n"
+    "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY [--expires DAYS]\n"
+    "            [--allow-older-time]] [--no-gzip] RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
-    "  publisher --package TYPE [--version V] [--sign KEY] [--no-gzip] RELEASE_DIR OUT_DIR\n"
+    "  publisher --package TYPE [--version V] [--sign KEY [--expires DAYS] [--allow-older-time]] [--no-gzip]\n"
+    "            RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
     "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
     "  publisher keygen KEY\n"
     "      makes a release key: the private key into the new file KEY (keep it off the\n"
     "      update server), the public key line into KEY.pub and onto standard output\n"
-    "--sign KEY: every file section gets SHA256, and each manifest a signature beside it\n"
-    "(UpdateConfig.ini.sig, config.ini.sig) that clients with [Update] ReleaseKey require.\n"
+    "--sign KEY: every file section gets SHA256, and each manifest a signed statement beside it\n"
+    "(UpdateConfig.ini.sig, config.ini.sig) that clients with [Update] ReleaseKey require: the\n"
+    "target, the publication time (now, in UTC) and the manifest's SHA-256. A time not later than\n"
+    "that of the release in OUT_DIR is refused (clients that took it refuse an older one) unless\n"
+    "--allow-older-time. --expires DAYS: clients refuse the release DAYS days after publication.\n"
+    "For tests only: the environment variable PUBLISHER_TEST_CLOCK=YYYY-MM-DDTHH:MM:SSZ stands in\n"
+    "for the clock.\n"
     "Each file whose gzip form is at most 90% of its size travels compressed: NAME.gz is\n"
     "written beside NAME and its section gets GZSIZE; --no-gzip publishes the files plain only.\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
@@ -82,6 +97,14 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
             }
             options.SigningKeyFile = PathFromUtf8(args[i + 1]);
             ++i;
+        } else if (arg == "--expires") {
+            if (!hasValue || !ParseExpiryDays(args[i + 1], options.ExpiresDays.emplace())) {
+                error = "--expires needs a number of days from 1 to 36500";
+                return std::nullopt;
+            }
+            ++i;
+        } else if (arg == "--allow-older-time") {
+            options.AllowOlderTime = true;
         } else if (arg == "--no-gzip") {
             options.Compress = false;
         } else if (arg == "--unconditional") {
@@ -106,6 +129,10 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
     }
     if (package && (!options.Region.empty() || options.Unconditional || options.Notify)) {
         error = "--region, --unconditional and --notify belong to --program";
+        return std::nullopt;
+    }
+    if (!options.IsSigned() && (options.ExpiresDays || options.AllowOlderTime)) {
+        error = "--expires and --allow-older-time belong to --sign";
         return std::nullopt;
     }
     if (folders.size() != 2) {

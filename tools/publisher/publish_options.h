@@ -19,6 +19,11 @@ struct PublishOptions {
     std::filesystem::path OutputFolder;
     // --sign: the private key file; empty for an unsigned release.
     std::filesystem::path SigningKeyFile;
+    // With --sign: --expires DAYS after publication clients refuse the
+    // release; --allow-older-time publishes at a time not later than that
+    // of the release already in the tree.
+    std::optional<int32_t> ExpiresDays;
+    bool AllowOlderTime = false;
     // Files travel gzip-compressed where that saves enough; --no-gzip turns it off.
     bool Compress = true;
 

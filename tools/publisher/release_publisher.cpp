@@ -10,6 +10,7 @@
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
 #include "publisher/release_scan.h"
+#include "publisher/release_statements.h"
 #include "publisher/temporary_name.h"
 #include "publisher/utf8_path.h"
 
@@ -188,30 +189,6 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     return replaced;
 }
 
-// Puts each manifest's signature right after it. The publisher checks each
-// signature with the key's public half before anything is written: a key
-// file whose two halves do not belong together would otherwise sign
-// releases that no client accepts.
-bool AddSignatures(const EcdsaPrivateKey& key, std::vector<ManifestFile>& manifests, std::ostream& log) {
-    const std::string keyLine = FormatReleaseKey(key.Public);
-    std::vector<ManifestFile> signedManifests;
-    for (ManifestFile& manifest : manifests) {
-        std::string signature;
-        if (!SignManifest(key, manifest.Text, signature) ||
-            CheckManifestSignature(manifest.Text, signature, keyLine) != SignatureCheck::Verified) {
-            log << "publisher: cannot sign " << manifest.Name << " with the release key " << keyLine
-                << " (is the key file whole?)\n";
-            return false;
-        }
-        log << "publisher: signed " << manifest.Name << " with the release key " << keyLine << '\n';
-        const std::string signatureName = manifest.Name + kSignatureSuffix;
-        signedManifests.push_back(std::move(manifest));
-        signedManifests.push_back({signatureName, std::move(signature)});
-    }
-    manifests = std::move(signedManifests);
-    return true;
-}
-
 // An unsigned release leaves no signature of an earlier one beside its
 // manifests: a client that requires signatures then says that the
 // signature is missing rather than that it does not match.
@@ -255,6 +232,8 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         log << "publisher: the release folder and " << Utf8Of(target) << " overlap\n";
         return false;
     }
+    StatementPlan statements;
+    if (options.IsSigned() && !PlanStatements(options, gbkTarget, statements, log)) return false;
     fs::create_directories(target, ec);
     if (ec) {
         log << "publisher: cannot create " << Utf8Of(target) << ": " << ec.message() << '\n';
@@ -281,5 +260,5 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         RemoveSignatures(gbkTarget, manifests);
         return true;
     }
-    return AddSignatures(key, manifests, log) && WriteManifests(gbkTarget, manifests, log);
+    return AddStatements(key, statements, manifests, log) && WriteManifests(gbkTarget, manifests, log);
 }

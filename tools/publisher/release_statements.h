@@ -1,0 +1,35 @@
+#pragma once
+// The signed statements of a release: one beside each manifest, naming its
+// target, its publication time and, if asked for, an expiry.
+#include "crypto/ecdsa_p256.h"
+#include "manifest/release_statement.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ManifestFile;
+struct PublishOptions;
+
+// What every statement of one publish says besides its manifest's digest.
+struct StatementPlan {
+    int32_t Target = 1;
+    UtcTime Published{};
+    std::optional<UtcTime> Expires;
+};
+
+// The publication time is the publisher's clock. A client refuses a release
+// older than one it accepted and takes one of the same time for the same
+// release, so a time not later than that of a statement already in the
+// tree (gbkTargetFolder) is refused unless options.AllowOlderTime: most
+// likely the clock has gone back. False with the reason in log.
+bool PlanStatements(const PublishOptions& options, const std::string& gbkTargetFolder, StatementPlan& plan,
+                    std::ostream& log);
+
+// Puts each manifest's statement ("<manifest>.sig") right after it. Each is
+// checked as a client would check it, with the key's public half, before
+// anything is written: a key file whose two halves do not belong together
+// would otherwise sign releases that no client accepts.
+bool AddStatements(const EcdsaPrivateKey& key, const StatementPlan& plan, std::vector<ManifestFile>& manifests,
+                   std::ostream& log);
