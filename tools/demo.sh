@@ -10,7 +10,8 @@
 # loopback port, runs "Update.exe -silent" under Wine and prints what
 # changed and how many bytes travelled (files that compress well travel as
 # NAME.gz). Then it changes one byte of the next signed release on the server
-# and shows that the updater refuses it. Everything lives in a temporary
+# and shows that the updater refuses it, installs that release as published,
+# and refuses the earlier release replayed. Everything lives in a temporary
 # folder removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -141,7 +142,7 @@ fi
 # only because it verified: with ReleaseKey set there is no other way on.
 if ! awk '$2 ~ /^\/1\// {print $2}' "$work/nginx/logs/access.log" | head -2 | tr '\n' ' ' |
      grep -q '^/1/UpdateConfig.ini /1/UpdateConfig.ini.sig $' ||
-   ! grep -q 'UpdateConfig.ini: signature verified with the release key' "$app/UPDATE/update.log"; then
+   ! grep -q 'UpdateConfig.ini.sig: release statement verified with the release key' "$app/UPDATE/update.log"; then
   echo "demo: the updater did not check the release's signature first" >&2
   exit 1
 fi
@@ -152,13 +153,17 @@ if ! grep -q ' /1/data/new/cities.dat.gz ' "$work/nginx/logs/access.log" ||
   exit 1
 fi
 echo
-echo "== release 4.0.2 installed: its signature was verified with [Update] ReleaseKey before any file was fetched,"
+echo "== release 4.0.2 installed: its signed statement was verified with [Update] ReleaseKey before any file was fetched,"
 echo "   and data/new/cities.dat travelled as cities.dat.gz, decoded and checked on arrival"
+
+# The signed release 4.0.2 as it was served, for an attacker to replay later.
+cp -a "$work/www/1" "$work/replayed-4.0.2"
 
 # --- a release changed on the way: refused ------------------------------------
 printf 'client core 4.0.3\r\n' > "$work/release/core.dll"
 win "$bin/publisher.exe" --program --version 4.0.3 --region cn --sign "$(winpath "$work/keys/release.key")" \
     "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null 2>&1
+cp "$work/www/1/UpdateConfig.ini" "$work/UpdateConfig.ini.as-published"
 sed -i 's/^VERSION=4.0.3/VERSION=4.0.4/' "$work/www/1/UpdateConfig.ini"
 echo
 echo "== release 4.0.3 signed, then one byte of its manifest changed on the server (VERSION=4.0.4)"
@@ -179,4 +184,28 @@ if [ "$version" != 4.0.2 ] || [ "$status" != 3 ] ||
   exit 1
 fi
 echo
-echo "== refused: the signature does not verify over the changed manifest, so nothing was fetched after it"
+echo "== refused: the signed statement names other manifest bytes than those served, so nothing was fetched after it"
+
+# --- an older signed release replayed: refused ------------------------------
+# Release 4.0.3 as published installs; then the server hands out 4.0.2 again,
+# signed and whole, as a stale mirror or an attacker would.
+cp "$work/UpdateConfig.ini.as-published" "$work/www/1/UpdateConfig.ini"
+(cd "$app" && win Update.exe -silent) || true
+rm -rf "$work/www/1" && cp -a "$work/replayed-4.0.2" "$work/www/1"
+echo
+echo "== release 4.0.3 installed; then the server replays the signed release 4.0.2 as it was"
+log_before=$(wc -l < "$app/UPDATE/update.log")
+status=0
+(cd "$app" && win Update.exe -silent) || status=$?
+echo "  exit code: $status"
+echo "  UPDATE\\update.log, this run:"
+tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | tr -d '\r' | sed 's/^/    /'
+version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
+newest=$(cfg get "$(winpath "$app/Config.dat")" Update NewestPublished.program 2>/dev/null | tr -d '\r')
+echo "  Config.dat [Update] Version: $version, NewestPublished.program: $newest; core.dll: $(tr -d '\r' < "$app/core.dll")"
+if [ "$version" != 4.0.3 ] || [ "$status" != 3 ] || ! grep -q 'is older than' "$app/UPDATE/update.log"; then
+  echo "demo: the replayed release was not refused" >&2
+  exit 1
+fi
+echo
+echo "== refused: its statement was published before the newest release this installation accepted"

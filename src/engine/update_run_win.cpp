@@ -16,12 +16,14 @@
 #include "manifest/manifest_check.h"
 #include "manifest/name_check.h"
 #include "manifest/version_compare.h"
+#include "settings/newest_published.h"
 #include "settings/register_install_win.h"
 #include "settings/update_record.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 std::string Md5Of(std::string_view bytes) {
@@ -96,7 +98,7 @@ void CUpdateRun::Fail(RunStep step, const Failure& why, const std::string& what)
 }
 
 CheckResult CUpdateRun::Check() {
-    signature_.reset();
+    statement_.reset();
     header_ = {};
     changed_.clear();
     toFetch_.clear();
@@ -135,14 +137,15 @@ CheckResult CUpdateRun::Check() {
     std::optional<CConfigFile> fetched;
     if (!FetchManifest(bytes, fetched)) return CheckResult::Failed;
     if (!settings_.ReleaseKey.empty()) {
-        signature_ = FetchAndCheckSignature(bytes);
-        if (*signature_ != SignatureCheck::Verified) {
-            Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeSignatureCheck(*signature_)},
-                 "refused: " + profile_.ManifestFileName + " (nothing else is fetched)");
+        statement_ = FetchAndCheckStatement(bytes);
+        const std::string name = profile_.ManifestFileName + kSignatureSuffix;
+        if (!statement_->IsVerified()) {
+            Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeStatementVerdict(*statement_)},
+                 "refused: " + name + " (nothing else is fetched)");
             RemoveStagingFolder();
             return CheckResult::Failed;
         }
-        log_.Write(profile_.ManifestFileName + ": signature verified with the release key");
+        log_.Write(name + ": " + DescribeStatementVerdict(*statement_));
     }
     manifestMD5_ = Md5Of(bytes);
     const CConfigFile& manifest = *fetched;
@@ -161,6 +164,7 @@ CheckResult CUpdateRun::Check() {
                " to fetch");
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
+    if (!failure_) RememberAcceptedRelease();
     return CheckResult::UpToDate;
 }
 
@@ -197,15 +201,37 @@ bool CUpdateRun::FetchManifest(std::string& bytes, std::optional<CConfigFile>& m
 
 // Through the same transfer as the manifest, so the server that gave the
 // manifest is asked first.
-SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
+StatementVerdict CUpdateRun::FetchAndCheckStatement(std::string_view manifest) {
     const std::string name = profile_.ManifestFileName + kSignatureSuffix;
-    const std::string path = profile_.StagingFolder + name;
-    const bool fetched = DownloadNamedFile(name, kMaxManifestBytes, *transfer_, static_cast<uint32_t>(profile_.Type),
+    const bool fetched = DownloadNamedFile(name, kMaxStatementBytes, *transfer_, static_cast<uint32_t>(profile_.Type),
                                            profile_.StagingFolder)
                              .Fetched();
-    // A signature staged by an earlier run must not stand in for one that
+    const StatementExpectation expected{manifest, settings_.ReleaseKey, profile_.Type,
+                                        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()),
+                                        settings_.NewestPublishedFor(profile_.Type)};
+    // A statement staged by an earlier run must not stand in for one that
     // the server does not give.
-    return CheckFetchedSignature(manifest, fetched ? path : std::string(), settings_.ReleaseKey);
+    return CheckFetchedStatement(fetched ? profile_.StagingFolder + name : std::string(), expected);
+}
+
+// A verified release that was installed, or found in place, sets how old a
+// release of this target may be from now on. Not writing it costs only that
+// protection until the next run: the install itself stands.
+void CUpdateRun::RememberAcceptedRelease() {
+    if (!statement_ || !statement_->IsVerified()) return;
+    const std::string what = "newest accepted publication time for " + FormatReleaseTarget(profile_.Type) + " \"" +
+                             FormatUtcTime(statement_->Remember) + "\"";
+    switch (WriteNewestPublished(profile_.ApplicationFolder, profile_.Type, statement_->Remember)) {
+    case NewestPublishedWrite::Written:
+        log_.Write("Config.dat: " + what + " recorded");
+        break;
+    case NewestPublishedWrite::AlreadyNewer:
+        break;
+    case NewestPublishedWrite::ConfigUnreadable:
+    case NewestPublishedWrite::NotWritten:
+        log_.Write("Config.dat: the " + what + " could not be written");
+        break;
+    }
 }
 
 // A release due with a greater version whose files are all in place (an
@@ -259,7 +285,9 @@ InstallMarker CUpdateRun::ThisInstall() const {
 }
 
 InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
-    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    const InstallResult result = InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    if (result == InstallResult::Installed) RememberAcceptedRelease();
+    return result;
 }
 
 InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,

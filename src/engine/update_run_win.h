@@ -63,9 +63,9 @@ public:
     // version is not recorded yet gets its record here.
     CheckResult Check();
 
-    // How the last check judged the manifest's signature; nothing when no
-    // release key is set or no manifest was fetched.
-    const std::optional<SignatureCheck>& ReleaseSignature() const { return signature_; }
+    // How the last check judged the release statement beside the manifest;
+    // nothing when no release key is set or no manifest was fetched.
+    const std::optional<StatementVerdict>& ReleaseStatement() const { return statement_; }
 
     // After a check that fetched the manifest:
     const ManifestHeader& Header() const { return header_; }  // program layout only
@@ -103,7 +103,8 @@ private:
     void Fail(RunStep step, const Failure& why, const std::string& what);
     bool PrepareStagingFolder();
     bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
-    SignatureCheck FetchAndCheckSignature(std::string_view manifest);
+    StatementVerdict FetchAndCheckStatement(std::string_view manifest);
+    void RememberAcceptedRelease();
     InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();
     InstallResult InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
@@ -116,7 +117,7 @@ private:
     CRunLog log_;
     CAttemptLog attempts_;
     std::unique_ptr<CQIRAUpdateIntf> transfer_;
-    std::optional<SignatureCheck> signature_;
+    std::optional<StatementVerdict> statement_;
     std::string manifestMD5_;
     ManifestHeader header_;
     std::vector<S_UpdateFileInfo> changed_;

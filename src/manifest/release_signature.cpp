@@ -14,6 +14,8 @@ std::string_view WithoutLineEnd(std::string_view text) {
     return text;
 }
 
+// The form that earlier releases were signed in: one line of base64 of a
+// signature over the manifest alone.
 bool ParseSignatureFile(std::string_view text, EcdsaSignature& signature) {
     std::string bytes;
     if (!DecodeBase64(WithoutLineEnd(text), bytes) || bytes.size() != signature.size()) return false;
@@ -72,40 +74,7 @@ StatementVerdict VerifyStatement(std::string_view text, std::string_view manifes
     return verdict;
 }
 
-SignatureCheck SignatureCheckOf(StatementCheck check) {
-    switch (check) {
-    case StatementCheck::Verified:
-        return SignatureCheck::Verified;
-    case StatementCheck::KeyUnreadable:
-        return SignatureCheck::KeyUnreadable;
-    case StatementCheck::VerifierUnavailable:
-        return SignatureCheck::VerifierUnavailable;
-    case StatementCheck::SignatureMismatch:
-    case StatementCheck::OtherManifest:
-        return SignatureCheck::SignatureMismatch;
-    default:
-        return SignatureCheck::SignatureMalformed;
-    }
-}
 }  // namespace
-
-const char* DescribeSignatureCheck(SignatureCheck check) {
-    switch (check) {
-    case SignatureCheck::Verified:
-        return "signature verified";
-    case SignatureCheck::KeyUnreadable:
-        return "the configured release key cannot be read";
-    case SignatureCheck::SignatureMissing:
-        return "the manifest's signature could not be fetched or read";
-    case SignatureCheck::SignatureMalformed:
-        return "the manifest's signature is malformed";
-    case SignatureCheck::SignatureMismatch:
-        return "the manifest's signature does not verify with the release key";
-    case SignatureCheck::VerifierUnavailable:
-        return "the system cannot verify ECDSA P-256 signatures";
-    }
-    return "unknown signature check";
-}
 
 std::string FormatReleaseKey(const EcdsaPublicKey& key) { return EncodeBase64(key.data(), key.size()); }
 
@@ -114,49 +83,6 @@ bool ParseReleaseKey(std::string_view text, EcdsaPublicKey& key) {
     if (!DecodeBase64(text, bytes) || bytes.size() != key.size() || bytes[0] != 0x04) return false;
     std::copy(bytes.begin(), bytes.end(), key.begin());
     return true;
-}
-
-std::string FormatSignatureFile(const EcdsaSignature& signature) {
-    return EncodeBase64(signature.data(), signature.size()) + "\n";
-}
-
-bool SignManifest(const EcdsaPrivateKey& key, std::string_view manifest, std::string& signatureFile) {
-    Sha256Digest digest;
-    EcdsaSignature signature;
-    if (!ComputeSha256(manifest, digest) || !SignSha256Digest(key, digest, signature)) return false;
-    signatureFile = FormatSignatureFile(signature);
-    return true;
-}
-
-SignatureCheck CheckManifestSignature(std::string_view manifest, std::string_view signatureFile,
-                                      std::string_view releaseKey) {
-    EcdsaPublicKey key;
-    if (!ParseReleaseKey(releaseKey, key)) return SignatureCheck::KeyUnreadable;
-    EcdsaSignature signature;
-    if (!ParseSignatureFile(signatureFile, signature)) {
-        return SignatureCheckOf(VerifyStatement(signatureFile, manifest, releaseKey).Check);
-    }
-    Sha256Digest digest;
-    if (!ComputeSha256(manifest, digest)) return SignatureCheck::VerifierUnavailable;
-    return SignatureCheckOf(CheckOf(VerifySha256Digest(key, digest, signature)));
-}
-
-SignatureCheck CheckFetchedSignature(std::string_view manifest, const std::string& signaturePath,
-                                     std::string_view releaseKey) {
-    EcdsaPublicKey key;
-    if (!ParseReleaseKey(releaseKey, key)) return SignatureCheck::KeyUnreadable;
-    if (signaturePath.empty()) return SignatureCheck::SignatureMissing;
-    std::string signatureFile;
-    switch (ReadWholeFile(signaturePath, kMaxSignatureFileBytes, signatureFile)) {
-    case FileReadStatus::Ok:
-        return CheckManifestSignature(manifest, signatureFile, releaseKey);
-    case FileReadStatus::TooLarge:
-        return SignatureCheck::SignatureMalformed;
-    case FileReadStatus::Missing:
-    case FileReadStatus::Failed:
-        break;
-    }
-    return SignatureCheck::SignatureMissing;
 }
 
 std::string DescribeStatementVerdict(const StatementVerdict& verdict) {

@@ -4,6 +4,7 @@ and Windows programs run under the build's Wine wrapper.
 
 ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
 """
+import datetime
 import hashlib
 import os
 import shutil
@@ -33,15 +34,21 @@ DIALOG_CLOSE = 19504
 DIALOG_MESSAGE = 19511
 
 
+def utc_now():
+    return datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
+
+
 def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def wine(program, *args, cwd=None, timeout=120, check=True):
+def wine(program, *args, cwd=None, timeout=120, check=True, env=None):
     """Runs a Windows program of the build (or a Wine built-in) and returns
-    its completed process; output is decoded as GBK, the programs' code page."""
+    its completed process; output is decoded as GBK, the programs' code page.
+    env: variables to set for it (Wine hands them to the program)."""
     exe = program if program in ("reg", "cmd", "taskkill") else os.path.join(BIN, program)
-    result = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, capture_output=True, timeout=timeout)
+    result = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, capture_output=True, timeout=timeout,
+                            env=dict(os.environ, **(env or {})))
     result.stdout = result.stdout.decode("gbk", "replace").replace("\r", "")
     result.stderr = result.stderr.decode("gbk", "replace").replace("\r", "")
     if check and result.returncode != 0:
@@ -131,6 +138,7 @@ class Workspace:
         os.makedirs(self.app)
         os.makedirs(self.www)
         shutil.copy(os.path.join(BIN, "Update.exe"), self.app)
+        self.last_published = utc_now() - datetime.timedelta(days=1)
 
     def cleanup(self):
         # A client started by a run must not answer the next scenario's close request.
@@ -187,25 +195,34 @@ class Workspace:
         return read(path).decode("gbk", "replace").replace("\r", "").splitlines() if os.path.exists(path) else []
 
     # --- releases ----------------------------------------------------------
-    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None, gzip=True):
+    def publish_program(self, files, version, region="cn", unconditional=False, notify=False, sign=None, gzip=True,
+                        **signing):
         """sign: a private key file (see keygen) to sign the release with;
-        gzip=False publishes without compressed forms."""
-        release = self._release_folder(files)
+        gzip=False publishes without compressed forms; signing: see _publish."""
         args = ["--program", "--version", version, "--region", region] + ([] if gzip else ["--no-gzip"])
         if unconditional:
             args.append("--unconditional")
         if notify:
             args.append("--notify")
-        if sign:
-            args += ["--sign", winpath(sign), "--allow-older-time"]  # several releases within one second
-        wine("publisher.exe", *args, winpath(release), winpath(self.www))
+        self._publish(files, args, sign, **signing)
 
-    def publish_package(self, package_type, files, version=None, sign=None):
-        release = self._release_folder(files)
+    def publish_package(self, package_type, files, version=None, sign=None, **signing):
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
+        self._publish(files, args, sign, **signing)
+
+    def _publish(self, files, args, sign, published=None, expires_days=None):
+        """A signed release's statement is published a minute after the
+        previous one's, starting a day before now, so that releases made
+        within one second stay in order; published (a datetime) sets the
+        time, expires_days an expiry."""
+        env = {}
         if sign:
-            args += ["--sign", winpath(sign), "--allow-older-time"]
-        wine("publisher.exe", *args, winpath(release), winpath(self.www))
+            self.last_published = published or self.last_published + datetime.timedelta(minutes=1)
+            env["PUBLISHER_TEST_CLOCK"] = self.last_published.strftime("%Y-%m-%dT%H:%M:%SZ")
+            args += ["--sign", winpath(sign), "--allow-older-time"] if published else ["--sign", winpath(sign)]
+            if expires_days:
+                args += ["--expires", str(expires_days)]
+        wine("publisher.exe", *args, winpath(self._release_folder(files)), winpath(self.www), env=env)
 
     def keygen(self, name):
         """A release key made by the publisher, kept outside the served tree:

@@ -1,8 +1,10 @@
-"""Release signatures the way OpenSSL's command line makes and checks them,
-so that scenarios can hold the Windows build (BCrypt) against OpenSSL in both
-directions. A signature file is one line of base64 of r||s (32 bytes each);
-OpenSSL speaks DER (SEQUENCE of two INTEGERs) and SubjectPublicKeyInfo."""
+"""Release statements and signatures the way OpenSSL's command line makes
+and checks them, so that scenarios can hold the Windows build (BCrypt)
+against OpenSSL in both directions. A signature is base64 of r||s (32 bytes
+each); OpenSSL speaks DER (SEQUENCE of two INTEGERs) and
+SubjectPublicKeyInfo."""
 import base64
+import hashlib
 import os
 import subprocess
 import tempfile
@@ -63,3 +65,12 @@ def openssl_verifies(key_line, data, signature_line):
     finally:
         for path in (key, signature, message):
             os.unlink(path)
+
+
+def openssl_sign_statement(private_key_file, target, published, manifest, expires=None):
+    """A release statement for the manifest's bytes, signed by OpenSSL:
+    target "program" or "package N", times as "YYYY-MM-DDTHH:MM:SSZ"."""
+    lines = ["target=" + target, "published=" + published] + (["expires=" + expires] if expires else [])
+    lines.append("manifest-sha256=" + hashlib.sha256(manifest).hexdigest())
+    body = "".join(line + "\n" for line in lines).encode()
+    return body + b"signature=" + openssl_sign(private_key_file, body).encode()

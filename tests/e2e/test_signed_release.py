@@ -1,16 +1,20 @@
 """Signed releases: with [Update] ReleaseKey in Config.dat, Update.exe trusts
-a manifest only when the signature fetched right after it verifies over the
-bytes received. Keys are made and releases signed by the Windows publisher
-(BCrypt); OpenSSL's command line signs and checks in the other direction,
-so the two cannot drift apart."""
+a manifest only when the release statement fetched right after it verifies
+and names this manifest, this run's target and a time neither past its
+expiry nor older than the newest release the installation accepted. Keys
+are made and releases signed by the Windows publisher (BCrypt); OpenSSL's
+command line signs and checks in the other direction, so the two cannot
+drift apart."""
 import base64
+import datetime
 import hashlib
 import os
+import shutil
 import subprocess
 import unittest
 
-from harness import Registry, Scenario, fetched, md5, read, write
-from signing import openssl_sign, openssl_verifies
+from harness import Registry, Scenario, fetched, md5, read, utc_now, write
+from signing import openssl_sign, openssl_sign_statement, openssl_verifies
 
 INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
 RELEASE = {"core.dll": b"core 4.1", "readme.txt": b"same in both", "skin\\new\\logo.png": b"logo"}
@@ -44,7 +48,7 @@ class SignedReleaseTest(Scenario):
 
     def assert_refused_because(self, reason):
         self.assertEqual(self.exit_code, 3)
-        self.assertIn("refused: UpdateConfig.ini (nothing else is fetched): signature: " + reason, self.log)
+        self.assertIn("refused: UpdateConfig.ini.sig (nothing else is fetched): signature: " + reason, self.log)
 
     def assert_installed(self):
         for name, data in RELEASE.items():
@@ -72,7 +76,8 @@ class SignedReleaseTest(Scenario):
         self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
         self.assert_installed()
         self.assertEqual(self.exit_code, 0)
-        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
+        self.assertIn("UpdateConfig.ini.sig: release statement verified with the release key: program, published",
+                      self.log)
 
     def test_what_the_signature_does_not_cover_is_refused_before_any_file(self):
         self.trust(self.key_line)
@@ -82,7 +87,11 @@ class SignedReleaseTest(Scenario):
             write(self.manifest, read(self.manifest).replace(b"VERSION=4.1", b"VERSION=4.2"))
 
         def signed_by_another_key():
-            write(self.signature, openssl_sign(other_key, read(self.manifest)))
+            write(self.signature, openssl_sign_statement(other_key, "program", "2020-01-01T00:00:00Z",
+                                                         read(self.manifest)))
+
+        def the_old_one_line_form():
+            write(self.signature, openssl_sign(self.key, read(self.manifest)))
 
         def no_signature():
             os.unlink(self.signature)
@@ -99,10 +108,11 @@ class SignedReleaseTest(Scenario):
             write(self.manifest, text)
             write(os.path.join(self.ws.www, "1", "core.dll"), evil)
 
-        mismatch = "the manifest's signature does not verify with the release key"
-        for change, reason in ((one_byte_changed, mismatch), (signed_by_another_key, mismatch),
-                               (no_signature, "the manifest's signature could not be fetched or read"),
-                               (core_dll_is_another_file, mismatch)):
+        mismatch = "the release statement's signature does not verify with the release key"
+        for change, reason in ((one_byte_changed, "manifest-sha256 \""), (signed_by_another_key, mismatch),
+                               (no_signature, "the release statement could not be fetched or read"),
+                               (the_old_one_line_form, "the release statement is the old one-line signature"),
+                               (core_dll_is_another_file, "manifest-sha256 \"")):
             with self.subTest(change.__name__):
                 self.ws.publish_program(RELEASE, "4.1", sign=self.key)
                 change()
@@ -123,10 +133,11 @@ class SignedReleaseTest(Scenario):
         self.ws.publish_program(RELEASE, "4.1", sign=self.key)
         listed = hashlib.sha256(RELEASE["core.dll"]).hexdigest().encode()
         write(self.manifest, read(self.manifest).replace(listed, hashlib.sha256(b"other").hexdigest().encode()))
-        write(self.signature, openssl_sign(self.key, read(self.manifest)))
+        write(self.signature, openssl_sign_statement(self.key, "program", utc_now().strftime("%Y-%m-%dT%H:%M:%SZ"),
+                                                     read(self.manifest)))
         self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig", "core.dll", "skin/new/logo.png"])
         self.assert_nothing_installed(staged=("UpdateConfig.ini", "UpdateConfig.ini.sig", "skin\\new\\logo.png"))
-        self.assertIn("UpdateConfig.ini: signature verified with the release key", self.log)
+        self.assertIn("UpdateConfig.ini.sig: release statement verified", self.log)
         self.assertIn("the file core.dll could not be fetched", self.log)
         self.assertIn("mismatch: its SHA-256 is not the one listed", self.log)
 
@@ -170,6 +181,70 @@ class SignedReleaseTest(Scenario):
         self.ws.run_update("-silent", "-t:3", "-d:Map")
         self.assertEqual(fetched(self.server, 3)[mark:], ["config.ini", "config.ini.sig"])
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), PACKAGE["roads.dat"])
+
+    def run_package(self, package_type, name="Map"):
+        log_before = self.ws.update_log()
+        self.exit_code = self.ws.run_update("-silent", "-t:%d" % package_type, "-d:" + name)
+        self.log = self.ws.update_log()[len(log_before):]
+        return self.exit_code
+
+    def test_an_older_release_replayed_or_one_for_another_target_is_refused(self):
+        self.trust(self.key_line)
+        older = dict(PACKAGE, **{"roads.dat": b"roads v1"})
+        self.ws.publish_package(3, older, sign=self.key)
+        kept = os.path.join(self.ws.root, "kept")
+        shutil.copytree(os.path.join(self.ws.www, "3"), kept)
+        self.assertEqual(self.run_package(3), 0)
+        self.ws.publish_package(3, PACKAGE, sign=self.key)
+        self.assertEqual(self.run_package(3), 0)
+        self.assertEqual(self.run_package(3), 0, "the same release again")
+        # A stale mirror, or an attacker, serves last year's release whole:
+        # refused, even once the staging area is gone.
+        shutil.rmtree(os.path.join(self.ws.www, "3"))
+        shutil.copytree(kept, os.path.join(self.ws.www, "3"))
+        for _ in range(2):
+            self.assertEqual(self.run_package(3), 3)
+            self.assertIn("is older than", self.log)
+            self.assertIn("the newest this installation accepted for package 3", self.log)
+            self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), PACKAGE["roads.dat"])
+            shutil.rmtree(self.ws.app_path("UPDATE"))
+        # Type 3's release served where type 2 is asked for.
+        shutil.copytree(kept, os.path.join(self.ws.www, "2"))
+        self.assertEqual(self.run_package(2, "Other"), 3)
+        self.assertIn('target "package 3" is not this run\'s "package 2"', self.log)
+
+    def test_a_replayed_forced_program_release_is_refused(self):
+        self.trust(self.key_line)
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key, unconditional=True)
+        kept = read(self.manifest), read(self.signature)
+        self.update()
+        self.ws.publish_program(dict(RELEASE, **{"core.dll": b"core 4.2"}), "4.2", sign=self.key)
+        self.update()
+        write(self.manifest, kept[0])
+        write(self.signature, kept[1])
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
+        self.assert_refused_because('published "')
+        self.assertEqual(read(self.ws.app_path("core.dll")), b"core 4.2")
+
+    def test_expiry_and_a_publisher_clock_that_runs_ahead(self):
+        self.trust(self.key_line)
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key, expires_days=1,
+                                published=utc_now() - datetime.timedelta(days=3))
+        self.update()
+        self.assert_refused_because('expires "')
+        # Ten days ahead: installed, remembered as a day ahead only, so the
+        # next release, published after that, is taken.
+        ahead = utc_now() + datetime.timedelta(days=10)
+        self.ws.publish_program(RELEASE, "4.1", sign=self.key, published=ahead)
+        self.update()
+        self.assertEqual(self.exit_code, 0, self.log)
+        self.assert_installed()
+        self.assertIn("a day past this computer's clock", self.log)
+        self.ws.publish_program(dict(RELEASE, **{"core.dll": b"core 4.2"}), "4.2", sign=self.key,
+                                published=utc_now() + datetime.timedelta(days=1, minutes=5))
+        self.update()
+        self.assertEqual(self.exit_code, 0, self.log)
+        self.assertEqual(read(self.ws.app_path("core.dll")), b"core 4.2")
 
 
 if __name__ == "__main__":

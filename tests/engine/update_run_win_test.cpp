@@ -377,7 +377,18 @@ protected:
         ASSERT_TRUE(GenerateEcdsaKey(key));
         Configure("4.0.1", FormatReleaseKey(key.Public));
         manifest = ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n");
-        ASSERT_TRUE(SignManifest(key, manifest, signature));
+        signature = Statement(manifest, 1);
+    }
+    // The publisher's statement for the manifest, published an hour ago.
+    std::string Statement(const std::string& forManifest, int32_t target) const {
+        ReleaseStatement statement;
+        statement.Target = target;
+        statement.Published = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
+                              std::chrono::hours(1);
+        EXPECT_TRUE(ComputeSha256(forManifest, statement.ManifestSha256));
+        std::string text;
+        EXPECT_TRUE(SignReleaseStatement(key, statement, text));
+        return text;
     }
     EcdsaPrivateKey key;
     std::string manifest;
@@ -390,7 +401,7 @@ TEST_F(SignedUpdateRunTest, ASignedReleaseIsCheckedThenInstalled) {
     CUpdateRun run = Run(SilentProgramRun(app.Path()));
     const size_t mark = served.Requests().size();
     ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
-    EXPECT_EQ(run.ReleaseSignature(), SignatureCheck::Verified);
+    ASSERT_TRUE(run.ReleaseStatement() && run.ReleaseStatement()->IsVerified());
     ASSERT_TRUE(run.FetchFiles());
     std::vector<std::string> paths = PathsSince(mark);
     std::sort(paths.begin() + std::min<size_t>(2, paths.size()), paths.end());  // the files travel side by side
@@ -411,13 +422,13 @@ TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
         RunProfile profile;
         std::string manifest;
         std::optional<std::string> signature;  // none: the server has none
-        SignatureCheck expected;
+        StatementCheck expected;
     };
     const Case cases[] = {
-        {"one byte changed", SilentProgramRun(app.Path()), oneByte, signature, SignatureCheck::SignatureMismatch},
-        {"no signature", SilentProgramRun(app.Path()), manifest, std::nullopt, SignatureCheck::SignatureMissing},
-        {"not base64", DialogRun(app.Path(), 1, ""), manifest, "signed, trust me\n",
-         SignatureCheck::SignatureMalformed},
+        {"one byte changed", SilentProgramRun(app.Path()), oneByte, signature, StatementCheck::OtherManifest},
+        {"no statement", SilentProgramRun(app.Path()), manifest, std::nullopt, StatementCheck::Missing},
+        {"not one", DialogRun(app.Path(), 1, ""), manifest, "signed, trust me\n", StatementCheck::Malformed},
+        {"for a package", DialogRun(app.Path(), 1, ""), manifest, Statement(manifest, 3), StatementCheck::OtherTarget},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -434,7 +445,8 @@ TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
         const size_t mark = served.Requests().size();
         EXPECT_EQ(run.Check(), CheckResult::Failed);
         EXPECT_EQ(run.Outcome(), RunOutcome::Refused);
-        EXPECT_EQ(run.ReleaseSignature(), c.expected);
+        ASSERT_TRUE(run.ReleaseStatement());
+        EXPECT_EQ(run.ReleaseStatement()->Check, c.expected) << DescribeStatementVerdict(*run.ReleaseStatement());
         EXPECT_EQ(PathsSince(mark), (std::vector<std::string>{"/1/UpdateConfig.ini", "/1/UpdateConfig.ini.sig"}));
         EXPECT_TRUE(run.ChangedFiles().empty());
         EXPECT_FALSE(app.Exists("UPDATE\\Program"));

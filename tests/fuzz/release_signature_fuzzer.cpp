@@ -1,7 +1,7 @@
 // libFuzzer target: the release check takes a statement (or an old one-line
 // signature), a manifest and a release key from anywhere (the first byte
-// chooses which the rest of the input is; the others are a published key,
-// signature and statement). None may fault, only the signed bytes may
+// chooses which the rest of the input is; the others are a published key
+// and statement). None may fault, only the signed bytes may
 // verify, what base64 accepts must be the one canonical spelling of its
 // bytes, a statement's fields must read back as written, and every verdict
 // must be fit for a log line.
@@ -43,25 +43,27 @@ void CheckStatement(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    switch (data[0] % 5) {
-    case 0:
-        CheckManifestSignature("sample", input, kRfcKeyLine);
+    const StatementExpectation sample{"sample", kRfcKeyLine, 2, *ParseUtcTime("2026-12-08T07:00:00Z"), std::nullopt};
+    switch (data[0] % 4) {
+    case 0: {
+        // Only the manifest the statement names passes with it.
+        StatementExpectation expected = sample;
+        expected.Manifest = input;
+        if (CheckReleaseStatement(kSampleStatement, expected).IsVerified() != (input == "sample")) std::abort();
         break;
-    case 1:
-        if ((CheckManifestSignature(input, kRfcSampleSignature, kRfcKeyLine) == SignatureCheck::Verified) !=
-            (input == "sample")) {
-            std::abort();
-        }
+    }
+    case 1: {
+        StatementExpectation expected = sample;
+        expected.ReleaseKey = input;
+        if (CheckReleaseStatement(kSampleStatement, expected).IsVerified() != (input == kRfcKeyLine)) std::abort();
         break;
-    case 2:
-        CheckManifestSignature("sample", kRfcSampleSignature, input);
-        break;
-    case 3: {
+    }
+    case 2: {
         std::string bytes;
         if (DecodeBase64(input, bytes) && EncodeBase64(bytes) != input) std::abort();
         break;
     }
-    case 4:
+    case 3:
         CheckStatement(input);
         break;
     }
