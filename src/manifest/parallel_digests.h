@@ -2,6 +2,7 @@
 #include "crypto/file_digests.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 struct DigestRequest {
     std::string Path;
     bool WithSha256 = false;  // the SHA-256 as well as the MD5, from the same read
+    uint64_t SizeHint = 0;    // the expected size, 0 when unknown: larger files start first
 };
 
 // The digests of each path that is an existing, readable file (nullopt for
