@@ -1,5 +1,6 @@
 #include "manifest/remembered_digests_file.h"
 
+#include "base/ensure_parent_folder.h"
 #include "base/file_io.h"
 #include "base/path_text.h"
 #include "crypto/md5_digest.h"
@@ -197,5 +198,6 @@ bool SaveRememberedDigests(const std::string& path, const RememberedDigests& mem
     for (size_t i = 0; i < 4; ++i) out.Bytes()[countAt + i] = static_cast<char>(count >> (8 * i));
     const auto checksum = ChecksumOf(out.Bytes());
     out.Put(checksum.data(), checksum.size());
+    EnsureParentFolder(path);
     return ReplaceFileAtomically(path, out.Bytes());
 }
