@@ -74,7 +74,9 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     for (;;) {
         if (!GetFileInformationByHandleEx(handle.get(), query, buffer.data(), kQueryBytes)) {
             const DWORD error = GetLastError();
-            if (error == ERROR_NO_MORE_FILES) break;
+            // A folder without even "." (a drive's empty root) has no first entry.
+            if (error == ERROR_NO_MORE_FILES || (error == ERROR_FILE_NOT_FOUND && query == FileIdBothDirectoryRestartInfo))
+                break;
             result.Files.clear();
             result.Status = FolderReadStatus::Failed;
             result.SystemError = error;

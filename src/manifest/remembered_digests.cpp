@@ -38,9 +38,8 @@ std::optional<FileDigests> RememberedDigests::Recall(const std::string& key, con
     if (found == files_.end()) return std::nullopt;
     const RememberedFile& file = found->second;
     // Without a file id a replaced file could pass for the one read.
-    if (listed.FileId == 0 || !SameKeyFields(file, listed)) return std::nullopt;
+    if (listed.FileId == 0 || !SameKeyFields(file, listed) || IsStale(key, file, listedAt)) return std::nullopt;
     if (file.ChangeTime > file.ListedAt - kSettleTicks) return std::nullopt;
-    if (IsStale(key, file, listedAt)) return std::nullopt;
     FileDigests digests;
     digests.Md5 = LowerHex(file.Md5.data(), file.Md5.size());
     if (file.HasSha256) digests.Sha256 = LowerHex(file.Sha256.data(), file.Sha256.size());
@@ -66,7 +65,7 @@ void RememberedDigests::Learn(const std::string& key, const FileMetadata& listed
 
 bool RememberedDigests::IsStale(const std::string& key, const RememberedFile& file, int64_t now) {
     // A read in the future means a clock that was wrong then or is now.
-    return file.ListedAt > now + kSettleTicks || now - file.ListedAt > MaxAge(key);
+    return file.ListedAt > now + kSettleTicks || file.ListedAt < now - MaxAge(key);
 }
 
 void RememberedDigests::Forget(const std::string& key) {

@@ -41,7 +41,7 @@ struct RememberedFile {
 };
 
 // What the last compare with a memory did: files decided from the memory,
-// files read in full.
+// files it had to read (or found missing).
 struct RecallCounts {
     size_t Remembered = 0;
     size_t Read = 0;

@@ -161,26 +161,29 @@ const char* DescribeRememberedDigestsState(RememberedDigestsState state) {
     return "damaged";
 }
 
-LoadedDigests LoadRememberedDigests(const std::string& path, const std::string& folder, FileClock clock) {
-    LoadedDigests loaded{RememberedDigests(folder, clock), RememberedDigestsState::Missing};
-    std::string bytes;
-    switch (ReadWholeFile(path, kMaxFileBytes, bytes)) {
-    case FileReadStatus::Ok:
-        break;
-    case FileReadStatus::Missing:
-        return loaded;
-    case FileReadStatus::TooLarge:
-    case FileReadStatus::Failed:
-        loaded.State = RememberedDigestsState::Unreadable;
-        return loaded;
-    }
+LoadedDigests ParseRememberedDigests(std::string_view bytes, const std::string& folder, FileClock clock) {
+    LoadedDigests loaded{RememberedDigests(folder, clock), RememberedDigestsState::Loaded};
     loaded.State = Parse(bytes, folder, loaded.Memory);
     // Nothing of a memory that is wrong anywhere is used.
     if (loaded.State != RememberedDigestsState::Loaded) loaded.Memory = RememberedDigests(folder, clock);
     return loaded;
 }
 
-bool SaveRememberedDigests(const std::string& path, const RememberedDigests& memory) {
+LoadedDigests LoadRememberedDigests(const std::string& path, const std::string& folder, FileClock clock) {
+    std::string bytes;
+    switch (ReadWholeFile(path, kMaxFileBytes, bytes)) {
+    case FileReadStatus::Ok:
+        return ParseRememberedDigests(bytes, folder, clock);
+    case FileReadStatus::Missing:
+        return {RememberedDigests(folder, clock), RememberedDigestsState::Missing};
+    case FileReadStatus::TooLarge:
+    case FileReadStatus::Failed:
+        break;
+    }
+    return {RememberedDigests(folder, clock), RememberedDigestsState::Unreadable};
+}
+
+std::string SerializeRememberedDigests(const RememberedDigests& memory) {
     const int64_t now = memory.Now();
     ByteWriter out;
     out.Put(kMagic, sizeof kMagic);
@@ -198,6 +201,10 @@ bool SaveRememberedDigests(const std::string& path, const RememberedDigests& mem
     for (size_t i = 0; i < 4; ++i) out.Bytes()[countAt + i] = static_cast<char>(count >> (8 * i));
     const auto checksum = ChecksumOf(out.Bytes());
     out.Put(checksum.data(), checksum.size());
+    return std::move(out.Bytes());
+}
+
+bool SaveRememberedDigests(const std::string& path, const RememberedDigests& memory) {
     EnsureParentFolder(path);
-    return ReplaceFileAtomically(path, out.Bytes());
+    return ReplaceFileAtomically(path, SerializeRememberedDigests(memory));
 }

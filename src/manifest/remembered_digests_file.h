@@ -8,6 +8,7 @@
 #include "manifest/remembered_digests.h"
 
 #include <string>
+#include <string_view>
 
 constexpr char kRememberedDigestsSuffix[] = ".digests";
 
@@ -37,4 +38,10 @@ LoadedDigests LoadRememberedDigests(const std::string& path, const std::string& 
 
 // Replaces the file at path with the memory, leaving out what is too old
 // to be used. True when it was written; a failure leaves the old file.
+// A run saves when the compare changed the memory (IsChanged).
 bool SaveRememberedDigests(const std::string& path, const RememberedDigests& memory);
+
+// The two halves on bytes.
+LoadedDigests ParseRememberedDigests(std::string_view bytes, const std::string& folder,
+                                     FileClock clock = &CurrentFileTime);
+std::string SerializeRememberedDigests(const RememberedDigests& memory);
