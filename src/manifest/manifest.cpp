@@ -4,8 +4,8 @@
 #include "base/path_text.h"
 #include "base/text_rules.h"
 #include "crypto/file_digests.h"
-#include "manifest/manifest_header.h"
 #include "manifest/installed_digests.h"
+#include "manifest/manifest_header.h"
 #include "manifest/name_check.h"
 #include "manifest/parallel_digests.h"
 
