@@ -1,7 +1,8 @@
 #pragma once
 // The interactive update dialog. Before it appears it asks the update
 // servers for a new release of its package and shows one of two faces:
-// update available (version number and "立即升级") or up to date. "立即升级"
+// update available (version number and "立即升级"), or up to date, whose
+// message says what went wrong instead when the check failed. "立即升级"
 // downloads the files still missing on a worker thread with progress, then
 // closes the client, installs, records the new version, starts the client
 // again and ends the dialog. The creator sets Type and Name, then calls
@@ -66,7 +67,9 @@ protected:
 private:
     void CheckForUpdate();
     void ShowUpdateAvailableFace(const std::string& version);
-    void ShowUpToDateFace();
+    // The up-to-date face's layout with a message of its own: the face of
+    // a check that found nothing to do, or that failed.
+    void ShowUpToDateFace(UINT messageId);
     void HideOffer();
 
     void OnUpgradeNow();
@@ -77,4 +80,6 @@ private:
     void OnClose();
     void OnLButtonDown(UINT flags, POINT point);
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+
+    bool offerShown_ = false;  // the upgrade button waits for an answer
 };

@@ -1,5 +1,6 @@
 """What a run tells afterwards: its exit code and the lines of its log
 (UPDATE\\update.log), for each way a silent run can end."""
+import os
 import unittest
 
 from harness import Scenario, free_port, write
@@ -38,18 +39,33 @@ class OutcomeTest(Scenario):
         self.ws.config_set("Config.dat", "Update", "ServerPort", free_port())
         code, log = self.run_and_log()
         self.assertEqual(code, 2)
-        self.assert_logged(log, "could not be fetched from any server", "outcome: no server answered (exit code 2)")
+        self.assert_logged(log, "the manifest UpdateConfig.ini could not be fetched: connect (error ",
+                           "outcome: no server answered (exit code 2)")
 
     def test_refused_release(self):
-        # The server's copy is not the file its manifest lists.
+        # The server's copy is not the file its manifest lists: longer than
+        # listed, it is cut at its size; as long, its digest differs.
         write(self.ws.www + "/1/b.txt", b"b 2 damaged")
+        code, log = self.run_and_log()
+        self.assertEqual(code, 3)
+        self.assert_logged(log, "the file b.txt could not be fetched", "over-limit (HTTP 200): more than 3 bytes",
+                           "outcome: the release was refused (exit code 3)")
+        write(self.ws.www + "/1/b.txt", b"b 3")
         code, log = self.run_and_log()
         self.assertEqual(code, 3)
         self.assert_logged(log, "refused: the staged b.txt is not the file the manifest lists",
                            "outcome: the release was refused (exit code 3)")
-        code, log = self.run_and_log("-t:2", "-d:..")
+        # A server that answers, with more than a manifest may be.
+        self.server.set_fault("/1/UpdateConfig.ini", "huge", size=(64 << 20) + 1)
+        code, log = self.run_and_log()
         self.assertEqual(code, 3)
-        self.assert_logged(log, 'refused: the package name ".." is not one plain folder name')
+        self.assert_logged(log, "the manifest UpdateConfig.ini could not be fetched: over-limit (HTTP 200): "
+                                "more than 67108864 bytes")
+        # A package name that leaves the folder, or takes a name of the updater's own.
+        for name in ("..", "Program", "update.log"):
+            code, log = self.run_and_log("-t:2", "-d:" + name)
+            self.assertEqual(code, 3, name)
+            self.assert_logged(log, 'refused: the package name "%s": bad-request' % name)
 
     def test_incomplete_install(self):
         client = self.ws.start_client("--hold", "b.txt", "--exit-after", "60")
@@ -60,10 +76,14 @@ class OutcomeTest(Scenario):
                            "outcome: the install is incomplete (exit code 4)")
 
     def test_local_files_unusable(self):
+        # The backups of an earlier install go before Config.dat is read.
+        self.ws.install({"c.dll": b"c", "c.dll.bak": b"c old"})
         write(self.ws.app_path("Config.dat"), b"QCF1" + b"\x7f" * 40)
         code, log = self.run_and_log()
         self.assertEqual(code, 5)
-        self.assert_logged(log, "Config.dat is corrupt", "outcome: local files unusable (exit code 5)")
+        self.assert_logged(log, "Config.dat cannot be used", "config-unusable: corrupt",
+                           "outcome: local files unusable (exit code 5)")
+        self.assertFalse(os.path.exists(self.ws.app_path("c.dll.bak")))
 
 
 if __name__ == "__main__":

@@ -44,7 +44,7 @@ class SignedReleaseTest(Scenario):
 
     def assert_refused_because(self, reason):
         self.assertEqual(self.exit_code, 3)
-        self.assertIn("refused: UpdateConfig.ini: " + reason + ": nothing else is fetched", self.log)
+        self.assertIn("refused: UpdateConfig.ini (nothing else is fetched): signature: " + reason, self.log)
 
     def assert_installed(self):
         for name, data in RELEASE.items():

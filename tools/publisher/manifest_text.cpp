@@ -1,5 +1,6 @@
 #include "publisher/manifest_text.h"
 
+#include "manifest/manifest.h"
 #include "publisher/publish_options.h"
 
 #include <cstdio>
@@ -7,8 +8,6 @@
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr const char* kProgramManifest = "UpdateConfig.ini";
-constexpr const char* kPackageManifest = "config.ini";
 
 void AppendLine(std::string& text, const std::string& line) {
     text += line;
@@ -43,8 +42,8 @@ std::string FormatModifyTime(std::filesystem::file_time_type time) {
 }
 
 std::vector<std::string> ManifestFileNames(bool program) {
-    if (program) return {kProgramManifest};
-    return {kProgramManifest, kPackageManifest};
+    if (program) return {kProgramManifestName};
+    return {kProgramManifestName, kPackageManifestName};
 }
 
 std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files) {
@@ -60,7 +59,7 @@ std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::
 
     std::string sections;
     AppendFileSections(sections, files);
-    std::vector<ManifestFile> manifests = {{kProgramManifest, header + sections}};
-    if (!program) manifests.push_back({kPackageManifest, sections});
+    std::vector<ManifestFile> manifests = {{kProgramManifestName, header + sections}};
+    if (!program) manifests.push_back({kPackageManifestName, sections});
     return manifests;
 }
