@@ -28,11 +28,8 @@ std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<Dige
     auto work = [&] {
         for (size_t n = next++; n < order.size(); n = next++) digests[order[n]] = DigestIfFile(files[order[n]]);
     };
-    // One thread more than cores: a thread that waits for an open or for a
-    // cold disk then leaves no core idle, and a disk gets more than one
-    // read at a time to order.
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = std::min(maxThreads == 0 ? cores + 1 : maxThreads, files.size());
+    const size_t threads = std::min(maxThreads == 0 ? cores : maxThreads, files.size());
     if (threads <= 1) {
         work();
         return digests;

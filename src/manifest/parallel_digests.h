@@ -15,8 +15,8 @@ struct DigestRequest {
 
 // The digests of each path that is an existing, readable file (nullopt for
 // the others), in the order of the requests. Large installs are hashed on
-// one thread more than the machine has cores, the largest files first; each
+// as many threads as the machine has cores, the largest files first; each
 // thread streams one file at a time, so memory does not grow with file
-// sizes. maxThreads 0 means that many.
+// sizes. maxThreads 0 means one per core.
 std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<DigestRequest>& files,
                                                           size_t maxThreads = 0);

@@ -204,7 +204,7 @@ std::string SerializeRememberedDigests(const RememberedDigests& memory) {
     return std::move(out.Bytes());
 }
 
-bool SaveRememberedDigests(const std::string& path, const RememberedDigests& memory) {
+Status SaveRememberedDigests(const std::string& path, const RememberedDigests& memory) {
     EnsureParentFolder(path);
     return ReplaceFileAtomically(path, SerializeRememberedDigests(memory));
 }

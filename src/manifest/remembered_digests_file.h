@@ -5,6 +5,7 @@
 // staging folder of the same name. Written whole and replaced atomically,
 // with a format version, the folder it describes and a checksum of its own;
 // a file that is wrong in any way is ignored as a whole.
+#include "base/failure.h"
 #include "manifest/remembered_digests.h"
 
 #include <string>
@@ -37,9 +38,9 @@ LoadedDigests LoadRememberedDigests(const std::string& path, const std::string& 
                                     FileClock clock = &CurrentFileTime);
 
 // Replaces the file at path with the memory, leaving out what is too old
-// to be used. True when it was written; a failure leaves the old file.
-// A run saves when the compare changed the memory (IsChanged).
-bool SaveRememberedDigests(const std::string& path, const RememberedDigests& memory);
+// to be used; a failure leaves the old file. A run saves when the compare
+// changed the memory (IsChanged).
+Status SaveRememberedDigests(const std::string& path, const RememberedDigests& memory);
 
 // The two halves on bytes.
 LoadedDigests ParseRememberedDigests(std::string_view bytes, const std::string& folder,
