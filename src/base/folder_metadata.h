@@ -2,6 +2,8 @@
 // What a folder's directory says about each of its files, read with one
 // directory query per folder instead of opening every file: enough to tell
 // that a file has not been touched since it was last read.
+#include "base/failure.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,7 +28,7 @@ enum class FolderReadStatus {
 
 struct FolderMetadata {
     FolderReadStatus Status = FolderReadStatus::Failed;
-    uint32_t SystemError = 0;  // the error behind Failed
+    Failure Why = {};  // when not Ok
     // True when the volume keeps change times and file ids that ordinary
     // calls cannot set back (NTFS, ReFS, Linux file systems). FAT and exFAT
     // have neither: their "change time" is the last-write time.

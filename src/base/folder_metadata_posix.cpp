@@ -28,7 +28,7 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     const std::unique_ptr<DIR, DirCloser> dir(opendir(ToFileSystemPath(folder).c_str()));
     if (!dir) {
         result.Status = errno == ENOENT || errno == ENOTDIR ? FolderReadStatus::Missing : FolderReadStatus::Failed;
-        result.SystemError = static_cast<uint32_t>(errno);
+        result.Why = LastLocalFailure(folder);
         return result;
     }
     result.TracksChanges = true;
@@ -49,7 +49,7 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     }
     if (errno != 0) {
         result.Files.clear();
-        result.SystemError = static_cast<uint32_t>(errno);
+        result.Why = LastLocalFailure(folder);
         return result;
     }
     result.Status = FolderReadStatus::Ok;

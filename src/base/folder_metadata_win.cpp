@@ -64,7 +64,7 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
         const DWORD error = GetLastError();
         result.Status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderReadStatus::Missing
                                                                                         : FolderReadStatus::Failed;
-        result.SystemError = error;
+        result.Why = LocalFailure(error, folder);
         return result;
     }
     result.TracksChanges = TracksChanges(handle.get());
@@ -79,7 +79,7 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
                 break;
             result.Files.clear();
             result.Status = FolderReadStatus::Failed;
-            result.SystemError = error;
+            result.Why = LocalFailure(error, folder);
             return result;
         }
         query = FileIdBothDirectoryInfo;

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-constexpr char kRememberedDigestsSuffix[] = ".digests";
+inline constexpr char kRememberedDigestsSuffix[] = ".digests";
 
 // "UPDATE\Program.digests" for the staging folder "UPDATE\Program\".
 std::string RememberedDigestsPath(const std::string& stagingFolder);
