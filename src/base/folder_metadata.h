@@ -41,6 +41,11 @@ struct FolderMetadata {
 
 FolderMetadata ReadFolderMetadata(const std::string& folder);
 
+// How many names (hard links) the file has; 0 when that cannot be asked.
+// NTFS brings a directory entry up to date only for the name a writer
+// used, so a file with several names can look unchanged under the others.
+uint32_t FileLinkCount(const std::string& path);
+
 // The system clock in the ticks above.
 int64_t CurrentFileTime();
 

@@ -56,6 +56,11 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     return result;
 }
 
+uint32_t FileLinkCount(const std::string& path) {
+    struct stat info {};
+    return stat(ToFileSystemPath(path).c_str(), &info) == 0 ? static_cast<uint32_t>(info.st_nlink) : 0;
+}
+
 int64_t CurrentFileTime() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);

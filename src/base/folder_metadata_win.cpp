@@ -95,6 +95,15 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     return result;
 }
 
+uint32_t FileLinkCount(const std::string& path) {
+    const UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file || !GetFileInformationByHandle(file.get(), &information)) return 0;
+    return information.nNumberOfLinks;
+}
+
 int64_t CurrentFileTime() {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);

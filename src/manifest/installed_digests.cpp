@@ -89,7 +89,9 @@ std::vector<std::optional<std::string>> InstalledMd5s(const std::string& folder,
         const PendingRead& read = pending[r];
         if (digests[r]) md5s[read.Index] = digests[r]->Md5;
         if (!memory) continue;
-        if (digests[r] && read.Listed) {
+        // A file with several names is left to be read each time: its
+        // listing under one name may not show a write through another.
+        if (digests[r] && read.Listed && FileLinkCount(requests[r].Path) == 1) {
             memory->Learn(read.Key, *read.Listed, listedAt, *digests[r]);
         } else {
             memory->Forget(read.Key);

@@ -247,6 +247,12 @@ TEST_F(RememberedCompareTest, UnchangedFilesAreNotReadAgainAndChangesAreFound) {
     RemoveFile(dir.File("app\\a.txt"));
     EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt", "sub\\b.txt"}, 1u, 1u));
     EXPECT_EQ(memory.Files().size(), 1u);
+
+    // A file with a second name is read every time.
+    std::filesystem::create_hard_link(FsPath("sub\\b.txt"), FsPath("b.link"));
+    dir.Write("app\\b.link", "world");
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt"}, 2u, 0u));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt"}, 2u, 0u));
 }
 
 TEST_F(RememberedCompareTest, FilesWrittenWithinTheMarginOfTheirReadAreReadAgain) {
