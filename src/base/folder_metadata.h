@@ -29,10 +29,6 @@ enum class FolderReadStatus {
 struct FolderMetadata {
     FolderReadStatus Status = FolderReadStatus::Failed;
     Failure Why = {};  // when not Ok
-    // True when the volume keeps change times and file ids that ordinary
-    // calls cannot set back (NTFS, ReFS, Linux file systems). FAT and exFAT
-    // have neither: their "change time" is the last-write time.
-    bool TracksChanges = false;
     // Plain files only, in directory order: folders, links and other
     // reparse points are left out (a link's own entry says nothing about
     // the file it leads to).
@@ -40,6 +36,16 @@ struct FolderMetadata {
 };
 
 FolderMetadata ReadFolderMetadata(const std::string& folder);
+
+// Whether the volume that folder lies on keeps change times and file ids
+// that ordinary calls cannot set back (NTFS, ReFS, Linux file systems).
+// FAT and exFAT have neither: their "change time" is the last-write time.
+bool KeepsChangeTimes(const std::string& folder);
+
+// Whether folder is a link (a junction, a volume mount point, a symbolic
+// link): only through one can a folder's contents lie on another volume
+// than the folder above it.
+bool IsLinkedFolder(const std::string& folder);
 
 // How many names (hard links) the file has; 0 when that cannot be asked.
 // NTFS brings a directory entry up to date only for the name a writer

@@ -2,6 +2,7 @@
 
 #include "base/gbk_text.h"
 #include "base/path_info.h"
+#include "base/path_text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -31,7 +32,6 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
         result.Why = LastLocalFailure(folder);
         return result;
     }
-    result.TracksChanges = true;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
@@ -54,6 +54,14 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     }
     result.Status = FolderReadStatus::Ok;
     return result;
+}
+
+// Linux file systems keep an inode change time that no call sets back.
+bool KeepsChangeTimes(const std::string&) { return true; }
+
+bool IsLinkedFolder(const std::string& folder) {
+    struct stat info {};
+    return lstat(ToFileSystemPath(WithoutTrailingSeparators(folder)).c_str(), &info) != 0 || S_ISLNK(info.st_mode);
 }
 
 uint32_t FileLinkCount(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "base/handles_win.h"
 #include "base/long_path_win.h"
+#include "base/path_text.h"
 #include "base/wide_text_win.h"
 
 #include <windows.h>
@@ -21,8 +22,10 @@
 // SetFileTime moves forward like any write and which no call sets back (a
 // ChangeTime given to SetFileInformationByHandle is accepted and ignored);
 // FileId is the inode number; LastWriteTime is the mtime; a Unix symbolic
-// link is listed as the file it leads to. Every Unix file system is
-// reported as NTFS.
+// link is listed as the file it leads to. The volume is reported as NTFS.
+// A volume query costs 100-200 us there (a listing of 50 files about as
+// much), hence one per compared folder (KeepsChangeTimes), not one per
+// listing; Unix mount points below it look like plain folders.
 namespace {
 constexpr DWORD kQueryBytes = 64 * 1024;
 
@@ -30,15 +33,6 @@ int64_t Ticks(LARGE_INTEGER value) { return value.QuadPart; }
 
 bool IsPlainFile(const FILE_ID_BOTH_DIR_INFO& entry) {
     return (entry.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
-}
-
-// NTFS and ReFS keep a change time of their own and stable file ids; FAT,
-// exFAT and others report the last-write time in its place.
-bool TracksChanges(HANDLE folder) {
-    wchar_t fileSystem[MAX_PATH + 1] = {};
-    if (!GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
-        return false;
-    return wcscmp(fileSystem, L"NTFS") == 0 || wcscmp(fileSystem, L"ReFS") == 0;
 }
 
 void Append(const FILE_ID_BOTH_DIR_INFO& entry, std::vector<FileMetadata>& files) {
@@ -67,7 +61,6 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
         result.Why = LocalFailure(error, folder);
         return result;
     }
-    result.TracksChanges = TracksChanges(handle.get());
     // 8-byte aligned, as the entries' LARGE_INTEGER fields need.
     std::vector<uint64_t> buffer(kQueryBytes / sizeof(uint64_t));
     FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
@@ -93,6 +86,28 @@ FolderMetadata ReadFolderMetadata(const std::string& folder) {
     }
     result.Status = FolderReadStatus::Ok;
     return result;
+}
+
+bool KeepsChangeTimes(const std::string& folder) {
+    const UniqueFile handle(CreateFileW(LongPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    wchar_t fileSystem[MAX_PATH + 1] = {};
+    if (!handle || !GetVolumeInformationByHandleW(handle.get(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
+                                                  MAX_PATH + 1)) {
+        return false;
+    }
+    // NTFS and ReFS keep a change time of their own and stable file ids;
+    // FAT, exFAT and others report the last-write time in its place.
+    return wcscmp(fileSystem, L"NTFS") == 0 || wcscmp(fileSystem, L"ReFS") == 0;
+}
+
+bool IsLinkedFolder(const std::string& folder) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    // What cannot be asked may be anything.
+    if (!GetFileAttributesExW(LongPath(WithoutTrailingSeparators(folder)).c_str(), GetFileExInfoStandard, &data))
+        return true;
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 uint32_t FileLinkCount(const std::string& path) {

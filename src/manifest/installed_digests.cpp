@@ -20,29 +20,50 @@ public:
     explicit FolderListings(const std::string& folder) : folder_(folder) {}
 
     // The listed metadata of the file with this relative name and key, or
-    // null when its folder cannot be listed, does not keep change times, or
-    // does not show the file (once).
+    // null when its folder cannot be listed, lies on a volume without
+    // change times, or does not show the file (once).
     const FileMetadata* Find(const std::string& name, const std::string& key) {
         const size_t folderLength = FolderPartLength(key);
         auto [at, added] = listings_.try_emplace(key.substr(0, folderLength));
         Listing& listing = at->second;
-        if (added) Read(folder_ + name.substr(0, FolderPartLength(name)), listing);
+        if (added) Read(name.substr(0, folderLength), at->first, listing);
         const auto found = listing.ByName.find(key.substr(folderLength));
         return found == listing.ByName.end() ? nullptr : found->second;
     }
 
 private:
-    static void Read(const std::string& path, Listing& listing) {
-        listing.Metadata = ReadFolderMetadata(path);
-        if (listing.Metadata.Status != FolderReadStatus::Ok || !listing.Metadata.TracksChanges) return;
+    void Read(const std::string& spelling, const std::string& key, Listing& listing) {
+        if (!KeepsChangeTimesBelow(spelling, key)) return;
+        listing.Metadata = ReadFolderMetadata(folder_ + spelling);
+        if (listing.Metadata.Status != FolderReadStatus::Ok) return;
         for (const FileMetadata& file : listing.Metadata.Files) {
             auto [at, added] = listing.ByName.try_emplace(RememberedName(file.Name), &file);
             if (!added) at->second = nullptr;
         }
     }
 
+    // Whether the relative folder (spelled as the manifest does, and its
+    // key) lies on a volume that keeps change times: the compared folder's
+    // answer, unless a folder on the way is a link, which may lead to
+    // another volume. One volume query per compare, as a rule.
+    bool KeepsChangeTimesBelow(const std::string& spelling, const std::string& key) {
+        if (const auto known = keeps_.find(key); known != keeps_.end()) return known->second;
+        bool keeps = false;
+        if (key.empty()) {
+            keeps = KeepsChangeTimes(folder_);
+        } else if (IsLinkedFolder(folder_ + spelling)) {
+            keeps = KeepsChangeTimes(folder_ + spelling);
+        } else {
+            const size_t parent = FolderPartLength(WithoutTrailingSeparators(key));
+            keeps = KeepsChangeTimesBelow(spelling.substr(0, parent), key.substr(0, parent));
+        }
+        keeps_.emplace(key, keeps);
+        return keeps;
+    }
+
     const std::string& folder_;
     std::unordered_map<std::string, Listing> listings_;
+    std::unordered_map<std::string, bool> keeps_;
 };
 
 // A file that must be read, and what its listing showed.

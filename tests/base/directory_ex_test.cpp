@@ -134,12 +134,17 @@ TEST(DirectoryExTest, FolderMetadataFromOneQuery) {
     const auto listed = [&](const std::string& name) {
         const FolderMetadata folder = ReadFolderMetadata(dir.Path());
         EXPECT_EQ(folder.Status, FolderReadStatus::Ok);
-        EXPECT_TRUE(folder.TracksChanges);
         const auto found = std::find_if(folder.Files.begin(), folder.Files.end(),
                                         [&](const FileMetadata& file) { return file.Name == name; });
         return found == folder.Files.end() ? FileMetadata{} : *found;
     };
     EXPECT_EQ(ReadFolderMetadata(dir.Path()).Files.size(), 2u);  // the folder sub is no file
+    EXPECT_TRUE(KeepsChangeTimes(dir.Path()));
+    EXPECT_FALSE(IsLinkedFolder(dir.File("sub\\")));
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink(TempDir::ToFsPath(dir.File("sub")), TempDir::ToFsPath(dir.File("link")));
+    EXPECT_TRUE(IsLinkedFolder(dir.File("link\\")));
+#endif
     const FileMetadata before = listed("a.txt");
     EXPECT_EQ(before.Size, 5u);
     EXPECT_EQ(listed(gbkName).Size, 2u);
