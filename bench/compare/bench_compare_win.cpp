@@ -1,16 +1,24 @@
-// bench_compare APP_FOLDER MANIFEST [ABSENT_MANIFEST...]
+// bench_compare [--tree APP_FOLDER MANIFEST MEMORY_FILE] [--absent MANIFEST]... [--tiny FOLDER MANIFEST MEMORY_FILE]
 //
 // Times the manifest comparison over an installed tree whose every digest
 // matches (so all of its cost is reading and hashing), once with the hashing
-// on one thread and once as the updater runs it, and then the comparison of
-// manifests whose files are all absent (the cost per entry). Prints one
+// on one thread and once as the updater runs it; then the same tree
+// compared with remembered digests (a first compare that learns them, a
+// second that should read nothing); then the comparison of manifests whose
+// files are all absent (the cost per entry), and of trees of tiny files
+// compared from memory (the cost per remembered entry). Prints one
 // "key value" line per figure for bench/compare/run.sh.
+#include "base/file_io.h"
+#include "base/path_info.h"
+#include "best_seconds.h"
 #include "manifest/manifest.h"
 #include "manifest/parallel_digests.h"
+#include "manifest/remembered_digests_file.h"
 
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -26,16 +34,46 @@ size_t PeakWorkingSetKiB() {
     return counters.PeakWorkingSetSize / 1024;
 }
 
-}  // namespace
+size_t Compare(const std::string& manifestPath, const std::string& folder, RememberedDigests* memory = nullptr) {
+    std::vector<S_UpdateFileInfo> changed;
+    CompareManifest(CConfigFile(manifestPath), S_UpdateCheckInfo(folder, "", ""), changed, memory);
+    return changed.size();
+}
 
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_compare APP_FOLDER MANIFEST [ABSENT_MANIFEST...]\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
-    const std::string manifestPath = argv[2];
+// The remembered compare of a tree: the first compare learns, the memory
+// goes to disk and comes back, the second decides from it.
+void CompareRemembered(const char* prefix, const std::string& manifestPath, const std::string& folder,
+                       const std::string& memoryPath) {
+    RemoveFile(memoryPath);
+    RememberedDigests learning(folder);
+    auto start = std::chrono::steady_clock::now();
+    Compare(manifestPath, folder, &learning);
+    std::printf("%s_learning_seconds %.4f\n", prefix, Seconds(start));
+    start = std::chrono::steady_clock::now();
+    SaveRememberedDigests(memoryPath, learning);
+    std::printf("%s_save_seconds %.4f\n", prefix, Seconds(start));
+    std::printf("%s_memory_bytes %lld\n", prefix, static_cast<long long>(FileSize(memoryPath)));
 
+    RecallCounts counts;
+    size_t listed = 0;
+    double loadSeconds = 1e9;
+    const double compareSeconds = BestSeconds([&] {
+        const auto loadStart = std::chrono::steady_clock::now();
+        LoadedDigests loaded = LoadRememberedDigests(memoryPath, folder);
+        loadSeconds = std::min(loadSeconds, Seconds(loadStart));
+        listed = Compare(manifestPath, folder, &loaded.Memory);
+        counts = loaded.Memory.Counts();
+    }, 10);  // short enough to take the best of ten: Wine's many small calls suffer most from a busy machine
+    std::printf("%s_load_seconds %.4f\n", prefix, loadSeconds);
+    std::printf("%s_remembered_seconds %.4f\n", prefix, compareSeconds - loadSeconds);
+    std::printf("%s_remembered_files %zu\n", prefix, counts.Remembered);
+    std::printf("%s_remembered_read %zu\n", prefix, counts.Read);
+    std::printf("%s_remembered_listed %zu\n", prefix, listed);
+}
+
+// Hashing alone (one thread), the compare as the updater runs it, and the
+// remembered compare of the tree.
+void CompareTree(const std::string& folder, const std::string& manifestPath, const std::string& memoryPath) {
     std::vector<std::string> names;
     CConfigFile(manifestPath).ReadSection("FILES", names);
     std::vector<DigestRequest> paths;
@@ -47,29 +85,54 @@ int main(int argc, char** argv) {
     for (const auto& path : paths) {
         if (path.Path.find("large") != std::string::npos) largePaths.push_back(path);
     }
-    auto start = std::chrono::steady_clock::now();
-    HashExistingFiles(largePaths, 1);
-    std::printf("large_one_thread_seconds %.3f\n", Seconds(start));
+    std::printf("large_one_thread_seconds %.3f\n", BestSeconds([&] { HashExistingFiles(largePaths, 1); }));
+    std::printf("one_thread_seconds %.3f\n", BestSeconds([&] { HashExistingFiles(paths, 1); }));
+    std::printf("files_hashed %zu\n", paths.size());
 
-    start = std::chrono::steady_clock::now();
-    const auto digests = HashExistingFiles(paths, 1);
-    std::printf("one_thread_seconds %.3f\n", Seconds(start));
-    std::printf("files_hashed %zu\n", digests.size());
-
-    std::vector<S_UpdateFileInfo> changed;
-    start = std::chrono::steady_clock::now();
-    CompareManifest(CConfigFile(manifestPath), S_UpdateCheckInfo(folder, "", ""), changed);
-    std::printf("compare_seconds %.3f\n", Seconds(start));
-    std::printf("compare_listed %zu\n", changed.size());
+    size_t listed = 0;
+    std::printf("compare_seconds %.3f\n", BestSeconds([&] { listed = Compare(manifestPath, folder); }));
+    std::printf("compare_listed %zu\n", listed);
     std::printf("peak_working_set_kib %zu\n", PeakWorkingSetKiB());
+    CompareRemembered("tree", manifestPath, folder, memoryPath);
+}
 
-    for (int i = 3; i < argc; ++i) {
-        std::vector<S_UpdateFileInfo> absent;
-        start = std::chrono::steady_clock::now();
-        CompareManifest(CConfigFile(argv[i]), S_UpdateCheckInfo(folder + "absent\\", "", ""), absent);
-        const double seconds = Seconds(start);
-        std::printf("absent_entries %zu seconds %.3f per_entry_us %.2f\n", absent.size(), seconds,
-                    absent.empty() ? 0.0 : seconds * 1e6 / static_cast<double>(absent.size()));
+void CompareAbsent(const std::string& folder, const std::string& manifestPath) {
+    const auto start = std::chrono::steady_clock::now();
+    const size_t listed = Compare(manifestPath, folder);
+    const double seconds = Seconds(start);
+    std::printf("absent_entries %zu seconds %.3f per_entry_us %.2f\n", listed, seconds,
+                listed == 0 ? 0.0 : seconds * 1e6 / static_cast<double>(listed));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_compare [--tree APP_FOLDER MANIFEST MEMORY_FILE] [--absent MANIFEST]... "
+                             "[--tiny FOLDER MANIFEST MEMORY_FILE]\n");
+        return 2;
+    }
+    std::string folder;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--tree" && i + 3 < argc) {
+            folder = S_UpdateCheckInfo(argv[i + 1], "", "").LocalFolder;
+            CompareTree(folder, argv[i + 2], argv[i + 3]);
+            i += 3;
+        } else if (option == "--absent" && i + 1 < argc) {
+            CompareAbsent(folder + "absent\\", argv[++i]);
+        } else if (option == "--tiny" && i + 3 < argc) {
+            std::vector<std::string> names;
+            CConfigFile(argv[i + 2]).ReadSection("FILES", names);
+            const std::string prefix = "tiny" + std::to_string(names.size());
+            CompareRemembered(prefix.c_str(), argv[i + 2], S_UpdateCheckInfo(argv[i + 1], "", "").LocalFolder,
+                              argv[i + 3]);
+            std::printf("%s_peak_working_set_kib %zu\n", prefix.c_str(), PeakWorkingSetKiB());
+            i += 3;
+        } else {
+            std::fprintf(stderr, "bench_compare: unexpected %s\n", argv[i]);
+            return 2;
+        }
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "base/path_text.h"
 #include "base/text_rules.h"
+#include "manifest/remembered_digests_file.h"
 
 namespace {
 constexpr char kAreaName[] = "UPDATE";
@@ -30,5 +31,6 @@ bool CUpdateArea::Contains(std::string_view path) const {
 bool IsReservedPackageName(std::string_view name) {
     return EqualsIgnoringAsciiCase(name, kAreaName) || EqualsIgnoringAsciiCase(name, kProgramStaging) ||
            EqualsIgnoringAsciiCase(name, kRunLogName) || EndsWithIgnoringAsciiCase(name, kMarkerSuffix) ||
+           EndsWithIgnoringAsciiCase(name, kRememberedDigestsSuffix) ||
            EndsWithIgnoringAsciiCase(name, kTemporarySuffix);
 }

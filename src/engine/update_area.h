@@ -7,6 +7,8 @@
 //   NAME\             the staging folder of the data package NAME
 //   Program.install   the mark of a program install under way (NAME.install
 //                     for a package), beside its staging folder
+//   Program.digests   what the compares of the program's folder learned
+//                     (NAME.digests for a package): remembered_digests_file.h
 //   update.log        the run log
 // and the temporary files of their atomic replacement ("*.tmp"). A package
 // name that would take the name of another entry is refused, never shared.
@@ -35,5 +37,6 @@ private:
 
 // A package name that names an entry of the area other than its own
 // staging folder: "Program", the log, or a name another entry derives from
-// (a marker's, a temporary file's). Letter case does not matter.
+// (a marker's, a remembered state's, a temporary file's). Letter case does
+// not matter.
 bool IsReservedPackageName(std::string_view name);

@@ -4,6 +4,7 @@
 #include "base/path_text.h"
 #include "base/text_rules.h"
 #include "crypto/file_digests.h"
+#include "manifest/installed_digests.h"
 #include "manifest/manifest_header.h"
 #include "manifest/name_check.h"
 #include "manifest/parallel_digests.h"
@@ -66,25 +67,28 @@ S_UpdateCheckInfo::S_UpdateCheckInfo(std::string localFolder, std::string localV
       LocalRegion(std::move(localRegion)) {}
 
 void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
-                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files) {
+                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files,
+                        RememberedDigests* memory) {
     // A name that leaves the folder is never fetched or installed: a manifest
     // from a compromised or broken server must not write elsewhere.
     std::vector<S_UpdateFileInfo> candidates;
-    std::vector<DigestRequest> installed;
+    std::vector<InstalledFile> installed;
     for (const std::string& name : names) {
         if (!IsSafeManifestName(name)) continue;
         S_UpdateFileInfo file;
         file.FileName = name;
         manifest.ReadString(name, "MD5", "", file.MD5);
+        manifest.ReadString(name, "SIZE", "", file.Size);
+        int64_t size = 0;
+        installed.push_back({name, ParseSize(file.Size, size) ? static_cast<uint64_t>(size) : 0});
         candidates.push_back(std::move(file));
-        installed.push_back({localFolder + name});
     }
 
-    const std::vector<std::optional<FileDigests>> localDigests = HashExistingFiles(installed);
+    const std::vector<std::optional<std::string>> localMd5s = InstalledMd5s(localFolder, installed, memory);
     for (size_t i = 0; i < candidates.size(); ++i) {
         S_UpdateFileInfo& file = candidates[i];
-        if (localDigests[i] && localDigests[i]->Md5 == file.MD5) continue;
-        manifest.ReadString(file.FileName, "SIZE", "", file.Size);
+        if (localMd5s[i] == file.MD5) continue;
+        file.InstalledMD5 = localMd5s[i].value_or("");
         manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
         manifest.ReadString(file.FileName, "SHA256", "", file.SHA256);
         manifest.ReadString(file.FileName, "GZSIZE", "", file.GzSize);
@@ -92,18 +96,19 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
     }
 }
 
-void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files) {
+void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
+                     RememberedDigests* memory) {
     if (!IsUpdateDue(ReadManifestHeader(manifest), check.LocalVersion, check.LocalRegion)) return;
     std::vector<std::string> names;
     manifest.ReadSection(kFilesSection, names);
-    AppendChangedFiles(manifest, names, check.LocalFolder, files);
+    AppendChangedFiles(manifest, names, check.LocalFolder, files, memory);
 }
 
 void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
-                          std::vector<S_UpdateFileInfo>& files) {
+                          std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory) {
     std::vector<std::string> names;
     manifest.ReadSections(names);
-    AppendChangedFiles(manifest, names, targetFolder, files);
+    AppendChangedFiles(manifest, names, targetFolder, files, memory);
 }
 
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,

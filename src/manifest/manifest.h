@@ -5,6 +5,7 @@
 // what the manifest describes.
 #include "base/failure.h"
 #include "config/config_file.h"
+#include "manifest/remembered_digests.h"
 #include "manifest/update_file_info.h"
 
 #include <cstddef>
@@ -35,18 +36,22 @@ struct S_UpdateCheckInfo {
 // name whose installed copy (localFolder + name) is missing or whose digest
 // differs from the manifest's "MD5" (byte for byte). Names that would leave
 // the folder are never listed. Installed copies are hashed on several
-// threads; the list keeps the manifest's order.
+// threads; the list keeps the manifest's order. With a memory of
+// localFolder (remembered_digests_file.h), files it proves unchanged are
+// not read, and it learns the digests of those that are.
 void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
-                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files);
+                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files,
+                        RememberedDigests* memory = nullptr);
 
 // Region, version and forced-update test on the manifest header; when an
 // update is due, the per-file rule over the "FILES" entries. files is appended to.
-void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files);
+void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
+                     RememberedDigests* memory = nullptr);
 
 // Every section of a data-package manifest is a file; the per-file rule over
 // all of them against targetFolder. files is appended to.
 void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
-                          std::vector<S_UpdateFileInfo>& files);
+                          std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory = nullptr);
 
 // The changed files that still have to be fetched: those not already in the
 // staging folder with the listed digests (left there by an earlier attempt).

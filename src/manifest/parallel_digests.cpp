@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <thread>
 
 namespace {
@@ -17,9 +18,15 @@ std::optional<FileDigests> DigestIfFile(const DigestRequest& file) {
 std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<DigestRequest>& files,
                                                           size_t maxThreads) {
     std::vector<std::optional<FileDigests>> digests(files.size());
+    // Largest first: the small files that come last fill the threads' ends
+    // evenly, where a large file started last would leave one thread alone.
+    std::vector<size_t> order(files.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return files[a].SizeHint > files[b].SizeHint; });
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t i = next++; i < files.size(); i = next++) digests[i] = DigestIfFile(files[i]);
+        for (size_t n = next++; n < order.size(); n = next++) digests[order[n]] = DigestIfFile(files[order[n]]);
     };
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const size_t threads = std::min(maxThreads == 0 ? cores : maxThreads, files.size());

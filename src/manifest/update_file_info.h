@@ -13,4 +13,7 @@ struct S_UpdateFileInfo {
     // "GZSIZE", decimal bytes of the file's gzip form "NAME.gz" on the
     // server; empty when the file travels only as it is.
     std::string GzSize = {};
+    // The installed copy's MD5 as the compare learned it (read or
+    // remembered), lower-case hex; empty when no installed copy could be read.
+    std::string InstalledMD5 = {};
 };

@@ -1,6 +1,7 @@
 #include "base/directory_ex.h"
 
 #include "base/file_io.h"
+#include "base/folder_metadata.h"
 #include "base/path_info.h"
 #include "crypto/md5.h"
 #include "base/wildcard.h"
@@ -120,5 +121,49 @@ TEST(DirectoryExTest, LongPathsBeyondMaxPath) {
     EXPECT_EQ(digest, "9dd4e461268c8034f5c8564e155c67a6");  // md5 of "x"
     EXPECT_TRUE(CDirectoryEx::DeleteDirectory(dir.File(std::string(70, 'k'))));
     EXPECT_FALSE(FileExists(found[0]));
+}
+// One directory query per folder: each plain file's size, times and id.
+// A last-write time set back leaves the change time where it was or later,
+// and a file moved over another brings its own id.
+TEST(DirectoryExTest, FolderMetadataFromOneQuery) {
+    TempDir dir;
+    const std::string gbkName = "\xce\xc4\xbc\xfe.dat";  // 文件.dat
+    dir.Write("a.txt", "hello");
+    dir.Write(gbkName, "12");
+    dir.Write("sub\\c.txt", "x");
+    const auto listed = [&](const std::string& name) {
+        const FolderMetadata folder = ReadFolderMetadata(dir.Path());
+        EXPECT_EQ(folder.Status, FolderReadStatus::Ok);
+        const auto found = std::find_if(folder.Files.begin(), folder.Files.end(),
+                                        [&](const FileMetadata& file) { return file.Name == name; });
+        return found == folder.Files.end() ? FileMetadata{} : *found;
+    };
+    EXPECT_EQ(ReadFolderMetadata(dir.Path()).Files.size(), 2u);  // the folder sub is no file
+    EXPECT_TRUE(KeepsChangeTimes(dir.Path()));
+    EXPECT_FALSE(IsLinkedFolder(dir.File("sub\\")));
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink(TempDir::ToFsPath(dir.File("sub")), TempDir::ToFsPath(dir.File("link")));
+    EXPECT_TRUE(IsLinkedFolder(dir.File("link\\")));
+#endif
+    const FileMetadata before = listed("a.txt");
+    EXPECT_EQ(before.Size, 5u);
+    EXPECT_EQ(listed(gbkName).Size, 2u);
+    EXPECT_NE(before.FileId, 0u);
+    EXPECT_NE(before.FileId, listed(gbkName).FileId);
+    // The clock the change times are compared with is theirs.
+    EXPECT_LE(before.ChangeTime, CurrentFileTime() + kFileTimeTicksPerSecond);
+    EXPECT_GT(before.ChangeTime, CurrentFileTime() - 3600 * kFileTimeTicksPerSecond);
+
+    const auto path = TempDir::ToFsPath(dir.File("a.txt"));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(24));
+    const FileMetadata setBack = listed("a.txt");
+    EXPECT_LT(setBack.LastWriteTime, before.LastWriteTime - 23 * 3600 * kFileTimeTicksPerSecond);
+    EXPECT_GE(setBack.ChangeTime, before.ChangeTime);
+
+    dir.Write("b.tmp", "hello");
+    const uint64_t movedId = listed("b.tmp").FileId;
+    std::filesystem::rename(TempDir::ToFsPath(dir.File("b.tmp")), path);
+    EXPECT_EQ(listed("a.txt").FileId, movedId);
+    EXPECT_EQ(ReadFolderMetadata(dir.File("none")).Status, FolderReadStatus::Missing);
 }
 }  // namespace

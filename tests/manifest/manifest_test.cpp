@@ -1,14 +1,19 @@
 #include "manifest/manifest.h"
 #include "manifest/manifest_check.h"
 
+#include "base/file_io.h"
+#include "manifest/remembered_digests_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
 constexpr char kHelloMd5[] = "5d41402abc4b2a76b9719d911017c592";  // "hello"
 constexpr char kWorldMd5[] = "7d793037a0760186574b0282f2f435e7";  // "world"
+constexpr char kHelloThereMd5[] = "06612c0d9c73d47a7042afd7024d7c82";  // "hellO"
 constexpr char kHelloSha256[] = "2cf24dba5fb0a30e26e83b2ac5b9e29e1b161e5c1fa7425e73043362938b9824";
 
 std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
@@ -27,9 +32,11 @@ protected:
                                           "[a.txt]\r\nSIZE=5\r\nMODIFYTIME=2026-12-01 10:00:00\r\nMD5=" +
                                           kHelloMd5 + "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5 + "\r\n");
     }
-    std::vector<std::string> Compare(const std::string& version, const std::string& region) {
+    std::vector<std::string> Compare(const std::string& version, const std::string& region,
+                                     RememberedDigests* memory = nullptr) {
         std::vector<S_UpdateFileInfo> files;
-        CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), version, region), files);
+        CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), version, region),
+                        files, memory);
         return Names(files);
     }
     void InstallCurrentA() { dir.Write("app\\a.txt", "hello"); }
@@ -75,6 +82,13 @@ TEST_F(ManifestTest, PerFileRuleListsMissingAndDifferingCopies) {
     EXPECT_EQ(files[0].Size, "5");
     EXPECT_EQ(files[0].ModifyTime, "2026-12-01 10:00:00");
     EXPECT_EQ(files[0].MD5, kHelloMd5);
+    EXPECT_EQ(files[0].InstalledMD5, kHelloThereMd5);
+    dir.Write("app\\a.txt", "hello");
+    RemoveFile(dir.File("app\\sub\\b.txt"));
+    files.clear();
+    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), "", ""), files);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].InstalledMD5, "");  // nothing installed to read
 }
 
 TEST_F(ManifestTest, DigestsCompareCaseSensitively) {
@@ -210,4 +224,116 @@ TEST(ManifestCheckTest, AMarkedPackageManifestMustBeWhole) {
             << c.text;
     }
 }
+
+// Remembered digests. A memory whose clock runs ten seconds ahead sees the
+// files just written as settled, as an installation is between runs.
+int64_t TenSecondsAhead() { return CurrentFileTime() + 10 * kFileTimeTicksPerSecond; }
+int64_t ThirtyOneDaysAhead() { return CurrentFileTime() + int64_t{31} * 24 * 3600 * kFileTimeTicksPerSecond; }
+
+class RememberedCompareTest : public ManifestTest {
+protected:
+    void SetUp() override {
+        WriteProgramManifest("UNCONDITIONALUPDATE=1\r\n");
+        InstallCurrentA();
+        dir.Write("app\\sub\\b.txt", "world");
+    }
+    std::string Folder() const { return S_UpdateCheckInfo(dir.File("app"), "", "").LocalFolder; }
+    std::filesystem::path FsPath(const std::string& name) const { return TempDir::ToFsPath(dir.File("app\\" + name)); }
+    // The changed files and what the compare read and remembered.
+    std::tuple<List, size_t, size_t> CompareWith(RememberedDigests& memory) {
+        const List changed = Compare("", "", &memory);
+        return {changed, memory.Counts().Read, memory.Counts().Remembered};
+    }
+};
+
+TEST_F(RememberedCompareTest, UnchangedFilesAreNotReadAgainAndChangesAreFound) {
+    RememberedDigests memory(Folder(), &TenSecondsAhead);
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{}, 2u, 0u));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{}, 0u, 2u));
+
+    // The same size and the last-write time set back: the change time moved.
+    const auto written = std::filesystem::last_write_time(FsPath("a.txt"));
+    dir.Write("app\\a.txt", "hellO");
+    std::filesystem::last_write_time(FsPath("a.txt"), written);
+    std::vector<S_UpdateFileInfo> files;
+    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(Folder(), "", ""), files, &memory);
+    ASSERT_EQ(Names(files), List{"a.txt"});
+    EXPECT_EQ(files[0].InstalledMD5, kHelloThereMd5);
+    EXPECT_EQ(memory.Counts().Read, 1u);
+
+    // Another file of the same size and times moved in: a new file id.
+    dir.Write("app\\b.new", "jello");
+    std::filesystem::last_write_time(FsPath("b.new"), std::filesystem::last_write_time(FsPath("sub\\b.txt")));
+    std::filesystem::rename(FsPath("b.new"), FsPath("sub\\b.txt"));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt", "sub\\b.txt"}, 1u, 1u));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt", "sub\\b.txt"}, 0u, 2u));
+
+    RemoveFile(dir.File("app\\a.txt"));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt", "sub\\b.txt"}, 1u, 1u));
+    EXPECT_EQ(memory.Files().size(), 1u);
+
+    // A file with a second name is read every time.
+    std::filesystem::create_hard_link(FsPath("sub\\b.txt"), FsPath("b.link"));
+    dir.Write("app\\b.link", "world");
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt"}, 2u, 0u));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{"a.txt"}, 2u, 0u));
+}
+
+TEST_F(RememberedCompareTest, FilesWrittenWithinTheMarginOfTheirReadAreReadAgain) {
+    RememberedDigests memory(Folder());  // the files were written a moment ago
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{}, 2u, 0u));
+    EXPECT_EQ(CompareWith(memory), std::make_tuple(List{}, 2u, 0u));
+#ifndef _WIN32
+    // Two names that differ only in case: which one an open finds is not
+    // the listing's to say.
+    RememberedDigests settled(Folder(), &TenSecondsAhead);
+    dir.Write("app\\A.txt", "other");
+    CompareWith(settled);
+    EXPECT_EQ(CompareWith(settled), std::make_tuple(List{}, 1u, 1u));
+#endif
+}
+
+TEST_F(RememberedCompareTest, ASavedMemoryIsUsedOnlyWhenWholeAndYoung) {
+    const std::string path = RememberedDigestsPath(dir.File("UPDATE\\Program\\"));
+    EXPECT_EQ(path, dir.File("UPDATE\\Program.digests"));
+    {
+        RememberedDigests memory(Folder(), &TenSecondsAhead);
+        CompareWith(memory);
+        ASSERT_TRUE(SaveRememberedDigests(path, memory));
+    }
+    LoadedDigests loaded = LoadRememberedDigests(path, Folder(), &TenSecondsAhead);
+    EXPECT_EQ(loaded.State, RememberedDigestsState::Loaded);
+    EXPECT_EQ(CompareWith(loaded.Memory), std::make_tuple(List{}, 0u, 2u));
+    loaded = LoadRememberedDigests(path, Folder(), &ThirtyOneDaysAhead);
+    EXPECT_EQ(CompareWith(loaded.Memory), std::make_tuple(List{}, 2u, 0u));  // read again every 30 days
+
+    std::string bytes;
+    ASSERT_EQ(ReadWholeFile(path, 1 << 20, bytes), FileReadStatus::Ok);
+    std::string flipped = bytes;
+    flipped[bytes.size() / 2] ^= 0x01;
+    std::string otherVersion = bytes;
+    otherVersion[4] = 2;
+    struct Case { std::string bytes; RememberedDigestsState state; };
+    const Case cases[] = {
+        {bytes.substr(0, bytes.size() - 1), RememberedDigestsState::Damaged},
+        {bytes.substr(0, bytes.size() / 2), RememberedDigestsState::Damaged},
+        {bytes.substr(0, 6), RememberedDigestsState::Damaged},
+        {"", RememberedDigestsState::Damaged},
+        {flipped, RememberedDigestsState::Damaged},
+        {bytes + "x", RememberedDigestsState::Damaged},
+        {"[Install]\r\nManifest=config.ini\r\n", RememberedDigestsState::Foreign},
+        {otherVersion, RememberedDigestsState::OtherVersion},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ReplaceFileAtomically(path, c.bytes));
+        loaded = LoadRememberedDigests(path, Folder(), &TenSecondsAhead);
+        EXPECT_EQ(loaded.State, c.state) << DescribeRememberedDigestsState(c.state);
+        EXPECT_EQ(CompareWith(loaded.Memory), std::make_tuple(List{}, 2u, 0u));  // only time is lost
+    }
+    ASSERT_TRUE(ReplaceFileAtomically(path, bytes));
+    EXPECT_EQ(LoadRememberedDigests(path, dir.File("other\\")).State, RememberedDigestsState::OtherFolder);
+    RemoveFile(path);
+    EXPECT_EQ(LoadRememberedDigests(path, Folder()).State, RememberedDigestsState::Missing);
+}
+
 }  // namespace
