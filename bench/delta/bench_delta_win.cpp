@@ -4,7 +4,9 @@
 // Makes a patch, or applies one as the updater does (the installed copy
 // read shared, the result checked against its size and MD5), and prints
 // one "key value" line per figure for bench/delta/run.sh: the time, the
-// process's peak working set before the work began, and its peak after.
+// process's peak working set at its start (what Wine itself takes), and
+// its peak after the work (making: with both files read whole, as the
+// publisher holds them).
 #include "base/file_io.h"
 #include "best_seconds.h"
 #include "delta/patch_file.h"
@@ -36,9 +38,9 @@ std::string ReadOrExit(const std::string& path) {
 }
 
 int Make(const std::string& basePath, const std::string& resultPath, const std::string& patchPath) {
+    const size_t before = PeakWorkingSetKiB();
     const std::string base = ReadOrExit(basePath);
     const std::string result = ReadOrExit(resultPath);
-    const size_t before = PeakWorkingSetKiB();
     const auto start = std::chrono::steady_clock::now();
     const MadePatch patch = MakePatch(base, result);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
