@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         uint64_t fetched = 0;
         component.SetAttemptObserver([&](const TransferAttempt& attempt) { fetched += attempt.Bytes; });
         QueryPerformanceCounter(&start);
-        if (component.GetRemoteFiles(1, files) != FetchResult::Fetched) return std::fprintf(stderr, "failed\n"), 1;
+        if (!component.GetRemoteFiles(1, files).Fetched()) return std::fprintf(stderr, "failed\n"), 1;
         QueryPerformanceCounter(&end);
         bytes = static_cast<int64_t>(fetched);
     } else {

@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string temp = WriteTempFileBeside(path, bytes);
-    return !temp.empty() && MoveFileOver(temp, path);
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temp;
+    if (Status written = WriteTempFileBeside(path, bytes, temp); !written) return written;
+    return MoveFileOver(temp, path);
 }

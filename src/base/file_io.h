@@ -1,8 +1,10 @@
 #pragma once
-// Whole-file reads and atomic replacement on GBK paths; the one place where
-// the portable code touches the file system. On Windows every path goes
-// through LongPath (long_path_win.h), so paths beyond MAX_PATH and GBK names
-// work; natively '\' separates folders like '/'.
+// Whole-file reads, appends and atomic replacement on GBK paths (existence
+// and sizes are path_info.h's, folders directory_ex.h's). On Windows every
+// path goes through LongPath (long_path_win.h), so paths beyond MAX_PATH and
+// GBK names work; natively '\' separates folders like '/'.
+#include "base/failure.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,11 +22,11 @@ enum class FileReadStatus {
 FileReadStatus ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes);
 
 // Existence questions are path_info.h's (FileExists, DirectoryExists).
-bool RemoveFile(const std::string& path);    // true when it is gone afterwards
+Status RemoveFile(const std::string& path);  // succeeded when it is gone afterwards
 
 // Appends the bytes at the end of the file, creating it when missing. Others
-// may read the file meanwhile. False when not every byte was written.
-bool AppendToFile(const std::string& path, std::string_view bytes);
+// may read the file meanwhile. Fails when not every byte was written.
+Status AppendToFile(const std::string& path, std::string_view bytes);
 
 // A fresh name in the same folder as path, for a file that will be moved over
 // path: "<name>.<unique>.tmp", never ending in ".bak" (which the updater
@@ -32,16 +34,16 @@ bool AppendToFile(const std::string& path, std::string_view bytes);
 std::string MakeTempPathBeside(const std::string& path);
 
 // The two halves of an atomic replacement. WriteTempFileBeside writes the
-// bytes to a fresh temporary file beside path and flushes them to the disk;
-// it returns that file's path, or "" on failure (nothing left behind).
-// MoveFileOver then replaces path with it (write-through); on failure the
-// temporary file is deleted and path is as it was.
-std::string WriteTempFileBeside(const std::string& path, std::string_view bytes);
-bool MoveFileOver(const std::string& tempPath, const std::string& path);
+// bytes to a fresh temporary file beside path, flushes them to the disk and
+// sets tempPath to it; on failure nothing is left behind. MoveFileOver then
+// replaces path with it (write-through); on failure the temporary file is
+// deleted and path is as it was.
+Status WriteTempFileBeside(const std::string& path, std::string_view bytes, std::string& tempPath);
+Status MoveFileOver(const std::string& tempPath, const std::string& path);
 
 // Both halves: afterwards path holds either its old bytes or the new ones,
 // never a mixture, whenever the process or the machine stops.
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
 
 // Hands the file's bytes to consume in large blocks, in order, without
 // holding the whole file. False when the path is no regular file that can

@@ -75,11 +75,17 @@ bool ReadFileBlocks(const std::string& path, const std::function<void(const uint
     }
 }
 
-bool RemoveFile(const std::string& path) { return unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno); }
+Status RemoveFile(const std::string& path) {
+    if (unlink(ToFileSystemPath(path).c_str()) == 0 || IsMissingError(errno)) return {};
+    return LastLocalFailure("cannot be removed");
+}
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes) {
     UniqueFd file(open(ToFileSystemPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    return file.get() >= 0 && WriteAll(file.get(), bytes) && file.Close();
+    if (file.get() < 0 || !WriteAll(file.get(), bytes) || !file.Close()) {
+        return LastLocalFailure("cannot be written");
+    }
+    return {};
 }
 
 std::string MakeTempPathBeside(const std::string& path) {
@@ -89,30 +95,34 @@ std::string MakeTempPathBeside(const std::string& path) {
            ".tmp";
 }
 
-std::string WriteTempFileBeside(const std::string& path, std::string_view bytes) {
+Status WriteTempFileBeside(const std::string& path, std::string_view bytes, std::string& tempPath) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string temp = MakeTempPathBeside(path);
         const std::filesystem::path native = ToFileSystemPath(temp);
         UniqueFd file(open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
         if (file.get() < 0) {
             if (errno == EEXIST) continue;
-            return {};
+            return LastLocalFailure("cannot be created");
         }
-        const bool written = WriteAll(file.get(), bytes) && fsync(file.get()) == 0;
-        if (file.Close() && written) return temp;
-        unlink(native.c_str());
+        if (!WriteAll(file.get(), bytes) || fsync(file.get()) != 0 || !file.Close()) {
+            const Failure failure = LastLocalFailure("cannot be written");
+            unlink(native.c_str());
+            return failure;
+        }
+        tempPath = temp;
         return {};
     }
-    return {};
+    return LocalFailure(EEXIST, "no fresh temporary name");
 }
 
-bool MoveFileOver(const std::string& tempPath, const std::string& path) {
+Status MoveFileOver(const std::string& tempPath, const std::string& path) {
     const std::filesystem::path from = ToFileSystemPath(tempPath);
     const std::filesystem::path to = ToFileSystemPath(path);
     if (std::rename(from.c_str(), to.c_str()) == 0) {
         SyncFolderOf(to);
-        return true;
+        return {};
     }
+    const Failure failure = LastLocalFailure("cannot be replaced");
     unlink(from.c_str());
-    return false;
+    return failure;
 }

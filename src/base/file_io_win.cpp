@@ -71,16 +71,19 @@ bool ReadFileBlocks(const std::string& path, const std::function<void(const uint
     }
 }
 
-bool RemoveFile(const std::string& path) {
+Status RemoveFile(const std::string& path) {
     const std::wstring wide = LongPath(path);
-    if (DeleteFileW(wide.c_str())) return true;
-    return IsMissingError(GetLastError());
+    if (DeleteFileW(wide.c_str())) return {};
+    const DWORD error = GetLastError();
+    if (IsMissingError(error)) return {};
+    return LocalFailure(error, "cannot be removed");
 }
 
-bool AppendToFile(const std::string& path, std::string_view bytes) {
+Status AppendToFile(const std::string& path, std::string_view bytes) {
     const UniqueFile file(CreateFileW(LongPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.get(), bytes);
+    if (!file || !WriteAll(file.get(), bytes)) return LastLocalFailure("cannot be written");
+    return {};
 }
 
 std::string MakeTempPathBeside(const std::string& path) {
@@ -89,28 +92,32 @@ std::string MakeTempPathBeside(const std::string& path) {
            std::to_string(counter++) + ".tmp";
 }
 
-std::string WriteTempFileBeside(const std::string& path, std::string_view bytes) {
+Status WriteTempFileBeside(const std::string& path, std::string_view bytes, std::string& tempPath) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string temp = MakeTempPathBeside(path);
         const std::wstring wide = LongPath(temp);
         UniqueFile file(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return {};
+            return LastLocalFailure("cannot be created");
         }
-        const bool written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
-        file.reset();
-        if (written) return temp;
-        DeleteFileW(wide.c_str());
+        if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get())) {
+            const Failure failure = LastLocalFailure("cannot be written");
+            file.reset();
+            DeleteFileW(wide.c_str());
+            return failure;
+        }
+        tempPath = temp;
         return {};
     }
-    return {};
+    return LocalFailure(ERROR_FILE_EXISTS, "no fresh temporary name");
 }
 
-bool MoveFileOver(const std::string& tempPath, const std::string& path) {
+Status MoveFileOver(const std::string& tempPath, const std::string& path) {
     const std::wstring wideTemp = LongPath(tempPath);
     if (MoveFileExW(wideTemp.c_str(), LongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+        return {};
+    const Failure failure = LastLocalFailure("cannot be replaced");
     DeleteFileW(wideTemp.c_str());
-    return false;
+    return failure;
 }

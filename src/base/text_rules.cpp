@@ -12,3 +12,7 @@ std::string FoldAsciiCase(std::string_view text) {
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && FoldAsciiCase(a) == FoldAsciiCase(b);
 }
+
+bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
+}

@@ -20,3 +20,4 @@ constexpr size_t GbkCharLength(std::string_view text, size_t at) {
 // switches are compared in this form.
 std::string FoldAsciiCase(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix);

@@ -80,18 +80,15 @@ struct CCryptConfigFile::Impl {
         for (const PendingWrite& write : Pending) Document.Set(write.Section, write.Key, write.Value);
     }
 
-    bool Flush() {
-        if (Pending.empty()) return true;
+    Status Flush() {
+        if (Pending.empty()) return {};
         const CryptConfigContent current = LoadCryptConfig(Path, Key);
         ConfigDocument merged = current.Document;
         for (const PendingWrite& write : Pending) merged.Set(write.Section, write.Key, write.Value);
-        if (!StoreCryptConfig(Path, Key, merged, current)) {
-            Document = std::move(merged);  // reads still see the values
-            return false;
-        }
-        Document = std::move(merged);
-        Pending.clear();
-        return true;
+        Status stored = StoreCryptConfig(Path, Key, merged, current);
+        Document = std::move(merged);  // reads see the values even when they are still pending
+        if (stored) Pending.clear();
+        return stored;
     }
 };
 
@@ -101,10 +98,10 @@ CCryptConfigFile::CCryptConfigFile(const std::string& path, const std::string& k
     impl_->Load();
 }
 
-CCryptConfigFile::~CCryptConfigFile() { impl_->Flush(); }
+CCryptConfigFile::~CCryptConfigFile() { (void)impl_->Flush(); }
 
 int32_t CCryptConfigFile::Initialize(const std::string& path, const std::string& key) {
-    const bool flushed = impl_->Flush();
+    const bool flushed = static_cast<bool>(impl_->Flush());
     // What could not be written to the old file must not land in the new one.
     impl_->Pending.clear();
     impl_->Path = path;
@@ -123,9 +120,15 @@ int32_t CCryptConfigFile::ReadInteger(const std::string& section, const std::str
 }
 
 int32_t CCryptConfigFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    if (!ConfigDocument::IsWritable(section, key, value)) return kDefaulted;
+    return Write(section, key, value) ? kFound : kDefaulted;
+}
+
+Status CCryptConfigFile::Write(const std::string& section, const std::string& key, const std::string& value) {
+    if (!ConfigDocument::IsWritable(section, key, value)) {
+        return Failure{FailureKind::BadRequest, 0, 0, "[" + section + "] " + key + " cannot hold that value"};
+    }
     impl_->Pending.push_back(Impl::PendingWrite{section, key, value});
-    return impl_->Flush() ? kFound : kDefaulted;
+    return impl_->Flush();
 }
 
 CryptConfigState CCryptConfigFile::State() const { return impl_->State; }

@@ -54,6 +54,8 @@ public:
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const;
     // Status: 0 when the file was replaced with the value in it, -1 otherwise.
     int32_t WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // The same, with the reason when the file could not be replaced.
+    Status Write(const std::string& section, const std::string& key, const std::string& value);
     int32_t WriteInteger(const std::string& section, const std::string& key, int32_t value);
 
     // What the file was when it was last read: missing, encrypted, plain,

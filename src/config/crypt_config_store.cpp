@@ -82,14 +82,20 @@ bool EncodeCryptConfig(const ConfigDocument& document, const std::string& key, s
     return true;
 }
 
-bool StoreCryptConfig(const std::string& path, const std::string& key, const ConfigDocument& document,
-                      const CryptConfigContent& previous) {
+Status StoreCryptConfig(const std::string& path, const std::string& key, const ConfigDocument& document,
+                        const CryptConfigContent& previous) {
     // Never overwrite what could not even be read: its keys would be lost.
-    if (previous.State == CryptConfigState::Unreadable) return false;
+    if (previous.State == CryptConfigState::Unreadable) {
+        return Failure{FailureKind::ConfigUnusable, 0, 0, "it could not be read, so its keys cannot be kept"};
+    }
     std::string bytes;
-    if (!EncodeCryptConfig(document, key, bytes)) return false;
+    if (!EncodeCryptConfig(document, key, bytes)) {
+        return Failure{FailureKind::LocalIo, 0, 0, "the system's cryptography failed"};
+    }
     if (previous.State == CryptConfigState::Corrupt) {
-        if (!ReplaceFileAtomically(path + std::string(kCorruptSuffix), previous.RawBytes)) return false;
+        if (Status kept = ReplaceFileAtomically(path + std::string(kCorruptSuffix), previous.RawBytes); !kept) {
+            return kept;
+        }
     }
     return ReplaceFileAtomically(path, bytes);
 }

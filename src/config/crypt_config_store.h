@@ -4,6 +4,7 @@
 // with no additional authenticated data; the key is SHA-256 of
 // "QIRA.Update.ConfigKey.v1" followed by the key argument. The plain text is
 // the configuration syntax of config_syntax.h, serialised with CRLF.
+#include "base/failure.h"
 #include "config/config_syntax.h"
 
 #include <cstddef>
@@ -42,5 +43,5 @@ constexpr std::string_view kCorruptSuffix = ".corrupt";
 // previous file (previous.State == Corrupt) is first kept as
 // path + ".corrupt"; when that fails nothing is replaced. An Unreadable
 // previous file is never replaced, since its keys could not be merged.
-bool StoreCryptConfig(const std::string& path, const std::string& key, const ConfigDocument& document,
+Status StoreCryptConfig(const std::string& path, const std::string& key, const ConfigDocument& document,
                       const CryptConfigContent& previous);

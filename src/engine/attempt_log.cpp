@@ -1,14 +1,16 @@
 #include "engine/attempt_log.h"
 
 std::string DescribeAttempt(const TransferAttempt& attempt) {
+    std::string text = attempt.RemoteName + " from " + attempt.Server + ": ";
+    switch (attempt.End) {
+    case AttemptEnd::Fetched: text += "fetched"; break;
+    case AttemptEnd::Cancelled: text += "cancelled"; break;
+    case AttemptEnd::Failed: text += DescribeFailure(attempt.Why); break;
+    }
     std::string details;
-    const auto add = [&](const std::string& part) { details += (details.empty() ? "" : ", ") + part; };
-    if (attempt.HttpStatus != 0) add("HTTP " + std::to_string(attempt.HttpStatus));
-    if (attempt.Error != 0) add("error " + std::to_string(attempt.Error));
-    if (attempt.Bytes != 0) add(std::to_string(attempt.Bytes) + " bytes");
-    if (attempt.Resumed) add("resumed");
-    return attempt.RemoteName + " from " + attempt.Server + ": " + AttemptOutcomeName(attempt.Outcome) +
-           (details.empty() ? std::string() : " (" + details + ")");
+    if (attempt.Bytes != 0) details = std::to_string(attempt.Bytes) + " bytes";
+    if (attempt.Resumed) details += (details.empty() ? "" : ", ") + std::string("resumed");
+    return details.empty() ? text : text + " [" + details + "]";
 }
 
 void CAttemptLog::Observe(const TransferAttempt& attempt) {
@@ -16,6 +18,6 @@ void CAttemptLog::Observe(const TransferAttempt& attempt) {
     // A file fetched at the first go is the rule, and a release may have
     // thousands: only the exceptions get a line. A cancelled attempt is the
     // echo of another one's failure, or of the user's stop.
-    const bool exception = attempt.Outcome != AttemptOutcome::Fetched || attempt.Resumed;
-    if (exception && attempt.Outcome != AttemptOutcome::Cancelled) log_.Write("transfer: " + DescribeAttempt(attempt));
+    const bool exception = attempt.End == AttemptEnd::Failed || (attempt.End == AttemptEnd::Fetched && attempt.Resumed);
+    if (exception) log_.Write("transfer: " + DescribeAttempt(attempt));
 }

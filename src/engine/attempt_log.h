@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-// "NAME from host:port: outcome (HTTP 404, error 12029, 1024 bytes, resumed)",
+// "NAME from host:port: http-status (HTTP 404) [1024 bytes, resumed]",
 // naming only what the attempt has.
 std::string DescribeAttempt(const TransferAttempt& attempt);
 

@@ -39,7 +39,8 @@ void CDownFileThread::Run() {
     CQIRAUpdateIntf transfer(servers_, useProxy_);
     transfer.SetAttemptObserver(attemptObserver_);
     const DownloadObserver observer{notifyWindow_, notifyMessage_, [this] { return StopRequested(); }};
-    if (DownloadFiles(fileList_, transfer, packageType_, savePath_, observer) == DownloadResult::Failed) {
+    result_ = DownloadFiles(fileList_, transfer, packageType_, savePath_, observer);
+    if (result_.Status == FetchStatus::Failed) {
         // Sent, not posted: the receiver has seen the failure before the
         // thread ends, so a new thread object cannot overtake it.
         SendMessageW(notifyWindow_, notifyMessage_, 0, static_cast<LPARAM>(-1));

@@ -5,6 +5,7 @@
 #include "manifest/update_file_info.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
+#include "transfer/transfer_win.h"
 #include "base/thread_base_win.h"
 
 #include <windows.h>
@@ -35,6 +36,9 @@ public:
     void SetPackageType(uint32_t type);
     // Receives every attempt of the run's transfer (see CQIRAUpdateIntf); set before Start.
     void SetAttemptObserver(AttemptObserver observer);
+    // Why the run failed: for the receiver of the failure notice (0, -1),
+    // while it handles that notice.
+    const FetchResult& Result() const { return result_; }
 
 protected:
     // Fetches save path + name for each name, several at once, with
@@ -53,4 +57,5 @@ private:
     AttemptObserver attemptObserver_;
     CriticalSection fileListLock_;
     std::vector<S_UpdateFileInfo> fileList_;  // guarded by fileListLock_
+    FetchResult result_;  // written by the run before its failure notice is sent
 };

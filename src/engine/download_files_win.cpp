@@ -9,20 +9,20 @@ std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file)
     return CompressedForm{*size, ParseDecimalCount(file.Size)};
 }
 
-DownloadResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
-                             const std::string& folder, const DownloadObserver& observer) {
+FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
+                          const std::string& folder, const DownloadObserver& observer) {
     std::vector<RemoteFile> remote;
     remote.reserve(files.size());
     for (const S_UpdateFileInfo& file : files) {
-        remote.push_back({file.FileName, folder + file.FileName, ListedCompressedForm(file)});
+        remote.push_back({file.FileName, folder + file.FileName, ListedCompressedForm(file), ParseDecimalCount(file.Size)});
         EnsureParentFolder(remote.back().LocalPath);
     }
     return transfer.GetRemoteFiles(type, remote, observer);
 }
 
-DownloadResult DownloadNamedFile(const std::string& name, CQIRAUpdateIntf& transfer, uint32_t type,
-                                 const std::string& folder) {
-    S_UpdateFileInfo file;
-    file.FileName = name;
-    return DownloadFiles({file}, transfer, type, folder);
+FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
+                              const std::string& folder) {
+    const RemoteFile file{name, folder + name, std::nullopt, maxBytes};
+    EnsureParentFolder(file.LocalPath);
+    return transfer.GetRemoteFiles(type, {file});
 }

@@ -12,19 +12,20 @@
 #include <vector>
 
 using DownloadObserver = FetchObserver;
-using DownloadResult = FetchResult;
 
 // The gzip form that a manifest lists for a file: nothing without a
 // "GZSIZE" of one byte or more.
 std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file);
 
 // Fetches each listed file into folder + its name, creating its folder
-// first; a file with a compressed form travels compressed. Completion
-// notices come one per file in list order. Files fetched whole before a
-// failure or a stop stay where they are, those after a failed one included.
-DownloadResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
-                             const std::string& folder, const DownloadObserver& observer = {});
+// first; a file with a compressed form travels compressed, and none may
+// be larger than its listed size. Completion notices come one per file in
+// list order. Files fetched whole before a failure or a stop stay where
+// they are, those after a failed one included.
+FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
+                          const std::string& folder, const DownloadObserver& observer = {});
 
-// One file known by its name alone (a manifest, a signature), as it is.
-DownloadResult DownloadNamedFile(const std::string& name, CQIRAUpdateIntf& transfer, uint32_t type,
-                                 const std::string& folder);
+// One file known by its name alone (a manifest, a signature), as it is,
+// of maxBytes at most.
+FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
+                              const std::string& folder);

@@ -1,7 +1,6 @@
 #include "engine/install_marker.h"
 
 #include "base/file_io.h"
-#include "base/path_text.h"
 #include "config/config_syntax.h"
 
 namespace {
@@ -28,11 +27,7 @@ std::optional<VersionRecord> ParseVersionRecord(const std::string& text) {
 }
 }  // namespace
 
-std::string InstallMarkerPath(const std::string& stagingFolder) {
-    return WithoutTrailingSeparators(stagingFolder) + ".install";
-}
-
-bool WriteInstallMarker(const std::string& path, const InstallMarker& marker) {
+Status WriteInstallMarker(const std::string& path, const InstallMarker& marker) {
     ConfigDocument document;
     const std::pair<const char*, std::string> keys[] = {
         {"Manifest", marker.ManifestFileName},
@@ -45,7 +40,10 @@ bool WriteInstallMarker(const std::string& path, const InstallMarker& marker) {
         {"CopiesPackageManifest", marker.CopiesPackageManifest ? "1" : "0"},
     };
     for (const auto& [key, value] : keys) {
-        if (!document.Set(kSection, key, value)) return false;
+        // A version with a line break in it cannot be kept in the marker.
+        if (!document.Set(kSection, key, value)) {
+            return Failure{FailureKind::BadRequest, 0, 0, std::string("its ") + key + " cannot be written as text"};
+        }
     }
     return ReplaceFileAtomically(path, document.Serialize());
 }

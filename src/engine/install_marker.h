@@ -4,6 +4,7 @@
 // removed once the install is recorded, so a run that finds it knows that
 // the previous one was cut short in between, which release it was putting
 // in place and how that release was to be recorded.
+#include "base/failure.h"
 #include "engine/run_profile.h"
 
 #include <optional>
@@ -20,10 +21,7 @@ struct InstallMarker {
     bool CopiesPackageManifest = false;
 };
 
-// "UPDATE\Program.install" for the staging folder "UPDATE\Program\".
-std::string InstallMarkerPath(const std::string& stagingFolder);
-
-// Written through to the disk; false when it could not be.
-bool WriteInstallMarker(const std::string& path, const InstallMarker& marker);
+// Written through to the disk, or why it could not be.
+Status WriteInstallMarker(const std::string& path, const InstallMarker& marker);
 // Nothing when there is no marker or it cannot be read as one.
 std::optional<InstallMarker> ReadInstallMarker(const std::string& path);

@@ -6,6 +6,7 @@
 #include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/text_rules.h"
+#include "engine/update_area.h"
 
 #include <windows.h>
 
@@ -13,8 +14,8 @@
 
 namespace {
 
-std::string Failure(const std::string& what, const char* why, DWORD error) {
-    return what + ": " + why + " (error " + std::to_string(error) + ")";
+FileFailure Failed(const std::string& what, const char* why, DWORD error) {
+    return {what, LocalFailure(error, why)};
 }
 
 // The copy is on the disk before anything points at it, so a crash after
@@ -34,14 +35,14 @@ bool IsInUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERRO
 enum class Placed { Replaced, ThroughBackup, Failed };
 
 Placed InstallOne(const std::string& name, const std::string& source, const std::string& destination,
-                  std::vector<std::string>& failures) {
+                  std::vector<FileFailure>& failures) {
     EnsureParentFolder(destination);
     const std::wstring target = LongPath(destination);
     const std::wstring copy = LongPath(destination + kInstallTempSuffix);
 
     if (const DWORD error = CopyFlushed(LongPath(source), copy); error != ERROR_SUCCESS) {
         DeleteFileW(copy.c_str());
-        failures.push_back(Failure(name, "cannot be copied beside the installed file", error));
+        failures.push_back(Failed(name, "cannot be copied beside the installed file", error));
         return Placed::Failed;
     }
     if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -50,7 +51,7 @@ Placed InstallOne(const std::string& name, const std::string& source, const std:
     const DWORD replaceError = GetLastError();
     if (!IsInUse(replaceError) || !FileExists(destination)) {
         DeleteFileW(copy.c_str());
-        failures.push_back(Failure(name, "cannot be replaced", replaceError));
+        failures.push_back(Failed(name, "cannot be replaced", replaceError));
         return Placed::Failed;
     }
     // No replace flag: a ".bak" that could not be cleaned up stays, and so
@@ -59,7 +60,7 @@ Placed InstallOne(const std::string& name, const std::string& source, const std:
     if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         DeleteFileW(copy.c_str());
-        failures.push_back(Failure(name, "is in use and cannot be moved aside", error));
+        failures.push_back(Failed(name, "is in use and cannot be moved aside", error));
         return Placed::Failed;
     }
     if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Placed::ThroughBackup;
@@ -67,18 +68,12 @@ Placed InstallOne(const std::string& name, const std::string& source, const std:
     // Never leave the installed file only under its backup name.
     MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
     DeleteFileW(copy.c_str());
-    failures.push_back(Failure(name, "cannot take the place of the file in use", error));
+    failures.push_back(Failed(name, "cannot take the place of the file in use", error));
     return Placed::Failed;
 }
 
 std::string WithoutSuffix(const std::string& path, std::string_view suffix) {
     return path.substr(0, path.size() - suffix.size());
-}
-
-// The staging area holds downloads, not installed files.
-bool IsInStagingArea(const std::string& path, const std::string& applicationFolder) {
-    const std::string staging = applicationFolder + "UPDATE\\";
-    return path.size() > staging.size() && EqualsIgnoringAsciiCase(path.substr(0, staging.size()), staging);
 }
 
 }  // namespace
@@ -103,18 +98,20 @@ InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, con
 }
 
 CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder) {
+    // The updater's own area holds downloads, not installed files.
+    const CUpdateArea area(applicationFolder);
     CleanupReport report;
     std::vector<std::string> found;
     CDirectoryEx::SearchFile(applicationFolder, true, std::string("*") + kBackupSuffix, found);
     for (const std::string& backup : found) {
-        if (IsInStagingArea(backup, applicationFolder)) continue;
+        if (area.Contains(backup)) continue;
         const std::wstring wideBackup = LongPath(backup);
         const std::string original = WithoutSuffix(backup, kBackupSuffix);
         if (!FileExists(original) && !DirectoryExists(original)) {
             if (MoveFileExW(wideBackup.c_str(), LongPath(original).c_str(), MOVEFILE_WRITE_THROUGH)) {
                 ++report.BackupsRestored;
             } else {
-                report.Failures.push_back(Failure(backup, "cannot be moved back", GetLastError()));
+                report.Failures.push_back(Failed(backup, "cannot be moved back", GetLastError()));
             }
             continue;
         }
@@ -124,17 +121,17 @@ CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder) 
         if (DeleteFileW(wideBackup.c_str())) {
             ++report.BackupsRemoved;
         } else {
-            report.Failures.push_back(Failure(backup, "cannot be removed", GetLastError()));
+            report.Failures.push_back(Failed(backup, "cannot be removed", GetLastError()));
         }
     }
     found.clear();
     CDirectoryEx::SearchFile(applicationFolder, true, std::string("*") + kInstallTempSuffix, found);
     for (const std::string& copy : found) {
-        if (IsInStagingArea(copy, applicationFolder)) continue;
+        if (area.Contains(copy)) continue;
         if (DeleteFileW(LongPath(copy).c_str())) {
             ++report.TemporariesRemoved;
         } else {
-            report.Failures.push_back(Failure(copy, "cannot be removed", GetLastError()));
+            report.Failures.push_back(Failed(copy, "cannot be removed", GetLastError()));
         }
     }
     return report;

@@ -4,21 +4,25 @@
 // flushed, and is then moved over it in one step. A file in use (a running
 // program's image, a DLL it loaded) cannot be replaced but can be renamed:
 // it is moved aside to "<file>.bak" first and the next run removes it.
+#include "base/failure.h"
+#include "manifest/name_check.h"
 #include "manifest/update_file_info.h"
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-// The suffixes of the updater's own files beside installed files.
-inline constexpr char kBackupSuffix[] = ".bak";
-inline constexpr char kInstallTempSuffix[] = ".updating";
+// A file that a step could not handle, and why.
+struct FileFailure {
+    std::string Name;  // as the manifest lists it, or a path
+    Failure Why;
+};
 
 struct InstallReport {
     size_t Replaced = 0;       // files that are the new ones now
     size_t ThroughBackup = 0;  // of those, files in use that went through ".bak"
-    // One "name: why (error N)" per file that is still the old one (or missing).
-    std::vector<std::string> Failures;
+    // Each file that is still the old one (or missing).
+    std::vector<FileFailure> Failures;
 
     bool Complete() const { return Failures.empty(); }
 };
@@ -32,7 +36,7 @@ struct CleanupReport {
     size_t BackupsRemoved = 0;    // ".bak" beside the file it was taken from
     size_t BackupsRestored = 0;   // ".bak" whose file was missing: moved back
     size_t TemporariesRemoved = 0;
-    std::vector<std::string> Failures;  // "path: why (error N)"
+    std::vector<FileFailure> Failures;  // by path
 };
 
 // What earlier installs left below applicationFolder (its staging area

@@ -34,5 +34,3 @@ void CRunLog::MakeRoomFor(size_t bytes) const {
     keepFrom = lineStart == std::string::npos ? content.size() : lineStart + 1;
     ReplaceFileAtomically(path_, std::string_view(content).substr(keepFrom));
 }
-
-std::string RunLogPath(const std::string& applicationFolder) { return applicationFolder + "UPDATE\\update.log"; }

@@ -13,7 +13,7 @@ public:
     static constexpr size_t kDefaultLimit = 256 * 1024;
 
     // path: the log file; runKind: a short name shown on every line
-    // ("silent", "package Maps", "dialog").
+    // ("silent", "silent package Maps", "dialog", "dialog package Maps").
     CRunLog(std::string path, std::string runKind, size_t limitBytes = kDefaultLimit);
 
     // Safe from any thread; each line is written whole.
@@ -29,6 +29,3 @@ private:
     size_t limit_;
     std::mutex lock_;
 };
-
-// The log of the runs of an application folder (ending with the separator).
-std::string RunLogPath(const std::string& applicationFolder);

@@ -1,5 +1,24 @@
 #include "engine/run_outcome.h"
 
+RunOutcome DecideOutcome(const std::optional<RunFailure>& failure, bool changedInstallation) {
+    if (!failure) return changedInstallation ? RunOutcome::Updated : RunOutcome::NothingToDo;
+    switch (ClassOf(failure->Why.Kind)) {
+    case FailureClass::Network:
+        return RunOutcome::NoServer;
+    case FailureClass::RefusedData:
+        return RunOutcome::Refused;
+    case FailureClass::Local:
+        break;
+    }
+    // No update can be checked against an unusable configuration, and
+    // nothing can be staged where a file blocks the way: the machine needs
+    // a person, not another run.
+    if (failure->Why.Kind == FailureKind::ConfigUnusable || failure->Why.Kind == FailureKind::FolderBlocked) {
+        return RunOutcome::LocalFilesUnusable;
+    }
+    return failure->Step == RunStep::Install ? RunOutcome::Incomplete : RunOutcome::NotStored;
+}
+
 int ExitCodeOf(RunOutcome outcome) {
     switch (outcome) {
     case RunOutcome::Updated:
@@ -11,6 +30,7 @@ int ExitCodeOf(RunOutcome outcome) {
         return 2;
     case RunOutcome::Refused:
         return 3;
+    case RunOutcome::NotStored:
     case RunOutcome::Incomplete:
         return 4;
     case RunOutcome::LocalFilesUnusable:
@@ -31,6 +51,8 @@ const char* DescribeOutcome(RunOutcome outcome) {
         return "no server answered";
     case RunOutcome::Refused:
         return "the release was refused";
+    case RunOutcome::NotStored:
+        return "a fetched file could not be stored";
     case RunOutcome::Incomplete:
         return "the install is incomplete";
     case RunOutcome::LocalFilesUnusable:

@@ -1,25 +1,18 @@
 #include "engine/run_profile.h"
 
-#include "base/text_rules.h"
+#include "engine/update_area.h"
+#include "manifest/manifest.h"
 #include "manifest/name_check.h"
 
 namespace {
-constexpr char kProgramManifest[] = "UpdateConfig.ini";
-constexpr char kPackageManifest[] = "config.ini";
-
 // The folders only: nothing is created, checked or deleted here.
 RunProfile Folders(const std::string& applicationFolder, int32_t type, const std::string& name) {
     RunProfile profile;
     profile.Type = type;
     profile.Name = name;
     profile.ApplicationFolder = applicationFolder;
-    if (type == 1) {
-        profile.TargetFolder = applicationFolder;
-        profile.StagingFolder = applicationFolder + "UPDATE\\Program\\";
-    } else {
-        profile.TargetFolder = applicationFolder + name + "\\";
-        profile.StagingFolder = applicationFolder + "UPDATE\\" + name + "\\";
-    }
+    profile.TargetFolder = type == 1 ? applicationFolder : applicationFolder + name + "\\";
+    profile.StagingFolder = CUpdateArea(applicationFolder).StagingFolder(type, name);
     profile.CopiesPackageManifest = type != 1;
     return profile;
 }
@@ -28,7 +21,7 @@ RunProfile Folders(const std::string& applicationFolder, int32_t type, const std
 RunProfile SilentProgramRun(const std::string& applicationFolder) {
     RunProfile profile = Folders(applicationFolder, 1, "Program");
     profile.RunKind = "silent";
-    profile.ManifestFileName = kProgramManifest;
+    profile.ManifestFileName = kProgramManifestName;
     profile.Layout = ManifestLayout::Program;
     profile.Version = VersionRecord::Always;
     profile.RecordSectionFormat = "%Y-%m-%d";
@@ -38,7 +31,7 @@ RunProfile SilentProgramRun(const std::string& applicationFolder) {
 RunProfile SilentPackageRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
     RunProfile profile = Folders(applicationFolder, type, name);
     profile.RunKind = "silent package " + name;
-    profile.ManifestFileName = kPackageManifest;
+    profile.ManifestFileName = kPackageManifestName;
     profile.Layout = ManifestLayout::DataPackage;
     profile.Version = VersionRecord::Never;
     return profile;
@@ -47,7 +40,7 @@ RunProfile SilentPackageRun(const std::string& applicationFolder, int32_t type, 
 RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const std::string& name) {
     RunProfile profile = Folders(applicationFolder, type, name);
     profile.RunKind = type == 1 ? std::string("dialog") : "dialog package " + name;
-    profile.ManifestFileName = kProgramManifest;
+    profile.ManifestFileName = kProgramManifestName;
     profile.Layout = ManifestLayout::Program;
     profile.Version = type == 1 ? VersionRecord::WhenGreater : VersionRecord::Never;
     profile.RecordSectionFormat = "%Y-%m-%d %H:%M:%S";
@@ -55,5 +48,5 @@ RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const s
 }
 
 bool HasUsableFolders(const RunProfile& profile) {
-    return profile.IsProgram() || (IsSafePackageName(profile.Name) && !EqualsIgnoringAsciiCase(profile.Name, "UPDATE"));
+    return profile.IsProgram() || (IsSafePackageName(profile.Name) && !IsReservedPackageName(profile.Name));
 }

@@ -48,5 +48,5 @@ RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const s
 
 // A data package's name becomes a folder that is filled and, for staging,
 // deleted with everything in it: only one plain folder name will do, and
-// not "UPDATE", the updater's own staging area.
+// none that the updater's own area reserves (update_area.h).
 bool HasUsableFolders(const RunProfile& profile);

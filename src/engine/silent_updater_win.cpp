@@ -8,7 +8,7 @@
 void CSilentUpdater::InitProgram() { InitProgram(CDirectoryEx::GetApplicationPath()); }
 
 void CSilentUpdater::InitProgram(const std::string& applicationFolder) {
-    run_ = std::make_unique<CUpdateRun>(SilentProgramRun(applicationFolder), ReadUpdateSettings(applicationFolder));
+    run_ = std::make_unique<CUpdateRun>(SilentProgramRun(applicationFolder));
 }
 
 void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name) {
@@ -16,14 +16,13 @@ void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name) {
 }
 
 void CSilentUpdater::InitDataPackage(int32_t type, const std::string& name, const std::string& applicationFolder) {
-    run_ = std::make_unique<CUpdateRun>(SilentPackageRun(applicationFolder, type, name),
-                                        ReadUpdateSettings(applicationFolder));
+    run_ = std::make_unique<CUpdateRun>(SilentPackageRun(applicationFolder, type, name));
 }
 
 RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
     const CheckResult checked = run.Check();
-    if (!HasManifest(checked)) return run.Conclude();
+    if (checked == CheckResult::Failed) return run.Conclude();
     if (checked == CheckResult::UpToDate) {
         run.RemoveStagingFolder();
         return run.Conclude();
@@ -51,7 +50,7 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
 
 RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
-    if (!HasManifest(run.Check())) return run.Conclude();
+    if (run.Check() == CheckResult::Failed) return run.Conclude();
     // What arrived of a failed fetch stays staged for the next run, as above.
     if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by

@@ -20,8 +20,8 @@ public:
     CSilentUpdater& operator=(const CSilentUpdater&) = delete;
 
     // The program, or a data package, of the running program's folder or of
-    // another application folder (ending with '\'). Reads the settings; no
-    // folder or file is touched.
+    // another application folder (ending with '\'). No folder or file is
+    // touched, and the settings are read by the run.
     void InitProgram();
     void InitProgram(const std::string& applicationFolder);
     void InitDataPackage(int32_t type, const std::string& name);

@@ -5,11 +5,13 @@
 #include "base/hex_text.h"
 #include "base/long_path_win.h"
 #include "base/path_info.h"
+#include "base/path_text.h"
 #include "config/config_file.h"
 #include "crypto/md5_digest.h"
 #include "engine/download_files_win.h"
 #include "engine/install_marker.h"
 #include "engine/install_win.h"
+#include "engine/update_area.h"
 #include "manifest/manifest.h"
 #include "manifest/version_compare.h"
 #include "settings/register_install_win.h"
@@ -18,9 +20,6 @@
 #include <windows.h>
 
 namespace {
-constexpr char kPackageManifest[] = "config.ini";
-constexpr size_t kMaxManifestBytes = 64u << 20;
-
 std::string Md5Of(std::string_view bytes) {
     Md5Digest digest;
     digest.Update(bytes.data(), bytes.size());
@@ -32,7 +31,7 @@ std::string ServerList(const std::vector<S_UpdateSerivceAddr>& servers) {
     std::string text;
     for (const S_UpdateSerivceAddr& server : servers) {
         if (!text.empty()) text += ", ";
-        text += (server.Address.empty() ? std::string("(none)") : server.Address) + ":" + std::to_string(server.Port);
+        text += server.Address.empty() ? "(none):" + std::to_string(server.Port) : ServerName(server);
     }
     return text;
 }
@@ -63,68 +62,75 @@ std::vector<std::string> ListedNames(const CConfigFile& manifest, ManifestLayout
     }
     return names;
 }
+
+// Why a folder could not be made: a file standing where it or a folder on
+// its way must be is a blocked folder; otherwise the system's reason.
+Failure FolderFailure(const std::string& folder, DWORD error) {
+    for (std::string path = WithoutTrailingSeparators(folder); !path.empty();
+         path = WithoutTrailingSeparators(CDirectoryEx::GetFilePath(path))) {
+        if (FileExists(path)) return Failure{FailureKind::FolderBlocked, 0, 0, path + " is a file"};
+        if (DirectoryExists(path)) break;
+    }
+    return LocalFailure(error);
+}
 }  // namespace
 
-CUpdateRun::CUpdateRun(RunProfile profile, UpdateSettings settings)
+CUpdateRun::CUpdateRun(RunProfile profile)
     : profile_(std::move(profile)),
-      settings_(std::move(settings)),
-      log_(RunLogPath(profile_.ApplicationFolder), profile_.RunKind),
-      attempts_(log_),
-      transfer_(std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy)) {
-    transfer_->SetAttemptObserver(attempts_.Observer());
-}
+      log_(CUpdateArea(profile_.ApplicationFolder).RunLogPath(), profile_.RunKind),
+      attempts_(log_) {}
 
 CUpdateRun::~CUpdateRun() = default;
+
+void CUpdateRun::Fail(RunStep step, const Failure& why, const std::string& what) {
+    log_.Write(what + ": " + DescribeFailure(why));
+    failure_ = RunFailure{step, why};
+}
 
 CheckResult CUpdateRun::Check() {
     signature_.reset();
     header_ = {};
     changed_.clear();
     toFetch_.clear();
+    // A name that is refused touches nothing at all, not even old backups.
+    if (!HasUsableFolders(profile_)) {
+        Fail(RunStep::Check, Failure{FailureKind::BadRequest, 0, 0, "not one plain folder name the updater may use"},
+             "refused: the package name \"" + profile_.Name + "\"");
+        return CheckResult::Failed;
+    }
+    // Backups go first, whatever follows: they are the leftovers of earlier
+    // runs, and a damaged Config.dat must not keep them forever.
+    const CleanupReport cleanup = CleanUpAfterEarlierInstalls(profile_.ApplicationFolder);
+    settings_ = ReadUpdateSettings(profile_.ApplicationFolder);
     log_.Write("start: installed version \"" + settings_.Version + "\", region \"" + settings_.Region +
                "\", servers " + ServerList(settings_.Servers) + (settings_.UseProxy ? ", the user's proxy" : ""));
-    if (!HasUsableFolders(profile_)) {
-        log_.Write("refused: the package name \"" + profile_.Name + "\" is not one plain folder name");
-        outcome_ = RunOutcome::Refused;
-        return CheckResult::Refused;
-    }
-    if (!settings_.IsConfigUsable()) {
-        log_.Write(std::string("Config.dat is ") + StateOf(settings_.ConfigState) + ": its servers and version are unknown");
-        outcome_ = RunOutcome::LocalFilesUnusable;
-        return CheckResult::LocalFilesUnusable;
-    }
-
-    const CleanupReport cleanup = CleanUpAfterEarlierInstalls(profile_.ApplicationFolder);
     if (cleanup.BackupsRemoved + cleanup.BackupsRestored + cleanup.TemporariesRemoved > 0) {
         log_.Write("earlier installs: " + std::to_string(cleanup.BackupsRemoved) + " backups removed, " +
                    std::to_string(cleanup.BackupsRestored) + " moved back to their missing files, " +
                    std::to_string(cleanup.TemporariesRemoved) + " temporary copies removed");
     }
-    for (const std::string& failure : cleanup.Failures) log_.Write("earlier installs: " + failure);
+    for (const FileFailure& failure : cleanup.Failures) {
+        log_.Write("earlier installs: " + failure.Name + ": " + DescribeFailure(failure.Why));
+    }
+    if (!settings_.IsConfigUsable()) {
+        Fail(RunStep::Check, Failure{FailureKind::ConfigUnusable, 0, 0, StateOf(settings_.ConfigState)},
+             "Config.dat cannot be used, so its servers and version are unknown");
+        return CheckResult::Failed;
+    }
     FinishInterruptedInstall();
+    if (!PrepareStagingFolder()) return CheckResult::Failed;
 
-    if (!CDirectoryEx::CreateMultipleDirectory(profile_.StagingFolder)) {
-        log_.Write("the staging folder " + profile_.StagingFolder + " cannot be made (a file where a folder must be?)");
-        outcome_ = RunOutcome::LocalFilesUnusable;
-        return CheckResult::LocalFilesUnusable;
-    }
-    const std::string manifestPath = profile_.StagingFolder + profile_.ManifestFileName;
-    if (DownloadNamedFile(profile_.ManifestFileName, *transfer_, static_cast<uint32_t>(profile_.Type),
-                          profile_.StagingFolder) != DownloadResult::Fetched) {
-        log_.Write("the manifest " + profile_.ManifestFileName + " could not be fetched from any server");
-        outcome_ = RunOutcome::NoServer;
-        return CheckResult::ManifestNotFetched;
-    }
+    transfer_ = std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy);
+    transfer_->SetAttemptObserver(attempts_.Observer());
     std::string bytes;
-    if (ReadWholeFile(manifestPath, kMaxManifestBytes, bytes) != FileReadStatus::Ok) bytes.clear();
+    if (!FetchManifest(bytes)) return CheckResult::Failed;
     if (!settings_.ReleaseKey.empty()) {
         signature_ = FetchAndCheckSignature(bytes);
         if (*signature_ != SignatureCheck::Verified) {
-            log_.Write("refused: " + profile_.ManifestFileName + ": " + DescribeSignatureCheck(*signature_) +
-                       ": nothing else is fetched");
-            outcome_ = RunOutcome::Refused;
+            Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeSignatureCheck(*signature_)},
+                 "refused: " + profile_.ManifestFileName + ", nothing else is fetched");
             RemoveStagingFolder();
-            return CheckResult::Refused;
+            return CheckResult::Failed;
         }
         log_.Write(profile_.ManifestFileName + ": signature verified with the release key");
     }
@@ -145,13 +151,37 @@ CheckResult CUpdateRun::Check() {
     return CheckResult::UpToDate;
 }
 
+bool CUpdateRun::PrepareStagingFolder() {
+    if (CDirectoryEx::CreateMultipleDirectory(profile_.StagingFolder)) return true;
+    Fail(RunStep::Check, FolderFailure(profile_.StagingFolder, GetLastError()),
+         "the staging folder " + profile_.StagingFolder + " cannot be made");
+    return false;
+}
+
+// Into the staging folder, within the manifest's limit, and read back once.
+bool CUpdateRun::FetchManifest(std::string& bytes) {
+    const FetchResult fetched = DownloadNamedFile(profile_.ManifestFileName, kMaxManifestBytes, *transfer_,
+                                                  static_cast<uint32_t>(profile_.Type), profile_.StagingFolder);
+    if (!fetched.Fetched()) {
+        Fail(RunStep::Check, fetched.Why, "the manifest " + profile_.ManifestFileName + " could not be fetched");
+        return false;
+    }
+    if (ReadWholeFile(profile_.StagingFolder + profile_.ManifestFileName, kMaxManifestBytes, bytes) !=
+        FileReadStatus::Ok) {
+        Fail(RunStep::Check, LastLocalFailure(), "the fetched manifest " + profile_.ManifestFileName + " cannot be read");
+        return false;
+    }
+    return true;
+}
+
 // Through the same transfer as the manifest, so the server that gave the
 // manifest is asked first.
 SignatureCheck CUpdateRun::FetchAndCheckSignature(std::string_view manifest) {
     const std::string name = profile_.ManifestFileName + kSignatureSuffix;
     const std::string path = profile_.StagingFolder + name;
-    const bool fetched = DownloadNamedFile(name, *transfer_, static_cast<uint32_t>(profile_.Type),
-                                           profile_.StagingFolder) == DownloadResult::Fetched;
+    const bool fetched = DownloadNamedFile(name, kMaxManifestBytes, *transfer_, static_cast<uint32_t>(profile_.Type),
+                                           profile_.StagingFolder)
+                             .Fetched();
     // A signature staged by an earlier run must not stand in for one that
     // the server does not give.
     return CheckFetchedSignature(manifest, fetched ? path : std::string(), settings_.ReleaseKey);
@@ -167,21 +197,30 @@ void CUpdateRun::RecordCurrentFiles() {
         return;
     }
     log_.Write("every file of release \"" + header_.Version + "\" is in place already: recording it");
-    outcome_ = Record(ThisInstall(), true) ? RunOutcome::Updated : RunOutcome::Incomplete;
+    if (Record(ThisInstall(), true)) changedInstallation_ = true;
 }
 
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
-    const bool fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type),
-                                       profile_.StagingFolder) == DownloadResult::Fetched;
+    const FetchResult fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type),
+                                              profile_.StagingFolder);
     const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received";
-    if (fetched) {
+    if (fetched.Fetched()) {
         log_.Write("fetched " + std::to_string(toFetch_.size()) + " files: " + travelled);
         return true;
     }
-    log_.Write("a file could not be fetched from any server (" + travelled + "): nothing is installed");
-    outcome_ = RunOutcome::NoServer;
+    Fail(RunStep::Fetch, fetched.Why,
+         "the file " + toFetch_[fetched.FailedIndex].FileName + " could not be fetched (" + travelled +
+             "), nothing is installed");
     return false;
+}
+
+void CUpdateRun::FetchFailed(const std::string& name, const Failure& why) {
+    Fail(RunStep::Fetch, why, "the file " + name + " could not be fetched, nothing is installed");
+}
+
+std::vector<S_UpdateSerivceAddr> CUpdateRun::ServersInPreferredOrder() const {
+    return transfer_ ? transfer_->ServersInPreferredOrder() : settings_.Servers;
 }
 
 // The release this run checked, and how the profile records it.
@@ -207,42 +246,45 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     // A file that arrived damaged, or a staged copy changed since the check,
     // must not be installed: then nothing is.
     if (const auto invalid = FindInvalidStagedFile(files, profile_.StagingFolder)) {
-        log_.Write("refused: the staged " + files[*invalid].FileName +
-                   " is not the file the manifest lists (size or digest): nothing is installed");
-        outcome_ = RunOutcome::Refused;
+        Fail(RunStep::Install, Failure{FailureKind::Mismatch, 0, 0, "its size or digest is not the one listed"},
+             "refused: the staged " + files[*invalid].FileName + " is not the file the manifest lists, nothing is installed");
         return InstallResult::StagedFilesInvalid;
     }
     log_.Write("verified " + std::to_string(files.size()) + " staged files");
     if (beforeReplacing) beforeReplacing();
 
-    const std::string markerPath = InstallMarkerPath(profile_.StagingFolder);
-    if (!WriteInstallMarker(markerPath, marker)) {
-        log_.Write("the install cannot be started: " + markerPath + " cannot be written");
+    const std::string markerPath = CUpdateArea::InstallMarkerPath(profile_.StagingFolder);
+    if (const Status written = WriteInstallMarker(markerPath, marker); !written) {
+        Fail(RunStep::Install, written.Why(), "the install cannot be started: " + markerPath + " cannot be written");
         Record(marker, false);
-        outcome_ = RunOutcome::Incomplete;
         return InstallResult::Incomplete;
     }
     const InstallReport report = InstallStagedFiles(files, profile_.StagingFolder, profile_.TargetFolder);
     log_.Write("installed " + std::to_string(report.Replaced) + " of " + std::to_string(files.size()) + " files (" +
                std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
-    for (const std::string& failure : report.Failures) log_.Write("not installed: " + failure);
+    for (const FileFailure& failure : report.Failures) {
+        log_.Write("not installed: " + failure.Name + ": " + DescribeFailure(failure.Why));
+    }
+    if (report.Replaced > 0) changedInstallation_ = true;
     bool complete = report.Complete();
-    if (complete && marker.CopiesPackageManifest) {
-        // The package's own record of its release: replaced only when every
-        // file of that release is in place, so a partial install is retried.
-        if (!CopyFileW(LongPath(profile_.StagingFolder + kPackageManifest).c_str(),
-                       LongPath(profile_.TargetFolder + kPackageManifest).c_str(), FALSE)) {
-            log_.Write("the package's config.ini could not be replaced (error " + std::to_string(GetLastError()) + ")");
+    if (!complete) {
+        failure_ = RunFailure{RunStep::Install, report.Failures.front().Why};
+    } else {
+        // What an earlier install of this run could not finish is in place now.
+        if (failure_ && failure_->Step == RunStep::Install) failure_.reset();
+        if (marker.CopiesPackageManifest) {
+            // The package's own record of its release: replaced only when
+            // every file of that release is in place, so a partial install
+            // is retried.
+            if (!CopyFileW(LongPath(profile_.StagingFolder + kPackageManifestName).c_str(),
+                           LongPath(profile_.TargetFolder + kPackageManifestName).c_str(), FALSE)) {
+                log_.Write(std::string("the package's ") + kPackageManifestName +
+                           " could not be replaced: " + DescribeFailure(LastLocalFailure()));
+            }
         }
     }
-    const bool recordsVersion = complete && marker.Version != VersionRecord::Never;
     complete = Record(marker, complete);
     RemoveFile(markerPath);
-    if (!complete) {
-        outcome_ = RunOutcome::Incomplete;
-    } else if (report.Replaced > 0 || recordsVersion) {
-        outcome_ = RunOutcome::Updated;
-    }
     return complete ? InstallResult::Installed : InstallResult::Incomplete;
 }
 
@@ -253,21 +295,26 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
     bool succeeded = complete;
     if (complete && marker.Version != VersionRecord::Never) {
         if (marker.Version == VersionRecord::Always || IsVersionGreater(marker.NewVersion, marker.OldVersion)) {
-            if (WriteConfiguredVersion(profile_.ApplicationFolder, marker.NewVersion)) {
+            if (const Status written = WriteConfiguredVersion(profile_.ApplicationFolder, marker.NewVersion)) {
                 log_.Write("Config.dat: version \"" + marker.NewVersion + "\" recorded");
+                changedInstallation_ = true;
             } else {
-                log_.Write("Config.dat cannot be written: the version stays \"" + marker.OldVersion + "\"");
+                Fail(RunStep::Install, written.Why(),
+                     "Config.dat cannot be written, the version stays \"" + marker.OldVersion + "\"");
                 succeeded = false;
             }
         }
-        if (succeeded && !RegisterInstall(profile_.ApplicationFolder, marker.NewVersion)) {
-            log_.Write("registry: the install key is missing or not writable; nothing written there");
+        if (succeeded) {
+            if (const Status registered = RegisterInstall(profile_.ApplicationFolder, marker.NewVersion); !registered) {
+                log_.Write("registry: nothing written: " + DescribeFailure(registered.Why()));
+            }
         }
     }
     if (!marker.RecordSectionFormat.empty()) {
-        if (!WriteUpdateRecord(profile_.ApplicationFolder, marker.RecordSectionFormat, marker.NewVersion,
-                               marker.OldVersion, succeeded)) {
-            log_.Write("UpdateRecord.dat cannot be written");
+        if (const Status written = WriteUpdateRecord(profile_.ApplicationFolder, marker.RecordSectionFormat,
+                                                     marker.NewVersion, marker.OldVersion, succeeded);
+            !written) {
+            log_.Write("UpdateRecord.dat cannot be written: " + DescribeFailure(written.Why()));
         }
     }
     return succeeded;
@@ -278,7 +325,7 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
 // marker names the staged manifest it came from, and the files that manifest
 // lists are put in place wherever the installed copy is not yet the new one.
 void CUpdateRun::FinishInterruptedInstall() {
-    const std::string markerPath = InstallMarkerPath(profile_.StagingFolder);
+    const std::string markerPath = CUpdateArea::InstallMarkerPath(profile_.StagingFolder);
     if (!FileExists(markerPath)) return;
     const std::optional<InstallMarker> marker = ReadInstallMarker(markerPath);
     std::string bytes;
@@ -296,11 +343,11 @@ void CUpdateRun::FinishInterruptedInstall() {
     AppendChangedFiles(manifest, ListedNames(manifest, marker->Layout), profile_.TargetFolder, staged);
     std::erase_if(staged,
                   [&](const S_UpdateFileInfo& file) { return !FileExists(profile_.StagingFolder + file.FileName); });
-    const RunOutcome before = outcome_;
+    const std::optional<RunFailure> before = failure_;
     if (InstallAndRecord(staged, *marker, {}) == InstallResult::StagedFilesInvalid) {
         // Nothing was replaced; the run goes on as if there had been no marker.
         RemoveFile(markerPath);
-        outcome_ = before;
+        failure_ = before;
     }
 }
 
@@ -311,10 +358,11 @@ void CUpdateRun::RemoveStagingFolder() {
 }
 
 RunOutcome CUpdateRun::Conclude() {
+    const RunOutcome outcome = Outcome();
     if (!concluded_) {
-        log_.Write(std::string("outcome: ") + DescribeOutcome(outcome_) + " (exit code " +
-                   std::to_string(ExitCodeOf(outcome_)) + ")");
+        log_.Write(std::string("outcome: ") + DescribeOutcome(outcome) + " (exit code " +
+                   std::to_string(ExitCodeOf(outcome)) + ")");
         concluded_ = true;
     }
-    return outcome_;
+    return outcome;
 }

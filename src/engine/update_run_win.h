@@ -1,10 +1,14 @@
 #pragma once
 // The one update run that the silent runs and the update dialog drive:
-// check (finish an install that a crash cut short, fetch the manifest once,
-// parse it once, list the changed files and those still to fetch), fetch,
-// install and record, each step written to the run log. What differs
-// between the front ends is in RunProfile; when to ask the user, close or
-// start the client and how to show progress stays with them.
+// check (clean up after earlier installs, read the settings, finish an
+// install that a crash cut short, fetch the manifest once, parse it once,
+// list the changed files and those still to fetch), fetch, install and
+// record, each step written to the run log. What differs between the front
+// ends is in RunProfile; when to ask the user, close or start the client
+// and how to show progress stays with them.
+//
+// A failure ends the run with its reason as it happened (RunFailure); the
+// outcome and exit code are decided from it in one place (run_outcome.h).
 #include "engine/attempt_log.h"
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
@@ -24,18 +28,10 @@
 struct InstallMarker;
 
 enum class CheckResult {
-    Refused,             // the request or the release was refused (see the log): nothing fetched,
-                         // or with a release key, nothing after the manifest's signature
-    LocalFilesUnusable,  // Config.dat unreadable, or the staging folder cannot be made
-    ManifestNotFetched,  // no server gave the manifest
-    UpToDate,            // the manifest lists no changed file
-    UpdateDue,           // ChangedFiles() is not empty
+    Failed,     // see WhyFailed(): nothing was fetched but, perhaps, the manifest
+    UpToDate,   // the manifest lists no changed file
+    UpdateDue,  // ChangedFiles() is not empty
 };
-
-// Whether the check got as far as a manifest it compared.
-inline bool HasManifest(CheckResult result) {
-    return result == CheckResult::UpToDate || result == CheckResult::UpdateDue;
-}
 
 enum class InstallResult {
     Installed,           // every changed file is in place and the version recorded
@@ -45,24 +41,25 @@ enum class InstallResult {
 
 class CUpdateRun {
 public:
-    // The log goes to "UPDATE\update.log" of the profile's application folder.
-    CUpdateRun(RunProfile profile, UpdateSettings settings);
+    // The log goes to the run log of the profile's application folder.
+    explicit CUpdateRun(RunProfile profile);
     ~CUpdateRun();
     CUpdateRun(const CUpdateRun&) = delete;
     CUpdateRun& operator=(const CUpdateRun&) = delete;
 
     const RunProfile& Profile() const { return profile_; }
+    // Read by the check, after the clean-up; the defaults before.
     const UpdateSettings& Settings() const { return settings_; }
     CRunLog& Log() { return log_; }
     // For a transfer of the front end's own that continues this run: its
     // attempts go to this run's log. It must end before the run does.
     AttemptObserver TransferObserver() { return attempts_.Observer(); }
 
-    // Cleans up after earlier installs (backups, temporary copies, an
-    // install cut short), fetches the manifest into the staging folder and
-    // compares it with the installed files. A release whose files are all
-    // in place already but whose greater version is not recorded yet gets
-    // its record here.
+    // Cleans up after earlier installs (backups, temporary copies), reads
+    // the settings, finishes an install cut short, fetches the manifest into
+    // the staging folder and compares it with the installed files. A
+    // release whose files are all in place already but whose greater
+    // version is not recorded yet gets its record here.
     CheckResult Check();
 
     // How the last check judged the manifest's signature; nothing when no
@@ -77,10 +74,13 @@ public:
 
     // Fetches FilesToFetch() on the calling thread, with no window.
     bool FetchFiles();
+    // A fetch of the front end's own (the dialog's download thread) ended
+    // without the files: the reason for the file `name`.
+    void FetchFailed(const std::string& name, const Failure& why);
 
     // The servers, those that failed in this run last: for a download that
     // continues the run with a transfer of its own.
-    std::vector<S_UpdateSerivceAddr> ServersInPreferredOrder() const { return transfer_->ServersInPreferredOrder(); }
+    std::vector<S_UpdateSerivceAddr> ServersInPreferredOrder() const;
 
     // Checks every staged file against the manifest, then (after
     // beforeReplacing, when given) replaces the installed files, copies a
@@ -90,21 +90,25 @@ public:
     // Removes the staging folder with everything in it.
     void RemoveStagingFolder();
 
-    // How the run has gone so far; front ends that end a run for reasons of
-    // their own (a download thread that failed) say so here.
-    RunOutcome Outcome() const { return outcome_; }
-    void SetOutcome(RunOutcome outcome) { outcome_ = outcome; }
+    // The failure that ended the run so far, if one did.
+    const std::optional<RunFailure>& WhyFailed() const { return failure_; }
+    // How the run has gone so far.
+    RunOutcome Outcome() const { return DecideOutcome(failure_, changedInstallation_); }
     // Writes the outcome to the log once and returns it.
     RunOutcome Conclude();
 
 private:
+    // Logs "what: why" and ends the run with that failure.
+    void Fail(RunStep step, const Failure& why, const std::string& what);
+    bool PrepareStagingFolder();
+    bool FetchManifest(std::string& bytes);
+    SignatureCheck FetchAndCheckSignature(std::string_view manifest);
     InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();
     InstallResult InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
                                    const std::function<void()>& beforeReplacing);
     bool Record(const InstallMarker& marker, bool complete);
     void RecordCurrentFiles();
-    SignatureCheck FetchAndCheckSignature(std::string_view manifest);
 
     RunProfile profile_;
     UpdateSettings settings_;
@@ -116,6 +120,7 @@ private:
     ManifestHeader header_;
     std::vector<S_UpdateFileInfo> changed_;
     std::vector<S_UpdateFileInfo> toFetch_;
-    RunOutcome outcome_ = RunOutcome::NothingToDo;
+    std::optional<RunFailure> failure_;
+    bool changedInstallation_ = false;
     bool concluded_ = false;
 };

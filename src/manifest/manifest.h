@@ -6,9 +6,16 @@
 #include "config/config_file.h"
 #include "manifest/update_file_info.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
+
+// The manifests' names, on the server and in the staging folder.
+inline constexpr char kProgramManifestName[] = "UpdateConfig.ini";
+inline constexpr char kPackageManifestName[] = "config.ini";
+// A larger answer is no manifest of ours.
+inline constexpr size_t kMaxManifestBytes = 64u << 20;
 
 struct S_UpdateCheckInfo {
     S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion);

@@ -51,10 +51,8 @@ bool IsSafeComponent(std::string_view component) {
 
 bool IsSafeManifestName(std::string_view name) {
     if (name.empty()) return false;
-    for (const std::string_view suffix : {std::string_view(".bak"), std::string_view(".updating")}) {
-        if (name.size() >= suffix.size() && EqualsIgnoringAsciiCase(name.substr(name.size() - suffix.size()), suffix)) {
-            return false;
-        }
+    for (const std::string_view suffix : {std::string_view(kBackupSuffix), std::string_view(kInstallTempSuffix)}) {
+        if (EndsWithIgnoringAsciiCase(name, suffix)) return false;
     }
     size_t start = 0;
     for (size_t i = 0; i <= name.size(); i += i < name.size() ? GbkCharLength(name, i) : 1) {

@@ -1,6 +1,11 @@
 #pragma once
 #include <string_view>
 
+// The suffixes of the updater's own files beside installed files: a file in
+// use moved aside, and a new copy on its way in.
+inline constexpr char kBackupSuffix[] = ".bak";
+inline constexpr char kInstallTempSuffix[] = ".updating";
+
 // A manifest file name that stays inside the folder it is joined to: not
 // empty, not absolute (no leading '\' or '/', no drive "X:", no share), no "."
 // or ".." component, no empty component, no character that Windows forbids in

@@ -11,18 +11,25 @@ namespace {
 // whatever the system's ANSI code page is.
 constexpr wchar_t kKeyPath[] = L"SOFTWARE\\HALVO\u7ba1\u5bb6";  // 管家
 
-bool SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
+LSTATUS SetString(HKEY key, const wchar_t* name, const std::string& gbkValue) {
     const std::wstring value = Widen(gbkValue);
     // The size counts the terminating NUL.
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
 }
 
 }  // namespace
 
-bool RegisterInstall(const std::string& applicationFolder, const std::string& version) {
+Status RegisterInstall(const std::string& applicationFolder, const std::string& version) {
     UniqueRegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) return false;
-    const bool path = SetString(key.get(), L"InstallPath", applicationFolder);
-    return SetString(key.get(), L"Version", version) && path;
+    if (const LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, KEY_READ | KEY_WRITE, key.put());
+        opened != ERROR_SUCCESS) {
+        return LocalFailure(static_cast<uint32_t>(opened), "the install key is missing or not writable");
+    }
+    const LSTATUS path = SetString(key.get(), L"InstallPath", applicationFolder);
+    const LSTATUS written = SetString(key.get(), L"Version", version);
+    if (path != ERROR_SUCCESS || written != ERROR_SUCCESS) {
+        return LocalFailure(static_cast<uint32_t>(path != ERROR_SUCCESS ? path : written), "a value cannot be written");
+    }
+    return {};
 }

@@ -17,12 +17,12 @@ std::string FormatLocalTime(const std::string& format) {
     return std::string(buffer, length);
 }
 
-bool WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version) {
+Status WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version) {
     CCryptConfigFile config(applicationFolder + "Config.dat", "");
-    return config.WriteString("Update", "Version", version) == 0;
+    return config.Write("Update", "Version", version);
 }
 
-bool WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
+Status WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded) {
     CCryptConfigFile record(applicationFolder + "UpdateRecord.dat", "");
     const std::string section = FormatLocalTime(sectionFormat);
@@ -30,5 +30,5 @@ bool WriteUpdateRecord(const std::string& applicationFolder, const std::string& 
     // last write tells whether all three reached the disk.
     record.WriteInteger(section, "IsSucceed", succeeded ? 1 : 0);
     record.WriteString(section, "NewVersion", newVersion);
-    return record.WriteString(section, "OldVersion", oldVersion) == 0;
+    return record.Write(section, "OldVersion", oldVersion);
 }

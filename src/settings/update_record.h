@@ -1,16 +1,18 @@
 #pragma once
 // The traces that an installed update leaves outside the installed files.
+#include "base/failure.h"
+
 #include <string>
 
 // The current local time through strftime into 128 characters; "" when the
 // result does not fit.
 std::string FormatLocalTime(const std::string& format);
 
-// "Config.dat" / [Update] / Version := version. True when it is on disk.
-bool WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
+// "Config.dat" / [Update] / Version := version, on disk, or why not.
+Status WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
 
 // "UpdateRecord.dat": a section named by the local time in sectionFormat with
 // IsSucceed, NewVersion and OldVersion, in that order. A later update in the
-// same section overwrites the three values. True when all three are on disk.
-bool WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
+// same section overwrites the three values. Succeeds when all three are on disk.
+Status WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded = true);

@@ -11,7 +11,7 @@ struct UpdateSettings {
     std::string Version;  // [Update] Version: the installed release
     std::string Region;   // [Update] Region
     // The primary server always (its address may be empty), the secondary
-    // only when it has an address; each with the host text configured for it.
+    // only when it has an address; one with an address carries its configured host text.
     std::vector<S_UpdateSerivceAddr> Servers;
     bool UseProxy = true;     // UserConfig.dat [Server] UseProxy, non-zero
     std::string WebSiteURL;   // [Server] WebSiteURL, for the notification's link
@@ -32,6 +32,6 @@ struct UpdateSettings {
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder);
 
 // A dotted IPv4 host is taken as it is; a name is looked up (Winsock is
-// started only then) and its first address given. False leaves address as it was
-// (empty for an empty host).
+// started only then) and its first address given. False for an empty host
+// (address cleared) or a name that does not resolve (address as it was).
 bool ResolveHostAddress(const std::string& host, std::string& address);

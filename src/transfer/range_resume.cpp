@@ -1,6 +1,6 @@
 #include "transfer/range_resume.h"
 
-#include "transfer/content_length.h"
+#include "transfer/transfer_rules.h"
 
 namespace {
 // Splits `text` at the first `separator`; false when there is none.

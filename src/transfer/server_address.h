@@ -17,3 +17,9 @@ struct S_UpdateSerivceAddr {
 inline const std::string& HostOf(const S_UpdateSerivceAddr& server) {
     return server.Host.empty() ? server.Address : server.Host;
 }
+
+// "host:port" as the configuration names the server: how logs and the
+// transfer's attempts name it.
+inline std::string ServerName(const S_UpdateSerivceAddr& server) {
+    return HostOf(server) + ":" + std::to_string(server.Port);
+}

@@ -1,14 +1,11 @@
 #include "transfer/server_fetch_win.h"
 
 #include "base/wide_text_win.h"
-#include "transfer/body_sink_win.h"
-#include "transfer/content_length.h"
-#include "transfer/decoded_body_win.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/range_resume.h"
-#include "transfer/read_pacing.h"
-#include "transfer/speed_floor.h"
+#include "transfer/response_body_win.h"
+#include "transfer/transfer_rules.h"
 
 #include <memory>
 #include <optional>
@@ -17,6 +14,7 @@
 namespace {
 constexpr INTERNET_PORT kHttpsPort = 443;
 constexpr DWORD kRangeNotSatisfiable = 416;  // not among mingw-w64's winhttp.h names
+constexpr DWORD kProxyAuthenticationRequired = 407;
 // Smaller files are simply fetched again after a failure.
 constexpr uint64_t kResumableBytes = 1024 * 1024;
 // Longer header values (an ETag, a date, a range) are no use to us.
@@ -91,13 +89,8 @@ bool MayBeStaleConnection(DWORD error) {
 // the socket's code.
 bool IsTimeOut(DWORD error) { return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT; }
 
-// The server cannot be reached or not be trusted: the same holds for the
-// next file.
-bool MeansServerDown(DWORD error) {
+bool IsTlsError(DWORD error) {
     switch (error) {
-    case ERROR_WINHTTP_CANNOT_CONNECT:
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-    case ERROR_WINHTTP_TIMEOUT:
     case ERROR_WINHTTP_SECURE_FAILURE:
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
     case ERROR_WINHTTP_SECURE_INVALID_CERT:
@@ -111,6 +104,28 @@ bool MeansServerDown(DWORD error) {
     default:
         return false;
     }
+}
+
+bool IsProxyError(DWORD error) {
+    return error == ERROR_WINHTTP_AUTO_PROXY_SERVICE_ERROR || error == ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT ||
+           error == ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT || error == ERROR_WINHTTP_AUTODETECTION_FAILED;
+}
+
+}  // namespace
+
+FailureKind KindOfNetworkError(DWORD error) {
+    if (IsTimeOut(error)) return FailureKind::TimedOut;
+    if (IsTlsError(error)) return FailureKind::Tls;
+    if (IsProxyError(error)) return FailureKind::Proxy;
+    return FailureKind::Connect;
+}
+
+namespace {
+// The server cannot be reached or not be trusted: the same holds for the
+// next file.
+bool MeansServerDown(DWORD error) {
+    return error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_NAME_NOT_RESOLVED ||
+           error == ERROR_WINHTTP_TIMEOUT || IsTlsError(error);
 }
 
 // Where the partial download of a file continues: its own path, or that of
@@ -139,17 +154,25 @@ public:
              const JobCancelled& cancelled)
         : session_(session), connection_(connection), server_(server), file_(file), limits_(limits),
           progress_(progress), cancelled_(cancelled) {
-        attempt_.Server = HostOf(server) + ":" + std::to_string(server.Port);
+        attempt_.Server = ServerName(server);
         attempt_.RemoteName = file.RemoteName;
     }
 
     AttemptResult Run(bool mayResume);
 
 private:
-    AttemptResult End(AttemptVerdict verdict, AttemptOutcome outcome, DWORD error = 0) {
-        attempt_.Outcome = outcome;
-        attempt_.Error = error;
+    AttemptResult End(AttemptVerdict verdict, Failure why) {
+        attempt_.End = AttemptEnd::Failed;
+        why.HttpStatus = httpStatus_;
+        attempt_.Why = std::move(why);
         return {verdict, attempt_, 0};
+    }
+    AttemptResult End(AttemptVerdict verdict, FailureKind kind, DWORD error = 0) {
+        return End(verdict, Failure{kind, error});
+    }
+    AttemptResult Cancelled() {
+        attempt_.End = AttemptEnd::Cancelled;
+        return {AttemptVerdict::GiveUp, attempt_, 0};
     }
     AttemptResult EndOfStep(const StepResult& step, bool beforeAnswer);
     AttemptResult Whole(CHttpRequest& request, bool hadPartial);
@@ -157,10 +180,14 @@ private:
     AttemptResult ReceiveBody(CHttpRequest& request, CBodySink& body, uint64_t received,
                               std::optional<uint64_t> total);
     AttemptResult EndOfBody(BodyStatus status);
-    // A body larger than the file may be; for a compressed form, larger
-    // than listed, which its decoder would refuse as well.
+    AttemptResult BodyNotAsAnnounced() {
+        return End(AttemptVerdict::NotHere, Failure{FailureKind::BrokenBody, 0, 0, "not the length announced"});
+    }
+    // A body larger than the file may be (its listed size, or a limit of
+    // the caller's); for a compressed form, larger than listed.
     AttemptResult TooLarge() {
-        return End(AttemptVerdict::NotHere, file_.Gzip ? AttemptOutcome::Undecodable : AttemptOutcome::BadBody);
+        return End(AttemptVerdict::NotHere,
+                   Failure{FailureKind::OverLimit, 0, 0, "more than " + std::to_string(file_.SizeLimit) + " bytes"});
     }
     StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) const {
         return {GetTickCount64() + millis, &giveUp};
@@ -174,6 +201,7 @@ private:
     JobProgress& progress_;
     const JobCancelled& cancelled_;
     TransferAttempt attempt_;
+    DWORD httpStatus_ = 0;  // of the answer, once there is one
 };
 
 AttemptResult CAttempt::Run(bool mayResume) {
@@ -187,7 +215,7 @@ AttemptResult CAttempt::Run(bool mayResume) {
     std::unique_ptr<CBodySink> continued;
     if (point) {
         continued = OpenContinuedBody(file_, cancelled_);
-        if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+        if (cancelled_()) return Cancelled();
         if (continued->OpenStatus() == BodyStatus::Undecodable) {
             // Kept compressed bytes that do not decode are gone now: the whole file, then.
             continued.reset();
@@ -197,7 +225,7 @@ AttemptResult CAttempt::Run(bool mayResume) {
         }
     }
     CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
-    if (!request) return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, GetLastError());
+    if (!request) return End(AttemptVerdict::NotHere, FailureKind::Connect, GetLastError());
     // A redirect is a server fault here, and following one could loop.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
@@ -214,15 +242,16 @@ AttemptResult CAttempt::Run(bool mayResume) {
     if (step.Status != StepStatus::Done) return EndOfStep(step, true);
 
     const DWORD status = QueryStatus(request.Handle()).value_or(0);
-    attempt_.HttpStatus = status;
+    httpStatus_ = status;
     if (point && status == HTTP_STATUS_PARTIAL_CONTENT) return Rest(request, *point, *continued);
     continued.reset();  // the partial download is the new answer's to replace
     if (point && status == kRangeNotSatisfiable) {
-        return End(AttemptVerdict::WithoutRange, AttemptOutcome::HttpStatus);
+        return End(AttemptVerdict::WithoutRange, FailureKind::HttpStatus);
     }
+    if (status == kProxyAuthenticationRequired) return End(AttemptVerdict::ServerDown, FailureKind::Proxy);
     if (status != HTTP_STATUS_OK) {
         const bool serverError = status >= 500 && status < 600;
-        return End(serverError ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere, AttemptOutcome::HttpStatus);
+        return End(serverError ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere, FailureKind::HttpStatus);
     }
     return Whole(request, point.has_value());
 }
@@ -232,25 +261,27 @@ AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
     case StepStatus::Done:
         break;
     case StepStatus::Cancelled:
-        return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+        return Cancelled();
     case StepStatus::TimedOut:
-        return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
+        return End(AttemptVerdict::ServerDown, FailureKind::TimedOut, step.Error);
     case StepStatus::Failed:
-        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, AttemptOutcome::TimedOut, step.Error);
+        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, FailureKind::TimedOut, step.Error);
         if (beforeAnswer && MayBeStaleConnection(step.Error)) {
-            return End(AttemptVerdict::Stale, AttemptOutcome::ConnectionError, step.Error);
+            return End(AttemptVerdict::Stale, FailureKind::Connect, step.Error);
         }
         return End(MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
-                   AttemptOutcome::ConnectionError, step.Error);
+                   KindOfNetworkError(step.Error), step.Error);
     }
-    return End(AttemptVerdict::NotHere, AttemptOutcome::ConnectionError, step.Error);
+    return End(AttemptVerdict::NotHere, FailureKind::Connect, step.Error);
 }
 
 // A 200 answer: the whole file, into a partial file that survives a failure
 // when the file is large and the answer names a validator to continue it by.
 AttemptResult CAttempt::Whole(CHttpRequest& request, bool hadPartial) {
     const BodyLength length = QueryBodyLength(request.Handle());
-    if (!length.acceptable) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+    if (!length.acceptable) {
+        return End(AttemptVerdict::NotHere, Failure{FailureKind::BrokenBody, 0, 0, "no length and no chunked framing"});
+    }
     if (length.total && *length.total > file_.SizeLimit) return TooLarge();
     const std::string validator = ChooseRangeValidator(QueryAscii(request.Handle(), WINHTTP_QUERY_ETAG),
                                                        QueryAscii(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED));
@@ -272,7 +303,8 @@ AttemptResult CAttempt::Rest(CHttpRequest& request, const ResumePoint& point, CB
     const BodyLength length = QueryBodyLength(request.Handle());
     if (!range || range->First != point.Offset || range->Last + 1 != range->Total || range->Total != point.Info.Total ||
         length.total != range->Total - range->First) {
-        return End(AttemptVerdict::WithoutRange, AttemptOutcome::BadBody);
+        return End(AttemptVerdict::WithoutRange,
+                   Failure{FailureKind::BrokenBody, 0, 0, "the range answered is not the one asked for"});
     }
     attempt_.Resumed = true;
     return ReceiveBody(request, body, point.Offset, range->Total);
@@ -283,9 +315,10 @@ AttemptResult CAttempt::EndOfBody(BodyStatus status) {
     // from the start of the compressed form before the plain file is asked for.
     if (status == BodyStatus::Undecodable) {
         return End(attempt_.Resumed ? AttemptVerdict::WithoutRange : AttemptVerdict::NotHere,
-                   AttemptOutcome::Undecodable);
+                   FailureKind::Undecodable);
     }
-    return End(AttemptVerdict::GiveUp, AttemptOutcome::LocalError, GetLastError());
+    // No server can help a local file that cannot be written.
+    return End(AttemptVerdict::GiveUp, LastLocalFailure("the download cannot be written"));
 }
 
 AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CBodySink& body, uint64_t received,
@@ -306,32 +339,30 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CBodySink& body, uint
     // With a known length, the body is complete at its last byte: asking
     // for the end as well would cost one more round through WinHTTP.
     while (!total || received < *total) {
-        if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+        if (cancelled_()) return Cancelled();
         DWORD read = 0;
         const uint32_t wanted = pacing.Next();
         const uint64_t started = MicrosNow();
         const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
         pacing.Record(wanted, read, MicrosNow() - started);
-        if (step.Status == StepStatus::Cancelled && tooSlow) {
-            return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
-        }
+        if (step.Status == StepStatus::Cancelled && tooSlow) return End(AttemptVerdict::ServerDown, FailureKind::TooSlow);
         if (step.Status != StepStatus::Done) return EndOfStep(step, false);
         if (read == 0) break;
         received += read;
         fresh += read;
         attempt_.Bytes = fresh;
         if (received > file_.SizeLimit) return TooLarge();
-        if (total && received > *total) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
+        if (total && received > *total) return BodyNotAsAnnounced();
         if (const BodyStatus written = body.Write(request.Data(), read); written != BodyStatus::Ok) {
             return EndOfBody(written);
         }
         progress_.Received = received;
-        if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, AttemptOutcome::TooSlow);
+        if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, FailureKind::TooSlow);
     }
-    if (total && received != *total) return End(AttemptVerdict::NotHere, AttemptOutcome::BadBody);
-    if (cancelled_()) return End(AttemptVerdict::GiveUp, AttemptOutcome::Cancelled);
+    if (total && received != *total) return BodyNotAsAnnounced();
+    if (cancelled_()) return Cancelled();
     if (const BodyStatus committed = body.Commit(); committed != BodyStatus::Ok) return EndOfBody(committed);
-    attempt_.Outcome = AttemptOutcome::Fetched;
+    attempt_.End = AttemptEnd::Fetched;
     return {AttemptVerdict::Fetched, attempt_, body.CommittedSize(received)};
 }
 }  // namespace

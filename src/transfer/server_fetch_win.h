@@ -8,7 +8,7 @@
 #include "transfer/ordered_jobs.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
-#include "transfer/transfer_limits.h"
+#include "transfer/transfer_rules.h"
 #include "transfer/transfer_session_win.h"
 
 #include <cstdint>
@@ -19,7 +19,7 @@ struct FileToFetch {
     std::string RemoteName;
     std::wstring Path;  // /{type}/{name}, percent-encoded
     std::string LocalPath;
-    uint64_t SizeLimit = 0;
+    uint64_t SizeLimit = 0;  // bytes of the body at most: more is refused as over the limit
     bool MayHavePartial = true;  // false when its folder holds no partial download at all
     // Set for a file's gzip form: the body is decoded into LocalPath within
     // these bounds, and its partial download is kept under
@@ -41,6 +41,10 @@ struct AttemptResult {
     TransferAttempt Attempt;
     uint64_t Size = 0;  // of the fetched file
 };
+
+// What a WinHTTP or socket error says about the network: a time-out, TLS,
+// the proxy, or no connection.
+FailureKind KindOfNetworkError(DWORD error);
 
 // `connection` is the component's connection to `server`. `mayResume`
 // allows a Range request when a partial download of the file is there.

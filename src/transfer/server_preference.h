@@ -1,9 +1,12 @@
 #pragma once
+// What a run learns about its servers as it goes, shared by its threads.
+//
 // The order in which a run asks its servers for a file. It starts in list
 // order; once a server has shown that it is down or overloaded (no
 // connection, a time-out, a 5xx answer), the rest of the run asks the server
 // after it first, so that thousands of files do not each wait out the same
 // dead server. Shared by the threads of one run.
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 #include <vector>
@@ -25,4 +28,21 @@ private:
     mutable std::mutex mutex_;
     size_t count_;
     size_t first_ = 0;
+};
+
+class CCompressedFormsSeen {
+public:
+    static constexpr unsigned kMissesToGiveUp = 3;
+
+    explicit CCompressedFormsSeen(size_t servers) : found_(servers), missing_(servers) {}
+
+    // Safe from any thread.
+    void Found(size_t server) { ++found_[server]; }
+    void Missing(size_t server) { ++missing_[server]; }
+    // False once the server said "missing" kMissesToGiveUp times and gave none.
+    bool WorthAsking(size_t server) const { return found_[server] > 0 || missing_[server] < kMissesToGiveUp; }
+
+private:
+    std::vector<std::atomic<unsigned>> found_;
+    std::vector<std::atomic<unsigned>> missing_;
 };

@@ -33,6 +33,7 @@ CTransferSession::CTransferSession(bool useProxy) {
                                    WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
     }
     if (session_ && !CHttpRequest::PrepareSession(session_.get())) session_.reset();
+    if (!session_) openError_ = GetLastError();
 }
 
 void CTransferSession::ApplyProxy(HINTERNET request, const std::wstring& url, const std::wstring& serverKey) {

@@ -15,6 +15,8 @@ public:
     explicit CTransferSession(bool useProxy);
 
     HINTERNET Handle() const { return session_.get(); }
+    // Why there is no session handle: the error of its opening.
+    DWORD OpenError() const { return openError_; }
     CHttpRequest::StatePool& RequestStates() { return requestStates_; }
 
     // When the user's settings ask for automatic detection or name a
@@ -34,6 +36,7 @@ private:
     std::optional<FoundProxy> FindProxy(const std::wstring& url);
 
     UniqueInternet session_;
+    DWORD openError_ = 0;
     CHttpRequest::StatePool requestStates_;
     bool autoDetect_ = false;
     std::wstring autoConfigUrl_;

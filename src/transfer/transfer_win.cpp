@@ -1,14 +1,13 @@
 #include "transfer/transfer_win.h"
 
 #include "base/wide_text_win.h"
-#include "transfer/compressed_forms_seen.h"
-#include "transfer/decoded_body_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/partial_file_win.h"
-#include "transfer/progress_throttle.h"
 #include "transfer/remote_url.h"
+#include "transfer/response_body_win.h"
 #include "transfer/server_fetch_win.h"
 #include "transfer/server_preference.h"
+#include "transfer/transfer_rules.h"
 #include "transfer/transfer_session_win.h"
 
 #include <algorithm>
@@ -18,17 +17,26 @@
 #include <string_view>
 
 namespace {
-constexpr uint64_t kManifestLimit = 64ull * 1024 * 1024;
+// Sizes travel as 32-bit values in the progress notifications.
 constexpr uint64_t kFileLimit = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
 constexpr DWORD kBackupMillis = 5000;
 
-bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
-    return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
+uint64_t SizeLimitOf(const RemoteFile& file) { return std::min(file.MaxSize.value_or(kFileLimit), kFileLimit); }
+
+// Whose fault a failure of one file is, when servers disagree: a local
+// failure ends the file at once, and what a server sent and the client
+// refused says more than a server that could not be reached.
+int Weight(const Failure& failure) {
+    switch (ClassOf(failure.Kind)) {
+    case FailureClass::Local: return 3;
+    case FailureClass::RefusedData: return 2;
+    case FailureClass::Network: break;
+    }
+    return 1;
 }
 
-bool IsManifest(std::string_view name) {
-    const std::wstring wide = Widen(name);
-    return EqualsIgnoringCase(wide, L"UpdateConfig.ini") || EqualsIgnoringCase(wide, L"config.ini");
+void KeepWeightier(std::optional<Failure>& kept, const Failure& next) {
+    if (!kept || Weight(next) > Weight(*kept)) kept = next;
 }
 
 bool IsUsable(const S_UpdateSerivceAddr& server) {
@@ -41,9 +49,10 @@ bool IsUsable(const S_UpdateSerivceAddr& server) {
 // could give. A compressed form larger than a plain download may be is
 // none: the file travels plain.
 std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile& file, bool mayHavePartial) {
-    if (!file.Compressed || file.Compressed->Size > kFileLimit || IsManifest(file.Name)) return std::nullopt;
+    if (!file.Compressed || file.Compressed->Size > kFileLimit) return std::nullopt;
     const std::string name = file.Name + kCompressedFormSuffix;
-    const uint64_t maxOutput = std::min(GzipOutputBound(file.Compressed->DecodedSize, file.Compressed->Size), kFileLimit);
+    const uint64_t maxOutput =
+        std::min(GzipOutputBound(file.Compressed->DecodedSize, file.Compressed->Size), SizeLimitOf(file));
     return FileToFetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, file.Compressed->Size, mayHavePartial,
                        GzipBounds{file.Compressed->Size, maxOutput}};
 }
@@ -124,8 +133,11 @@ struct CQIRAUpdateIntf::Impl {
     // `sizes`, when given, receives each fetched file's size at its index.
     FetchResult Fetch(uint32_t type, const std::vector<RemoteFile>& files, const FetchObserver& observer,
                       std::vector<uint64_t>* sizes);
+    // The file's size, or nullopt with the reason that counts in `why`
+    // (nothing when it was cancelled).
     std::optional<uint64_t> FetchFile(const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
-                                      JobProgress& progress, const JobCancelled& cancelled);
+                                      JobProgress& progress, const JobCancelled& cancelled,
+                                      std::optional<Failure>& why);
     AttemptResult FetchFromOne(size_t index, const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
                                bool mayResume, JobProgress& progress, const JobCancelled& cancelled);
     AttemptResult FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
@@ -155,8 +167,9 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileTo
         if (connection) {
             result = FetchFromServer(session, connection, servers[index], file, mayResume, limits, progress, cancelled);
         } else {
-            result.Attempt = {HostOf(servers[index]) + ":" + std::to_string(servers[index].Port), file.RemoteName,
-                              AttemptOutcome::ConnectionError, 0, GetLastError(), 0, false};
+            const DWORD error = GetLastError();
+            result.Attempt = {ServerName(servers[index]), file.RemoteName, AttemptEnd::Failed,
+                              Failure{KindOfNetworkError(error), error}};
         }
         Report(result.Attempt);
         if (result.Verdict == AttemptVerdict::Stale && !retriedStale) {
@@ -178,11 +191,14 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetc
                                                   JobProgress& progress, const JobCancelled& cancelled) {
     if (compressed && compressedForms.WorthAsking(index)) {
         const AttemptResult result = FetchFormFromOne(index, *compressed, mayResume, progress, cancelled);
-        const uint32_t status = result.Attempt.HttpStatus;
-        const bool missing = result.Attempt.Outcome == AttemptOutcome::HttpStatus && status >= 400 && status < 500;
+        const Failure& why = result.Attempt.Why;
+        const bool failed = result.Attempt.End == AttemptEnd::Failed;
+        const bool missing =
+            failed && why.Kind == FailureKind::HttpStatus && why.HttpStatus >= 400 && why.HttpStatus < 500;
         if (result.Verdict == AttemptVerdict::Fetched) compressedForms.Found(index);
         if (missing) compressedForms.Missing(index);
-        const bool anotherFormMayDo = missing || result.Attempt.Outcome == AttemptOutcome::Undecodable;
+        const bool anotherFormMayDo =
+            missing || (failed && (why.Kind == FailureKind::Undecodable || why.Kind == FailureKind::OverLimit));
         if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
     }
     return FetchFormFromOne(index, plain, mayResume, progress, cancelled);
@@ -190,12 +206,14 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetc
 
 std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plain,
                                                          const std::optional<FileToFetch>& compressed,
-                                                         JobProgress& progress, const JobCancelled& cancelled) {
+                                                         JobProgress& progress, const JobCancelled& cancelled,
+                                                         std::optional<Failure>& why) {
     bool mayResume = plain.MayHavePartial;
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
         const bool partialsMayExist = mayResume;
         const AttemptResult result = FetchFromOne(index, plain, compressed, mayResume, progress, cancelled);
+        if (result.Attempt.End == AttemptEnd::Failed) KeepWeightier(why, result.Attempt.Why);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;
         switch (result.Verdict) {
@@ -217,6 +235,7 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plai
             break;
         }
     }
+    if (!why) why = Failure{FailureKind::Connect, 0, 0, "no server is configured with an address and a port"};
     return std::nullopt;
 }
 
@@ -247,25 +266,33 @@ std::vector<S_UpdateSerivceAddr> CQIRAUpdateIntf::ServersInPreferredOrder() cons
 
 FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<RemoteFile>& files,
                                          const FetchObserver& observer, std::vector<uint64_t>* sizes) {
-    if (!session.Handle()) return FetchResult::Failed;
+    if (!session.Handle()) {
+        return {FetchStatus::Failed, 0, Failure{KindOfNetworkError(session.OpenError()), session.OpenError(), 0,
+                                                "no HTTP session"}};
+    }
     const CNotifier notifier(observer.Window, observer.Message);
     CHeadProgress headProgress(notifier);
     std::vector<std::string> localPaths;
     localPaths.reserve(files.size());
     for (const RemoteFile& file : files) localPaths.push_back(file.LocalPath);
     const std::vector<bool> mayHavePartial = MayHaveResumePoints(localPaths);
+    // Each job writes only its own entry, and they are read once every job has ended.
+    std::vector<std::optional<Failure>> failures(files.size());
+    size_t completed = 0;
     OrderedJobs jobs;
     jobs.Count = files.size();
     jobs.Threads = filesAtOnce;
     jobs.Run = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
-        const FileToFetch plain{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
-                                IsManifest(file.Name) ? kManifestLimit : kFileLimit, mayHavePartial[index]};
-        return FetchFile(plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled);
+        const FileToFetch plain{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath, SizeLimitOf(file),
+                                mayHavePartial[index]};
+        return FetchFile(plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled,
+                         failures[index]);
     };
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };
     jobs.Completed = [&](size_t index, uint64_t size) {
         if (sizes) (*sizes)[index] = size;
+        ++completed;
         notifier.Send(size, size);
     };
     jobs.StopRequested = [&] {
@@ -273,13 +300,14 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     };
     switch (RunJobsInOrder(jobs)) {
     case OrderedResult::Completed:
-        return FetchResult::Fetched;
+        return {};
     case OrderedResult::Failed:
-        return FetchResult::Failed;
+        // Completions come in list order: the failed file is the one after them.
+        return {FetchStatus::Failed, completed, failures[completed].value_or(Failure{FailureKind::Connect})};
     case OrderedResult::Stopped:
         break;
     }
-    return FetchResult::Stopped;
+    return {FetchStatus::Stopped};
 }
 
 FetchResult CQIRAUpdateIntf::GetRemoteFiles(uint32_t type, const std::vector<RemoteFile>& files,
@@ -291,5 +319,5 @@ int32_t CQIRAUpdateIntf::GetRemoteFile(uint32_t type, const std::string& remoteN
                                        HWND notifyWindow, UINT notifyMessage) {
     std::vector<uint64_t> sizes(1);
     const FetchResult result = impl_->Fetch(type, {{remoteName, localPath}}, {notifyWindow, notifyMessage, {}}, &sizes);
-    return result == FetchResult::Fetched ? static_cast<int32_t>(sizes[0]) : -1;
+    return result.Fetched() ? static_cast<int32_t>(sizes[0]) : -1;
 }

@@ -7,7 +7,7 @@
 // continue where a failed attempt stopped.
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
-#include "transfer/transfer_limits.h"
+#include "transfer/transfer_rules.h"
 
 #include <windows.h>
 
@@ -34,6 +34,10 @@ struct RemoteFile {
     std::string Name;
     std::string LocalPath;
     std::optional<CompressedForm> Compressed = std::nullopt;
+    // The most bytes the file may have (its listed size, or a limit for a
+    // file known by name alone); a server that sends more is refused. None:
+    // the largest file a transfer takes.
+    std::optional<uint64_t> MaxSize = std::nullopt;
 };
 
 // Who follows a batch. With a window and a message, it receives progress
@@ -48,10 +52,22 @@ struct FetchObserver {
     std::function<bool()> StopRequested;
 };
 
-enum class FetchResult {
+enum class FetchStatus {
     Fetched,  // every file (an empty list included)
     Failed,   // the first file in list order that no server gave; nothing was reported after it
     Stopped,  // the observer asked to stop, or its window is gone
+};
+
+struct FetchResult {
+    FetchStatus Status = FetchStatus::Fetched;
+    // For a failed batch: the first file that no server gave, and the
+    // reason that counts among its attempts: a local failure (no server
+    // could help) before what a server sent and the client refused, before
+    // the network's; the first server's of those.
+    size_t FailedIndex = 0;
+    Failure Why = {};
+
+    bool Fetched() const { return Status == FetchStatus::Fetched; }
 };
 
 class CQIRAUpdateIntf {

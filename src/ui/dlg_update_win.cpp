@@ -9,6 +9,23 @@
 #include "ui/static_color_win.h"
 #include "ui/title_band_drag_win.h"
 
+namespace {
+// What a failure tells the user: the server could not be reached (worth
+// another try later), what it sent was refused, or this computer's files
+// stand in the way.
+UINT MessageFor(const Failure& why) {
+    switch (ClassOf(why.Kind)) {
+    case FailureClass::Network:
+        return IDS_CONNECTION_FAILED;
+    case FailureClass::RefusedData:
+        return IDS_RELEASE_REFUSED;
+    case FailureClass::Local:
+        break;
+    }
+    return IDS_LOCAL_FILES_FAILED;
+}
+}  // namespace
+
 CDlgUpdate::CDlgUpdate() : CImageDialog(IDD_UPDATE, nullptr) {}
 
 CDlgUpdate::~CDlgUpdate() {
@@ -81,12 +98,17 @@ bool CDlgUpdate::OnInitDialog() {
 void CDlgUpdate::CheckForUpdate() {
     const std::string applicationFolder =
         ApplicationFolderOverride.empty() ? CDirectoryEx::GetApplicationPath() : ApplicationFolderOverride;
-    Run = std::make_unique<CUpdateRun>(DialogRun(applicationFolder, Type, Name), ReadUpdateSettings(applicationFolder));
-    // A failed check shows no error: as far as the user can tell, there is
-    // nothing to install.
-    if (Run->Check() != CheckResult::UpdateDue) {
-        ShowUpToDateFace();
+    Run = std::make_unique<CUpdateRun>(DialogRun(applicationFolder, Type, Name));
+    switch (Run->Check()) {
+    case CheckResult::Failed:
+        // Never "up to date" when the check could not tell.
+        ShowUpToDateFace(MessageFor(Run->WhyFailed()->Why));
         return;
+    case CheckResult::UpToDate:
+        ShowUpToDateFace(IDS_UP_TO_DATE);
+        return;
+    case CheckResult::UpdateDue:
+        break;
     }
     DownloadPlan plan = PlanDownloads(Run->FilesToFetch());
     DownloadList = std::move(plan.Names);
@@ -98,13 +120,15 @@ void CDlgUpdate::ShowUpdateAvailableFace(const std::string& version) {
     StatusIcon.SetPicture(IDP_UPDATE_AVAILABLE);
     HeadlinePicture.SetPicture(IDP_CAPTION_FOUND);
     VersionText.SetText(version);
+    offerShown_ = true;
 }
 
-void CDlgUpdate::ShowUpToDateFace() {
+void CDlgUpdate::ShowUpToDateFace(UINT messageId) {
     StatusIcon.SetPicture(IDP_UP_TO_DATE);
     HeadlinePicture.SetPicture(IDP_CAPTION_NONE);
-    ShowMessage(IDS_UP_TO_DATE);
+    ShowMessage(messageId);
     HideOffer();
+    offerShown_ = false;
 }
 
 // The version, its trailer, the question and the button that answers it.
@@ -118,6 +142,7 @@ void CDlgUpdate::HideOffer() {
 void CDlgUpdate::ShowMessage(UINT textId) { MessageText.SetText(LoadText(textId)); }
 
 void CDlgUpdate::OnUpgradeNow() {
+    offerShown_ = false;
     DownloadThread.reset();
     ProgressBar.SetRange(0, static_cast<int>(DownloadList.size()));
     CompletedCount = 0;
@@ -151,11 +176,11 @@ LRESULT CDlgUpdate::OnDownFileNotify(WPARAM wParam, LPARAM lParam) {
     const auto received = static_cast<uint32_t>(wParam);
     const auto total = static_cast<int32_t>(lParam);
     if (total == -1) {
-        ShowMessage(IDS_CONNECTION_FAILED);
+        // The thread that sent the notice waits for this handler: its result stands still.
+        const Failure why = DownloadThread ? DownloadThread->Result().Why : Failure{FailureKind::Connect};
+        ShowMessage(ClassOf(why.Kind) == FailureClass::Network ? IDS_CONNECTION_FAILED : IDS_UPDATE_FAILED);
         if (Run && CompletedCount < static_cast<int32_t>(DownloadList.size())) {
-            Run->Log().Write("the file " + DownloadList[static_cast<size_t>(CompletedCount)] +
-                             " could not be fetched from any server: nothing is installed");
-            Run->SetOutcome(RunOutcome::NoServer);
+            Run->FetchFailed(DownloadList[static_cast<size_t>(CompletedCount)], why);
         }
         return 0;
     }
@@ -172,10 +197,11 @@ LRESULT CDlgUpdate::OnDownFileNotify(WPARAM wParam, LPARAM lParam) {
         if (DownloadThread) DownloadThread->Terminate();
         ShowMessage(IDS_UPDATE_FAILED);
         if (Run) {
-            Run->Log().Write("refused: " + DownloadList[static_cast<size_t>(CompletedCount)] + " arrived with " +
-                             std::to_string(received) + " bytes, not the " +
-                             std::to_string(ExpectedSizes[static_cast<size_t>(CompletedCount)]) + " listed");
-            Run->SetOutcome(RunOutcome::Refused);
+            const auto index = static_cast<size_t>(CompletedCount);
+            Run->FetchFailed(DownloadList[index],
+                             Failure{FailureKind::Mismatch, 0, 0,
+                                     "it arrived with " + std::to_string(received) + " bytes, not the " +
+                                         std::to_string(ExpectedSizes[index]) + " listed"});
         }
     }
     if (static_cast<size_t>(CompletedCount) == DownloadList.size()) FinishUpdate();
@@ -198,7 +224,10 @@ void CDlgUpdate::FinishUpdate() {
     EndDialog(1);
 }
 
-void CDlgUpdate::OnClose() { EndDialog(1); }
+void CDlgUpdate::OnClose() {
+    if (Run && offerShown_) Run->Log().Write("closed by the user with release \"" + Run->Header().Version + "\" on offer");
+    EndDialog(1);
+}
 
 RunOutcome CDlgUpdate::Conclude() {
     // A download still under way writes to the run's log: it ends before

@@ -66,7 +66,9 @@ protected:
 private:
     void CheckForUpdate();
     void ShowUpdateAvailableFace(const std::string& version);
-    void ShowUpToDateFace();
+    // The up-to-date face's layout with a message of its own: the face of
+    // a check that found nothing to do, or that failed.
+    void ShowUpToDateFace(UINT messageId);
     void HideOffer();
 
     void OnUpgradeNow();
@@ -77,4 +79,6 @@ private:
     void OnClose();
     void OnLButtonDown(UINT flags, POINT point);
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+
+    bool offerShown_ = false;  // the upgrade button waits for an answer
 };

@@ -16,8 +16,8 @@ TEST(FileIoTest, InterruptedBeforeMoveLeavesOldFile) {
     dir.Write("Config.dat", "old");
     const std::string path = dir.File("Config.dat");
 
-    const std::string temp = WriteTempFileBeside(path, "new");
-    ASSERT_FALSE(temp.empty());
+    std::string temp;
+    ASSERT_TRUE(WriteTempFileBeside(path, "new", temp));
     // Stopped here: the old file is whole, the new bytes wait beside it.
     EXPECT_EQ(dir.Read("Config.dat"), "old");
     EXPECT_EQ(CDirectoryEx::GetFilePath(temp), dir.Path());
@@ -32,9 +32,11 @@ TEST(FileIoTest, InterruptedBeforeMoveLeavesOldFile) {
 TEST(FileIoTest, FailedMoveRemovesTempAndKeepsTarget) {
     TempDir dir;
     dir.Write("target\\inside", "x");  // a folder cannot be replaced by a file
-    const std::string temp = WriteTempFileBeside(dir.File("target"), "new");
-    ASSERT_FALSE(temp.empty());
-    EXPECT_FALSE(MoveFileOver(temp, dir.File("target")));
+    std::string temp;
+    ASSERT_TRUE(WriteTempFileBeside(dir.File("target"), "new", temp));
+    const Status moved = MoveFileOver(temp, dir.File("target"));
+    ASSERT_FALSE(moved);
+    EXPECT_EQ(ClassOf(moved.Why().Kind), FailureClass::Local);
     EXPECT_FALSE(FileExists(temp));
     EXPECT_EQ(dir.Read("target\\inside"), "x");
 }

@@ -198,10 +198,10 @@ TEST_F(DownFileThreadTest, ItsTransfersAttemptsReachTheObserver) {
     ASSERT_EQ(attempts.size(), 2u);
     std::sort(attempts.begin(), attempts.end(),
               [](const TransferAttempt& a, const TransferAttempt& b) { return a.RemoteName < b.RemoteName; });
-    EXPECT_EQ(attempts[0].Outcome, AttemptOutcome::Fetched);
+    EXPECT_EQ(attempts[0].End, AttemptEnd::Fetched);
     EXPECT_EQ(attempts[0].Bytes, 3u);
-    EXPECT_EQ(attempts[1].Outcome, AttemptOutcome::HttpStatus);
-    EXPECT_EQ(attempts[1].HttpStatus, 404u);
+    EXPECT_EQ(attempts[1].Why.Kind, FailureKind::HttpStatus);
+    EXPECT_EQ(attempts[1].Why.HttpStatus, 404u);
 }
 
 TEST_F(DownFileThreadTest, AFailedFileEndsTheListWithOneNotice) {

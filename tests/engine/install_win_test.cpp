@@ -72,7 +72,7 @@ TEST_F(InstallTest, ReadOnlyInstalledFileIsReplacedAndItsBackupCleanedUp) {
     SetFileAttributesW(Widen(dir.File("app\\ro.txt")).c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(Install({"ro.txt"}).Complete());
     EXPECT_EQ(dir.Read("app\\ro.txt"), "new");
-    EXPECT_EQ(CleanUpAfterEarlierInstalls(dir.Path()).Failures, std::vector<std::string>{});
+    EXPECT_TRUE(CleanUpAfterEarlierInstalls(dir.Path()).Failures.empty());
     EXPECT_FALSE(dir.Exists("app\\ro.txt.bak"));
 }
 
@@ -84,7 +84,8 @@ TEST_F(InstallTest, FileThatCannotBeRenamedStaysAndIsReported) {
     ASSERT_TRUE(held.ok());
     const InstallReport report = Install({"locked.dat", "other.dat"});
     ASSERT_EQ(report.Failures.size(), 1u);
-    EXPECT_EQ(report.Failures[0].rfind("locked.dat: ", 0), 0u) << report.Failures[0];
+    EXPECT_EQ(report.Failures[0].Name, "locked.dat");
+    EXPECT_EQ(report.Failures[0].Why.Kind, FailureKind::InUse) << DescribeFailure(report.Failures[0].Why);
     EXPECT_FALSE(dir.Exists("app\\locked.dat.bak"));
     ExpectNoTemporaryCopy("locked.dat");
     EXPECT_EQ(dir.Read("app\\other.dat"), "new other");  // the rest still goes in

@@ -1,4 +1,5 @@
 #include "engine/run_log.h"
+#include "engine/update_area.h"
 
 #include "support/temp_dir.h"
 
@@ -17,7 +18,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(RunLogTest, LinesCarryTimeAndRunAndTheFolderIsMade) {
     TempDir app;
-    CRunLog log(RunLogPath(app.Path()), "silent package Maps");
+    CRunLog log(CUpdateArea(app.Path()).RunLogPath(), "silent package Maps");
     log.Write("first step");
     const std::vector<std::string> lines = Lines(app.Read("UPDATE\\update.log"));
     ASSERT_EQ(lines.size(), 1u);
@@ -30,7 +31,7 @@ TEST(RunLogTest, LinesCarryTimeAndRunAndTheFolderIsMade) {
 TEST(RunLogTest, DropsTheOlderHalfWhenFull) {
     TempDir app;
     constexpr size_t kLimit = 2000;
-    CRunLog log(RunLogPath(app.Path()), "silent", kLimit);
+    CRunLog log(CUpdateArea(app.Path()).RunLogPath(), "silent", kLimit);
     for (int i = 0; i < 300; ++i) log.Write("step " + std::to_string(i));
     const std::string text = app.Read("UPDATE\\update.log");
     EXPECT_LE(text.size(), kLimit);
@@ -45,7 +46,7 @@ TEST(RunLogTest, DropsTheOlderHalfWhenFull) {
 TEST(RunLogTest, AFileWhereTheFolderMustBeLosesTheLinesQuietly) {
     TempDir app;
     app.Write("UPDATE", "not a folder");
-    CRunLog log(RunLogPath(app.Path()), "silent");
+    CRunLog log(CUpdateArea(app.Path()).RunLogPath(), "silent");
     log.Write("lost");
     EXPECT_EQ(app.Read("UPDATE"), "not a folder");
 }

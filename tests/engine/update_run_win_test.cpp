@@ -30,7 +30,7 @@ std::string ProgramManifest(const std::string& header) {
 const std::string kFileSections = "[a.dll]\r\nSIZE=5\r\nMD5=" + kHelloMd5 + "\r\n[sub\\b.txt]\r\nSIZE=5\r\nMD5=" +
                                   kWorldMd5 + "\r\n";
 
-using SpecFor = std::function<RunProfile(const std::string& applicationFolder)>;
+using ProfileFor = std::function<RunProfile(const std::string& applicationFolder)>;
 
 // An installation of 4.0.1 whose a.dll is old and whose sub\b.txt is
 // missing but was already staged by an earlier attempt.
@@ -48,7 +48,7 @@ protected:
                                     std::to_string(served.Server().Port) + "\r\nReleaseKey=" + releaseKey + "\r\n");
         app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
     }
-    CUpdateRun Run(const RunProfile& profile) const { return CUpdateRun(profile, ReadUpdateSettings(app.Path())); }
+    CUpdateRun Run(const RunProfile& profile) const { return CUpdateRun(profile); }
 
     std::vector<std::string> PathsSince(size_t mark) const {
         std::vector<std::string> paths;
@@ -91,18 +91,18 @@ std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
 // manifest fetch, staged copies reused, every changed file installed,
 // the version recorded.
 TEST_F(UpdateRunTest, BothFrontEndsCheckFetchInstallAndRecordAlike) {
-    const std::pair<const char*, SpecFor> frontEnds[] = {
+    const std::pair<const char*, ProfileFor> frontEnds[] = {
         {"silent", [](const std::string& folder) { return SilentProgramRun(folder); }},
         {"dialog", [](const std::string& folder) { return DialogRun(folder, 1, ""); }},
     };
-    for (const auto& [frontEnd, specFor] : frontEnds) {
+    for (const auto& [frontEnd, profileFor] : frontEnds) {
         SCOPED_TRACE(frontEnd);
         Configure("4.0.1");
         app.Write("a.dll", "old");
         app.Write("UPDATE\\Program\\sub\\b.txt", "world");
         served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
 
-        CUpdateRun run = Run(specFor(app.Path()));
+        CUpdateRun run = Run(profileFor(app.Path()));
         size_t mark = served.Requests().size();
         ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
         EXPECT_EQ(PathsSince(mark), std::vector<std::string>{"/1/UpdateConfig.ini"});
@@ -161,13 +161,19 @@ TEST_F(UpdateRunTest, ADamagedStagedFileInstallsAndRecordsNothing) {
     EXPECT_FALSE(app.Exists("UpdateRecord.dat"));
 }
 
+// Neither a name that leaves the folder nor one that would share an entry
+// of the updater's own area (the program's staging folder, the log, a
+// marker) is used: nothing is touched.
 TEST_F(UpdateRunTest, NothingIsTouchedForAnUnusablePackageName) {
     app.Write("x.dll.bak", "kept");
-    const size_t mark = served.Requests().size();
-    CUpdateRun run = Run(SilentPackageRun(app.Path(), 2, ".."));
-    EXPECT_EQ(run.Check(), CheckResult::Refused);
-    EXPECT_TRUE(PathsSince(mark).empty());
-    EXPECT_TRUE(app.Exists("x.dll.bak"));
+    for (const char* name : {"..", "Program", "UPDATE", "Update.Log", "maps.install"}) {
+        const size_t mark = served.Requests().size();
+        CUpdateRun run = Run(SilentPackageRun(app.Path(), 2, name));
+        EXPECT_EQ(run.Check(), CheckResult::Failed) << name;
+        EXPECT_EQ(run.Outcome(), RunOutcome::Refused) << name;
+        EXPECT_TRUE(PathsSince(mark).empty());
+        EXPECT_TRUE(app.Exists("x.dll.bak"));
+    }
 }
 
 // A data package: the silent run reads config.ini, the dialog the
@@ -287,7 +293,7 @@ TEST_F(UpdateRunTest, AnInstallCutShortIsFinishedWithoutAServer) {
     app.Write("Config.dat", "[Update]\r\nVersion=4.0.1\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
                                 std::to_string(served.DeadServer().Port) + "\r\n");
     CUpdateRun run = Run(SilentProgramRun(app.Path()));
-    EXPECT_EQ(run.Check(), CheckResult::ManifestNotFetched);
+    EXPECT_EQ(run.Check(), CheckResult::Failed);
     EXPECT_EQ(app.Read("core.dll"), "world");
     EXPECT_EQ(app.Read("a.dll"), "hello");
     EXPECT_FALSE(app.Exists("core.dll.bak"));
@@ -310,7 +316,7 @@ TEST_F(UpdateRunTest, AMarkerOfAnotherManifestIsDropped) {
     app.Write("Config.dat", "[Update]\r\nVersion=4.0.1\r\nServerIP=127.0.0.1\r\nServerPort=" +
                                 std::to_string(served.DeadServer().Port) + "\r\n");
     CUpdateRun run = Run(SilentProgramRun(app.Path()));
-    EXPECT_EQ(run.Check(), CheckResult::ManifestNotFetched);
+    EXPECT_EQ(run.Check(), CheckResult::Failed);
     EXPECT_EQ(app.Read("a.dll"), "old");
     EXPECT_FALSE(app.Exists("UPDATE\\Program.install"));
 }
@@ -334,21 +340,29 @@ TEST_F(UpdateRunTest, TheLogSaysWhatHappened) {
     }
 }
 
-TEST_F(UpdateRunTest, ACorruptConfigDatIsReportedAndNothingIsTouched) {
+// The backups of earlier runs go first, whatever the configuration says;
+// then a corrupt Config.dat ends the run before any server is asked.
+TEST_F(UpdateRunTest, ACorruptConfigDatIsReportedAfterTheBackupsAreGone) {
     app.Write("Config.dat", std::string("QCF1") + std::string(40, '\x7f'));
-    app.Write("x.dll.bak", "kept");
+    app.Write("x.dll", "new");
+    app.Write("x.dll.bak", "old");
+    const size_t mark = served.Requests().size();
     CUpdateRun run = Run(SilentProgramRun(app.Path()));
-    EXPECT_EQ(run.Check(), CheckResult::LocalFilesUnusable);
+    EXPECT_EQ(run.Check(), CheckResult::Failed);
     EXPECT_EQ(run.Conclude(), RunOutcome::LocalFilesUnusable);
-    EXPECT_TRUE(app.Exists("x.dll.bak"));
-    EXPECT_NE(app.Read("UPDATE\\update.log").find("Config.dat is corrupt"), std::string::npos);
+    EXPECT_FALSE(app.Exists("x.dll.bak"));
+    EXPECT_TRUE(PathsSince(mark).empty());
+    EXPECT_NE(app.Read("UPDATE\\update.log").find("Config.dat cannot be used, so its servers and version are unknown: "
+                                                   "config-unusable: corrupt"),
+              std::string::npos);
 }
 
 TEST_F(UpdateRunTest, AFileWhereTheStagingFolderMustBeIsReported) {
     served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n"));
     app.Write("UPDATE\\Program", "a file in the way");
     CUpdateRun run = Run(SilentProgramRun(app.Path()));
-    EXPECT_EQ(run.Check(), CheckResult::LocalFilesUnusable);
+    EXPECT_EQ(run.Check(), CheckResult::Failed);
+    EXPECT_EQ(run.Outcome(), RunOutcome::LocalFilesUnusable);
     EXPECT_EQ(app.Read("UPDATE\\Program"), "a file in the way");
 }
 
@@ -418,7 +432,7 @@ TEST_F(SignedUpdateRunTest, ABadSignatureIsRefusedBeforeAnyFile) {
         app.Write("UPDATE\\Program\\sub\\b.txt", "world");
         CUpdateRun run = Run(c.profile);
         const size_t mark = served.Requests().size();
-        EXPECT_EQ(run.Check(), CheckResult::Refused);
+        EXPECT_EQ(run.Check(), CheckResult::Failed);
         EXPECT_EQ(run.Outcome(), RunOutcome::Refused);
         EXPECT_EQ(run.ReleaseSignature(), c.expected);
         EXPECT_EQ(PathsSince(mark), (std::vector<std::string>{"/1/UpdateConfig.ini", "/1/UpdateConfig.ini.sig"}));

@@ -43,7 +43,7 @@ protected:
     // the compressed bytes so far are kept.
     void CutOnce(const RemoteFile& file, size_t cutAt) {
         tree.SetFault("/1/" + file.Name + ".gz", "cut", "\"keep\": " + std::to_string(cutAt) + ", \"count\": 1");
-        ASSERT_EQ(Fetch(file), FetchResult::Failed);
+        ASSERT_EQ(Fetch(file).Status, FetchStatus::Failed);
         EXPECT_FALSE(local.Exists(file.Name));
         ASSERT_EQ(local.Read(file.Name + ".gz.~partial").size(), cutAt);
     }
@@ -78,7 +78,7 @@ TEST_F(CompressedTransferTest, OnlyTheCompressedFormTravelsAndArrivesDecoded) {
     const std::string large = RandomText(6 * 1024 * 1024, 2);  // its .gz is large enough to be resumable
     const RemoteFile files[] = {Publish("small.dll", small, Gzip(small)), Publish("large.dll", large, Gzip(large))};
     local.Write("small.dll", "old content");
-    ASSERT_EQ(component->GetRemoteFiles(1, {files[0], files[1]}), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, {files[0], files[1]}).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("small.dll") == small);
     EXPECT_TRUE(local.Read("large.dll") == large);
     EXPECT_EQ(RequestedPaths("small.dll"), std::vector<std::string>{"/1/small.dll.gz"});
@@ -109,17 +109,17 @@ TEST_F(CompressedTransferTest, ABrokenCompressedFormFallsBackToThePlainFile) {
     };
     for (const auto& c : cases) {
         const RemoteFile file = Publish(c.name, plain, c.served, c.listedGzSize);
-        ASSERT_EQ(Fetch(file), FetchResult::Fetched) << c.name;
+        ASSERT_EQ(Fetch(file).Status, FetchStatus::Fetched) << c.name;
         EXPECT_TRUE(local.Read(c.name) == plain) << c.name;
         const std::string path = std::string("/1/") + c.name;
         EXPECT_EQ(RequestedPaths(c.name), (std::vector<std::string>{path + ".gz", path})) << c.name;
     }
-    EXPECT_EQ(Attempts().front().Outcome, AttemptOutcome::Undecodable);
+    EXPECT_EQ(Attempts().front().Why.Kind, FailureKind::Undecodable);
     EXPECT_EQ(LocalNames().size(), std::size(cases)) << "no decoded leftovers";
 
     // A tree served without its .gz files.
     tree.Put(1, "missing.dll", plain);
-    ASSERT_EQ(Fetch({"missing.dll", local.File("missing.dll"), CompressedForm{1000, plain.size()}}), FetchResult::Fetched);
+    ASSERT_EQ(Fetch({"missing.dll", local.File("missing.dll"), CompressedForm{1000, plain.size()}}).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("missing.dll") == plain);
 }
 
@@ -130,13 +130,13 @@ TEST_F(CompressedTransferTest, AGzipBombIsStoppedAtItsBoundAndNothingIsKept) {
     const std::string bomb = GzipOfZeros(1ull << 30);
     tree.Put(1, "bomb.dll.gz", bomb);
     for (const std::optional<uint64_t> listedSize : {std::optional<uint64_t>(4096), std::optional<uint64_t>()}) {
-        ASSERT_EQ(Fetch({"bomb.dll", local.File("bomb.dll"), CompressedForm{bomb.size(), listedSize}}),
-                  FetchResult::Failed);
+        ASSERT_EQ(Fetch({"bomb.dll", local.File("bomb.dll"), CompressedForm{bomb.size(), listedSize}}).Status,
+                  FetchStatus::Failed);
         EXPECT_TRUE(LocalNames().empty());
     }
     EXPECT_EQ(RequestedPaths("bomb.dll"),
               (std::vector<std::string>{"/1/bomb.dll.gz", "/1/bomb.dll", "/1/bomb.dll.gz", "/1/bomb.dll"}));
-    EXPECT_EQ(Attempts().front().Outcome, AttemptOutcome::Undecodable);
+    EXPECT_EQ(Attempts().front().Why.Kind, FailureKind::Undecodable);
 }
 
 // A cut compressed download is kept as compressed bytes; the next attempt
@@ -149,7 +149,7 @@ TEST_F(CompressedTransferTest, ACutCompressedDownloadContinuesTheCompressedStrea
     const RemoteFile file = Publish("big.dll", plain, compressed);
     ASSERT_NO_FATAL_FAILURE(CutOnce(file, cutAt));
 
-    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    ASSERT_EQ(Fetch(file).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("big.dll") == plain);
     EXPECT_EQ(RequestedPaths("big.dll"), (std::vector<std::string>{"/1/big.dll.gz", "/1/big.dll.gz"}))
         << "the plain file is not asked for after a cut";
@@ -171,7 +171,7 @@ TEST_F(CompressedTransferTest, DamagedKeptCompressedBytesAreFetchedAgain) {
     for (size_t i = 100; i < 200; ++i) kept[i] = 'Z';
     local.Write("kept.dll.gz.~partial", kept);
 
-    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    ASSERT_EQ(Fetch(file).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("kept.dll") == plain);
     EXPECT_TRUE(tree.RequestsUnder("/1/kept.dll.gz").back().range.empty());
     EXPECT_EQ(LocalNames(), std::set<std::string>{"kept.dll"});
@@ -190,7 +190,7 @@ TEST_F(CompressedTransferTest, KeptBytesDamagedWhereOnlyTheChecksumShowsAreFetch
     kept[cutAt / 2] = static_cast<char>(~kept[cutAt / 2]);
     local.Write("stored.dll.gz.~partial", kept);
 
-    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    ASSERT_EQ(Fetch(file).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("stored.dll") == plain);
     const std::vector<LoggedRequest> requests = tree.RequestsUnder("/1/stored.dll");
     ASSERT_EQ(requests.size(), 3u);
@@ -210,7 +210,7 @@ TEST_F(CompressedTransferTest, APlainFileFromAnotherServerEndsAKeptCompressedDow
     ASSERT_NO_FATAL_FAILURE(CutOnce(file, compressed.size() / 2));
     tree.SetFault("/1/relay.dll.gz", "status", R"("status": 404)");
 
-    ASSERT_EQ(Fetch(file), FetchResult::Fetched);
+    ASSERT_EQ(Fetch(file).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("relay.dll") == plain);
     EXPECT_EQ(LocalNames(), std::set<std::string>{"relay.dll"});
 }
@@ -225,7 +225,7 @@ TEST_F(CompressedTransferTest, AServerWithoutCompressedFormsIsSoonAskedForPlainF
         tree.Put(1, name, plain);
         files.push_back({name, local.File(name), CompressedForm{1000, plain.size()}});
     }
-    ASSERT_EQ(component->GetRemoteFiles(1, files), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, files).Status, FetchStatus::Fetched);
     size_t compressedAsked = 0;
     for (const LoggedRequest& request : tree.RequestsUnder("/1/mirror-")) {
         compressedAsked += request.path.size() > 3 && request.path.substr(request.path.size() - 3) == ".gz";
@@ -237,7 +237,7 @@ TEST_F(CompressedTransferTest, AServerWithoutCompressedFormsIsSoonAskedForPlainF
 TEST_F(CompressedTransferTest, ACompressedFormLargerThanAnyFileMayBeIsNotAskedFor) {
     const std::string plain = RandomText(1000, 20);
     const RemoteFile huge = Publish("huge.dll", plain, Gzip(plain), 5000000000ull);
-    ASSERT_EQ(Fetch(huge), FetchResult::Fetched);
+    ASSERT_EQ(Fetch(huge).Status, FetchStatus::Fetched);
     EXPECT_EQ(RequestedPaths("huge.dll"), std::vector<std::string>{"/1/huge.dll"});
 }
 }  // namespace

@@ -138,7 +138,7 @@ TEST_F(NotifyTest, ACompressedFileShowsTheCompressedBytesAndCompletesWithItsOwnS
     tree.SetFault("/1/packed.dll.gz", "trickle", R"("step": 65536, "delay": 0.05)");
     NotifyWindow window;
     const RemoteFile file{"packed.dll", local.File("packed.dll"), CompressedForm{compressed.size(), plain.size()}};
-    ASSERT_EQ(component->GetRemoteFiles(1, {file}, {window.Handle(), kNotify, {}}), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, {file}, {window.Handle(), kNotify, {}}).Status, FetchStatus::Fetched);
     const std::vector<Notice> notices = window.Notices();
     ASSERT_GE(notices.size(), 3u);
     uint64_t last = 0;
@@ -166,7 +166,7 @@ TEST_F(NotifyTest, ABatchCompletesInListOrderWhateverOrderTheServerAnswersIn) {
         files.push_back({name, local.File(name)});
     }
     NotifyWindow window;
-    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}).Status, FetchStatus::Fetched);
     std::vector<uint64_t> completed;
     for (const Notice& notice : window.Notices()) {
         ASSERT_EQ(static_cast<int64_t>(notice.first), notice.second) << "a progress notice for files this small";
@@ -188,7 +188,7 @@ TEST_F(NotifyTest, AFailureInABatchIsReportedAfterItsPredecessorsOnly) {
         files.push_back({name, local.File(name)});
     }
     NotifyWindow window;
-    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}), FetchResult::Failed);
+    ASSERT_EQ(component->GetRemoteFiles(1, files, {window.Handle(), kNotify, {}}).Status, FetchStatus::Failed);
     std::vector<Notice> expected;
     for (int i = 0; i < 5; ++i) expected.emplace_back(100 + i, 100 + i);
     EXPECT_EQ(window.Notices(), expected);

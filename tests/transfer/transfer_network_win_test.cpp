@@ -52,9 +52,10 @@ protected:
     std::string Described() {
         std::string text;
         for (const TransferAttempt& attempt : Attempts()) {
-            text += attempt.Server + " " + attempt.RemoteName + " " + AttemptOutcomeName(attempt.Outcome) + " status " +
-                    std::to_string(attempt.HttpStatus) + " error " + std::to_string(attempt.Error) + " bytes " +
-                    std::to_string(attempt.Bytes) + (attempt.Resumed ? " resumed" : "") + "\n";
+            const char* ends[] = {"fetched", "failed", "cancelled"};
+            text += attempt.Server + " " + attempt.RemoteName + " " + ends[static_cast<int>(attempt.End)] + " " +
+                    DescribeFailure(attempt.Why) + " bytes " + std::to_string(attempt.Bytes) +
+                    (attempt.Resumed ? " resumed" : "") + "\n";
         }
         return text;
     }
@@ -79,16 +80,16 @@ TEST_F(NetworkTest, AServerThatNeverAnswersIsAskedOnceInARun) {
     ASSERT_NE(hanging.Server().Port, 0);
     const std::vector<RemoteFile> files = PutFiles("hang-", 4, 1000);
     auto component = Component({hanging.Server(), tree.Server()});
-    ASSERT_EQ(component->GetRemoteFiles(1, files), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, files).Status, FetchStatus::Fetched);
 
     const std::string hangingName = "127.0.0.1:" + std::to_string(hanging.Server().Port);
     const std::vector<TransferAttempt> seen = Attempts();
     ASSERT_EQ(seen.size(), 5u) << Described();
     EXPECT_EQ(seen[0].Server, hangingName);
-    EXPECT_EQ(seen[0].Outcome, AttemptOutcome::TimedOut);
+    EXPECT_EQ(seen[0].Why.Kind, FailureKind::TimedOut);
     for (size_t i = 1; i < seen.size(); ++i) {
         EXPECT_NE(seen[i].Server, hangingName);
-        EXPECT_EQ(seen[i].Outcome, AttemptOutcome::Fetched);
+        EXPECT_EQ(seen[i].End, AttemptEnd::Fetched);
         EXPECT_EQ(seen[i].RemoteName, files[i - 1].Name);
         EXPECT_EQ(seen[i].Bytes, 1000u);
     }
@@ -99,10 +100,10 @@ TEST_F(NetworkTest, SideBySideEveryTransferWaitsForTheHangingServerAtMostOnce) {
     const SilentListener hanging;
     const std::vector<RemoteFile> files = PutFiles("hang6-", 24, 1000);
     auto component = Component({hanging.Server(), tree.Server()}, 6);
-    ASSERT_EQ(component->GetRemoteFiles(1, files), FetchResult::Fetched);
+    ASSERT_EQ(component->GetRemoteFiles(1, files).Status, FetchStatus::Fetched);
     size_t atHanging = 0, fetched = 0;
     for (const TransferAttempt& attempt : Attempts()) {
-        if (attempt.Outcome == AttemptOutcome::Fetched) ++fetched;
+        if (attempt.End == AttemptEnd::Fetched) ++fetched;
         if (attempt.Server == "127.0.0.1:" + std::to_string(hanging.Server().Port)) ++atHanging;
     }
     EXPECT_EQ(fetched, files.size());
@@ -113,7 +114,7 @@ TEST_F(NetworkTest, SideBySideEveryTransferWaitsForTheHangingServerAtMostOnce) {
 TEST_F(NetworkTest, A5xxAnswerMovesThePreferenceOnAndAMissingFileDoesNot) {
     const std::vector<RemoteFile> busy = PutFiles("busy-", 3, 100);
     tree.SetFault("/1/busy-0.bin", "status", R"("status": 503, "count": 1)");
-    ASSERT_EQ(Component({Named("127.0.0.1"), Named("localhost")})->GetRemoteFiles(1, busy), FetchResult::Fetched);
+    ASSERT_EQ(Component({Named("127.0.0.1"), Named("localhost")})->GetRemoteFiles(1, busy).Status, FetchStatus::Fetched);
     std::vector<std::string> hosts;
     for (const LoggedRequest& request : tree.RequestsUnder("/1/busy-")) hosts.push_back(request.host);
     EXPECT_EQ(hosts, (std::vector<std::string>{HostHeader("127.0.0.1"), HostHeader("localhost"), HostHeader("localhost"),
@@ -121,7 +122,7 @@ TEST_F(NetworkTest, A5xxAnswerMovesThePreferenceOnAndAMissingFileDoesNot) {
 
     const std::vector<RemoteFile> missing = PutFiles("gap-", 2, 100);
     tree.SetFault("/1/gap-0.bin", "status", R"("status": 404, "count": 1)");
-    ASSERT_EQ(Component({Named("127.0.0.1"), Named("localhost")})->GetRemoteFiles(1, missing), FetchResult::Fetched);
+    ASSERT_EQ(Component({Named("127.0.0.1"), Named("localhost")})->GetRemoteFiles(1, missing).Status, FetchStatus::Fetched);
     hosts.clear();
     for (const LoggedRequest& request : tree.RequestsUnder("/1/gap-")) hosts.push_back(request.host);
     EXPECT_EQ(hosts, (std::vector<std::string>{HostHeader("127.0.0.1"), HostHeader("localhost"), HostHeader("127.0.0.1")}));
@@ -139,7 +140,7 @@ TEST_F(NetworkTest, ATrickleUnderTheFloorFailsAndOneAboveItDoesNot) {
     EXPECT_EQ(component->GetRemoteFile(1, "trickle-slow.bin", local.File("trickle-slow.bin"), nullptr, 0), -1);
     EXPECT_EQ(local.Read("trickle-slow.bin"), "old");
     ASSERT_FALSE(Attempts().empty());
-    EXPECT_EQ(Attempts().back().Outcome, AttemptOutcome::TooSlow) << Described();
+    EXPECT_EQ(Attempts().back().Why.Kind, FailureKind::TooSlow) << Described();
     EXPECT_LT(Attempts().back().Bytes, 20000u);
     EXPECT_EQ(component->GetRemoteFile(1, "trickle-fine.bin", local.File("trickle-fine.bin"), nullptr, 0), 60000);
 }
@@ -152,10 +153,10 @@ TEST_F(NetworkTest, AStopCancelsEveryTransferAtOnce) {
     auto component = Component({tree.Server()}, 6);
     component->SetTimeouts(60000, 60000);
     const FetchObserver observer{nullptr, 0, [&] { return tree.RequestsUnder("/1/held-").size() == files.size(); }};
-    EXPECT_EQ(component->GetRemoteFiles(1, files, observer), FetchResult::Stopped);
+    EXPECT_EQ(component->GetRemoteFiles(1, files, observer).Status, FetchStatus::Stopped);
     const std::vector<TransferAttempt> seen = Attempts();
     EXPECT_EQ(seen.size(), files.size());
-    for (const TransferAttempt& attempt : seen) EXPECT_EQ(attempt.Outcome, AttemptOutcome::Cancelled);
+    for (const TransferAttempt& attempt : seen) EXPECT_EQ(attempt.End, AttemptEnd::Cancelled);
     for (const RemoteFile& file : files) EXPECT_FALSE(local.Exists(file.Name));
 }
 

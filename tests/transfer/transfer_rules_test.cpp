@@ -1,9 +1,9 @@
-// The small rules of the transfer: the speed floor, the server preference,
-// the pacing of reads, and the texts of continuing a download.
+// The small rules of the transfer: announced lengths, the speed floor, the
+// server preference, the pacing of reads, the progress throttle, and the
+// texts of continuing a download.
 #include "transfer/range_resume.h"
-#include "transfer/read_pacing.h"
 #include "transfer/server_preference.h"
-#include "transfer/speed_floor.h"
+#include "transfer/transfer_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,30 @@
 #include <vector>
 
 namespace {
+TEST(ParseContentLength, AcceptsPlainDecimalOnly) {
+    const struct {
+        const char* text;
+        std::optional<uint64_t> value;
+    } cases[] = {
+        {"0", 0},
+        {"4096", 4096},
+        {"007", 7},
+        {"18446744073709551615", UINT64_MAX},
+        {"18446744073709551616", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"-1", std::nullopt},
+        {"+5", std::nullopt},
+        {" 5", std::nullopt},
+        {"5 ", std::nullopt},
+        {"12a", std::nullopt},
+        {"0x10", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseContentLength(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
 TEST(SpeedFloorTest, AWindowWithTooFewBytesFails) {
     // 1 KiB/s over 30 s: 30 KiB per window.
     CSpeedFloor floor(30000, 1024, 1000);
@@ -131,5 +155,37 @@ TEST(ResumeInfoTest, ReadsBackWhatWasWrittenAndRefusesDamage) {
     for (const char* bad : {"", "\n67108864\n", "\"tag\"\n\n", "\"tag\"\n0\n", "\"tag\"\n12x\n", "\"tag\"\n12", "\"tag\"\n12\nmore"}) {
         EXPECT_FALSE(ParseResumeInfo(bad)) << bad;
     }
+}
+
+constexpr uint64_t kKiB = 1024;
+
+struct Step {
+    uint64_t received;
+    uint64_t millis;
+    bool due;
+};
+
+TEST(ProgressThrottle, NeedsBothEnoughBytesAndEnoughTime) {
+    CProgressThrottle throttle(10 * 64 * kKiB, 1000);
+    const Step steps[] = {
+        {64 * kKiB, 1050, false},       // bytes enough, too soon
+        {64 * kKiB - 1, 1200, false},   // time enough, too few bytes since start
+        {64 * kKiB, 1100, true},
+        {100 * kKiB, 1300, false},      // only 36 KiB since the last one
+        {128 * kKiB, 1199, false},      // 99 ms after the last one
+        {128 * kKiB, 1200, true},
+        {640 * kKiB - 1, 5000, true},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(throttle.IsDue(s.received, s.millis), s.due) << s.received << " at " << s.millis;
+    }
+}
+
+TEST(ProgressThrottle, NeverAtOrPastTheTotalNorWithoutOne) {
+    CProgressThrottle known(256 * kKiB, 0);
+    EXPECT_FALSE(known.IsDue(256 * kKiB, 10000));
+    EXPECT_FALSE(known.IsDue(300 * kKiB, 20000));
+    CProgressThrottle unknown(0, 0);
+    EXPECT_FALSE(unknown.IsDue(64 * kKiB, 10000));
 }
 }  // namespace

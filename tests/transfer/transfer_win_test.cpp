@@ -133,30 +133,28 @@ TEST_F(TransferTest, ChunkedBodyCutBeforeItsEndFails) {
     EXPECT_EQ(LocalNames(), std::set<std::string>{"target.bin"});
 }
 
-TEST_F(TransferTest, RefusesAManifestOver64MiB) {
-    const std::string limit = std::to_string(64 * 1024 * 1024 + 1);
-    const struct {
-        uint32_t type;
-        const char* name;
-        std::string json;
-    } cases[] = {
-        {1, "UpdateConfig.ini", "\"size\": " + limit},
-        {1, "UpdateConfig.ini", "\"size\": " + limit + ", \"chunked\": true"},
-        {5, "CONFIG.INI", "\"size\": " + limit},
-    };
+// A file may be no larger than its caller allows (a manifest's 64 MiB, a
+// file's listed size): more is refused as over the limit, whether the
+// length is announced or the body simply goes on, and nothing is kept.
+TEST_F(TransferTest, RefusesAFileOverItsLimit) {
+    constexpr uint64_t kLimit = 64 * 1024 * 1024;
+    const std::string size = "\"size\": " + std::to_string(kLimit + 1);
     auto component = Component();
-    for (const auto& c : cases) {
-        tree.Put(c.type, c.name, "[Version]\r\n");
-        tree.SetFault("/" + std::to_string(c.type) + "/" + c.name, "huge", c.json);
+    for (const std::string& json : {size, size + ", \"chunked\": true"}) {
+        tree.Put(1, "UpdateConfig.ini", "[Version]\r\n");
+        tree.SetFault("/1/UpdateConfig.ini", "huge", json);
         local.Write("UpdateConfig.ini", "old");
-        EXPECT_EQ(component->GetRemoteFile(c.type, c.name, local.File("UpdateConfig.ini"), nullptr, 0), -1) << c.json;
+        const FetchResult result =
+            component->GetRemoteFiles(1, {{"UpdateConfig.ini", local.File("UpdateConfig.ini"), std::nullopt, kLimit}});
+        EXPECT_EQ(result.Status, FetchStatus::Failed) << json;
+        EXPECT_EQ(result.Why.Kind, FailureKind::OverLimit) << DescribeFailure(result.Why);
         EXPECT_TRUE(local.Read("UpdateConfig.ini") == "old");
         EXPECT_EQ(LocalNames(), std::set<std::string>{"UpdateConfig.ini"});
     }
-    // Other files may be that large.
+    // Without a limit of the caller's, files may be that large.
     tree.Put(1, "big-data.bin", "");
-    tree.SetFault("/1/big-data.bin", "huge", "\"size\": " + limit);
-    EXPECT_EQ(component->GetRemoteFile(1, "big-data.bin", local.File("big.bin"), nullptr, 0), 64 * 1024 * 1024 + 1);
+    tree.SetFault("/1/big-data.bin", "huge", size);
+    EXPECT_EQ(component->GetRemoteFile(1, "big-data.bin", local.File("big.bin"), nullptr, 0), kLimit + 1);
 }
 
 // A length smaller than the body cannot be told from a correct response

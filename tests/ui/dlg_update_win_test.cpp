@@ -1,6 +1,6 @@
 #include "config/config_file.h"
 #include "dialog_probe_win.h"
-#include "loopback_server_win.h"
+#include "support/served_tree_win.h"
 #include "support/temp_dir.h"
 #include "ui/dlg_update_win.h"
 #include "ui/res/resource.h"
@@ -38,11 +38,9 @@ struct Face {
 };
 
 // An installed client in a temporary folder and a server holding releases.
-class DlgUpdateTest : public testing::Test {
+class DlgUpdateTest : public ServedTreeTest {
 protected:
     TempDir app;
-    TempDir www;
-    LoopbackServer server{www.Path()};
 
     void Configure(uint16_t port) const {
         // Plain text: the configuration reader takes a file without its
@@ -51,7 +49,10 @@ protected:
                                     std::to_string(port) + "\r\n");
         app.Write("UserConfig.dat", "[Server]\r\nUseProxy=0\r\n");
     }
-    void SetUp() override { Configure(server.Port()); }
+    void SetUp() override {
+        ServedTreeTest::SetUp();
+        Configure(tree.Server().Port);
+    }
 
     // Opens the dialog on the installation, reads its face and closes it.
     Face Open(CDlgUpdate& dialog, int32_t type = 1, const std::string& name = {}) const {
@@ -105,7 +106,7 @@ void ExpectUpdateAvailable(const Face& face, const std::string& version) {
 }
 
 TEST_F(DlgUpdateTest, NoServerReachableShowsUpToDateAndStillClearsBackups) {
-    Configure(UnusedLoopbackPort());
+    Configure(tree.DeadServer().Port);
     app.Write("skin\\old.dll.bak", "old");
     CDlgUpdate dialog;
     ExpectUpToDate(Open(dialog));
@@ -114,7 +115,7 @@ TEST_F(DlgUpdateTest, NoServerReachableShowsUpToDateAndStillClearsBackups) {
 }
 
 TEST_F(DlgUpdateTest, NewerReleaseShowsVersionAndListsFilesToFetch) {
-    www.Write("1\\UpdateConfig.ini", kManifest);
+    tree.Put(1, "UpdateConfig.ini", kManifest);
     app.Write("a.dll.bak", "old");
     app.Write("sub\\b.txt", kWorld);  // already current
     CDlgUpdate dialog;
@@ -126,7 +127,7 @@ TEST_F(DlgUpdateTest, NewerReleaseShowsVersionAndListsFilesToFetch) {
 }
 
 TEST_F(DlgUpdateTest, FilesStagedEarlierAreNotFetchedAgain) {
-    www.Write("1\\UpdateConfig.ini", kManifest);
+    tree.Put(1, "UpdateConfig.ini", kManifest);
     app.Write("UPDATE\\Program\\a.dll", kHello);
     app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
     CDlgUpdate dialog;
@@ -136,7 +137,7 @@ TEST_F(DlgUpdateTest, FilesStagedEarlierAreNotFetchedAgain) {
 }
 
 TEST_F(DlgUpdateTest, AStagedFileWithAnotherDigestIsFetchedAgain) {
-    www.Write("1\\UpdateConfig.ini", kManifest);
+    tree.Put(1, "UpdateConfig.ini", kManifest);
     app.Write("UPDATE\\Program\\a.dll", "hellO");
     app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
     CDlgUpdate dialog;
@@ -146,15 +147,15 @@ TEST_F(DlgUpdateTest, AStagedFileWithAnotherDigestIsFetchedAgain) {
 }
 
 TEST_F(DlgUpdateTest, InstalledReleaseIsUpToDate) {
-    www.Write("1\\UpdateConfig.ini", kManifest);
+    tree.Put(1, "UpdateConfig.ini", kManifest);
     app.Write("Config.dat", "[Update]\r\nVersion=4.0.2\r\nRegion=cn\r\nServerIP=127.0.0.1\r\nServerPort=" +
-                                std::to_string(server.Port()) + "\r\n");
+                                std::to_string(tree.Server().Port) + "\r\n");
     CDlgUpdate dialog;
     ExpectUpToDate(Open(dialog));
 }
 
 TEST_F(DlgUpdateTest, DataPackageFetchesTheProgramManifestIntoItsStagingFolder) {
-    www.Write("2\\UpdateConfig.ini", kManifest);
+    tree.Put(2, "UpdateConfig.ini", kManifest);
     app.Write("Foo\\a.dll", kHello);
     CDlgUpdate dialog;
     ExpectUpdateAvailable(Open(dialog, 2, "Foo"), "4.0.2");
@@ -164,14 +165,15 @@ TEST_F(DlgUpdateTest, DataPackageFetchesTheProgramManifestIntoItsStagingFolder) 
 }
 
 TEST_F(DlgUpdateTest, AnUnsafePackageNameTouchesNothing) {
-    www.Write("2\\UpdateConfig.ini", kManifest);
+    tree.Put(2, "UpdateConfig.ini", kManifest);
     app.Write("keep.bak", "old");
+    const size_t requestsBefore = tree.Requests().size();
     for (const std::string name : {"..", "a\\b", ""}) {
         CDlgUpdate dialog;
         ExpectUpToDate(Open(dialog, 2, name));
     }
     EXPECT_TRUE(app.Exists("keep.bak"));
-    EXPECT_EQ(server.Requests(), 0);
+    EXPECT_EQ(tree.Requests().size(), requestsBefore);
 }
 
 TEST_F(DlgUpdateTest, BothCloseButtonsEndWithOne) {
@@ -183,7 +185,7 @@ TEST_F(DlgUpdateTest, BothCloseButtonsEndWithOne) {
 }
 
 TEST_F(DlgUpdateTest, TitleBandStaticsAndSkin) {
-    Configure(UnusedLoopbackPort());
+    Configure(tree.DeadServer().Port);
     CDlgUpdate dialog;
     dialog.ApplicationFolderOverride = app.Path();
     RECT client{};
@@ -230,10 +232,10 @@ class DlgUpdateUpgradeTest : public DlgUpdateTest {
 protected:
     void SetUp() override {
         DlgUpdateTest::SetUp();
-        www.Write("1\\UpdateConfig.ini", kManifest);
-        www.Write("1\\a.dll", kHello);
+        tree.Put(1, "UpdateConfig.ini", kManifest);
+        tree.Put(1, "a.dll", kHello);
     }
-    void ServeB() const { www.Write("1\\sub\\b.txt", kWorld); }
+    void ServeB() const { tree.Put(1, "sub\\b.txt", kWorld); }
     INT_PTR Upgrade(CDlgUpdate& dialog) const {
         dialog.ApplicationFolderOverride = app.Path();
         return RunWithProbe(dialog, [](HWND hwnd) { Click(hwnd, IDC_UPGRADE); }, AfterProbe::LetItRun);
@@ -259,15 +261,18 @@ TEST_F(DlgUpdateUpgradeTest, DownloadsInstallsRecordsAndCloses) {
 TEST_F(DlgUpdateUpgradeTest, EverythingStagedInstallsWithoutFetching) {
     app.Write("UPDATE\\Program\\a.dll", kHello);
     app.Write("UPDATE\\Program\\sub\\b.txt", kWorld);
+    const size_t requestsBefore = tree.Requests().size();
     CDlgUpdate dialog;
     EXPECT_EQ(Upgrade(dialog), 1);
     ExpectInstalled();
-    EXPECT_EQ(server.Requests(), 1);  // the manifest only
+    EXPECT_EQ(tree.Requests().size(), requestsBefore + 1);  // the manifest only
     EXPECT_EQ(dialog.DownloadThread, nullptr);
 }
 
 TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessage) {
     // b.txt is missing on the server: a.dll arrives, then the thread gives up.
+    // The served tree outlives each test, so the 404 is a fault here.
+    tree.SetFault("/1/sub/b.txt", "status", R"("status": 404)");
     std::string message;
     CDlgUpdate dialog;
     dialog.ApplicationFolderOverride = app.Path();
@@ -330,9 +335,9 @@ TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) 
 }
 
 TEST_F(DlgUpdateUpgradeTest, DataPackageInstallsIntoItsFolderWithoutTouchingTheProgramVersion) {
-    www.Write("2\\UpdateConfig.ini", kManifest);
-    www.Write("2\\a.dll", kHello);
-    www.Write("2\\sub\\b.txt", kWorld);
+    tree.Put(2, "UpdateConfig.ini", kManifest);
+    tree.Put(2, "a.dll", kHello);
+    tree.Put(2, "sub\\b.txt", kWorld);
     app.Write("UPDATE\\Foo\\config.ini", "[a.dll]\r\n");  // the package's own manifest, staged
     CDlgUpdate dialog;
     dialog.Type = 2;

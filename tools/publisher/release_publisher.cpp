@@ -168,9 +168,10 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     std::vector<std::pair<std::string, std::string>> moves;
     for (const ManifestFile& manifest : manifests) {
         const std::string final = gbkFolder + separator + manifest.Name;
-        const std::string temporary = WriteTempFileBeside(final, manifest.Text);
-        if (temporary.empty()) {
-            log << "publisher: cannot write beside " << GbkToUtf8(final) << '\n';
+        std::string temporary;
+        if (const Status written = WriteTempFileBeside(final, manifest.Text, temporary); !written) {
+            log << "publisher: cannot write beside " << GbkToUtf8(final) << ": " << DescribeFailure(written.Why())
+                << '\n';
             for (const auto& written : moves) RemoveFile(written.first);
             return false;
         }
@@ -180,8 +181,8 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     for (const auto& [temporary, final] : moves) {
         if (!replaced) {
             RemoveFile(temporary);
-        } else if (!MoveFileOver(temporary, final)) {
-            log << "publisher: cannot replace " << GbkToUtf8(final) << '\n';
+        } else if (const Status moved = MoveFileOver(temporary, final); !moved) {
+            log << "publisher: cannot replace " << GbkToUtf8(final) << ": " << DescribeFailure(moved.Why()) << '\n';
             replaced = false;
         }
     }

@@ -52,3 +52,5 @@
 #define IDS_UPGRADE_STARTED 19543    // the download has started
 #define IDS_CONNECTION_FAILED 19544  // a file could not be fetched
 #define IDS_UPDATE_FAILED 19545      // a file arrived other than listed
+#define IDS_RELEASE_REFUSED 19546    // the check refused what a server sent
+#define IDS_LOCAL_FILES_FAILED 19547 // the check could not read or write a local file

@@ -1,4 +1,4 @@
-#include "transfer/decoded_body_win.h"
+#include "transfer/response_body_win.h"
 
 std::string CompressedPartialPath(const std::string& localPath) { return localPath + kCompressedFormSuffix; }
 

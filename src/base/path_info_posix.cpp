@@ -9,15 +9,9 @@ namespace fs = std::filesystem;
 
 fs::path ToFileSystemPath(std::string_view gbkPath) {
     std::string utf8 = GbkToUtf8(gbkPath);
-#ifdef _WIN32
-    // 260 is MAX_PATH; the "\\?\" form lifts it for drive-letter paths.
-    constexpr size_t kClassicLimit = 260;
-    if (utf8.size() >= kClassicLimit - 12 && utf8.size() > 2 && utf8[1] == ':') utf8.insert(0, "\\\\?\\");
-#else
     for (char& c : utf8) {
         if (c == '\\') c = '/';
     }
-#endif
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
