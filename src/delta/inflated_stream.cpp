@@ -52,8 +52,8 @@ PatchResult CInflatedStream::Inflate(uint8_t* out, size_t count, bool atEnd) {
     while (true) {
         if (z.avail_in == 0 && compressedLeft_ > 0) {
             const size_t chunk = static_cast<size_t>(std::min<uint64_t>(block_.size(), compressedLeft_));
-            const IoStatus read = patch_.ReadAt(nextRead_, block_.data(), chunk);
-            if (!read.Ok) return {PatchStatus::PatchUnreadable, read.OsError};
+            if (const Status read = patch_.ReadAt(nextRead_, block_.data(), chunk); !read)
+                return {PatchStatus::PatchUnreadable, read.Why()};
             nextRead_ += chunk;
             compressedLeft_ -= chunk;
             z.next_in = block_.data();

@@ -34,8 +34,8 @@ public:
     PatchResult View(uint64_t offset, size_t count, const uint8_t*& view) {
         if (offset < start_ || offset + count > start_ + filled_) {
             const size_t fill = static_cast<size_t>(std::min<uint64_t>(bytes_.size(), base_.Size() - offset));
-            const IoStatus read = base_.ReadAt(offset, bytes_.data(), fill);
-            if (!read.Ok) return {PatchStatus::BaseUnreadable, read.OsError};
+            if (const Status read = base_.ReadAt(offset, bytes_.data(), fill); !read)
+                return {PatchStatus::BaseUnreadable, read.Why()};
             start_ = offset;
             filled_ = fill;
         }
@@ -75,9 +75,9 @@ public:
     PatchResult Flush() {
         sha256_.Update(block_.data(), used_);
         if (md5_) md5_->Update(block_.data(), used_);
-        const IoStatus written = sink_.Write(block_.data(), used_);
+        const Status written = sink_.Write(block_.data(), used_);
         used_ = 0;
-        if (!written.Ok) return {PatchStatus::ResultUnwritable, written.OsError};
+        if (!written) return {PatchStatus::ResultUnwritable, written.Why()};
         return kApplied;
     }
     bool FinishSha256(Sha256Digest& digest) { return sha256_.Finish(digest); }
@@ -207,8 +207,8 @@ private:
 PatchResult ReadHeader(CRandomAccessSource& patch, PatchHeader& header) {
     std::array<uint8_t, kPatchHeaderSize> bytes{};
     const size_t count = static_cast<size_t>(std::min<uint64_t>(patch.Size(), bytes.size()));
-    if (const IoStatus read = patch.ReadAt(0, bytes.data(), count); !read.Ok)
-        return {PatchStatus::PatchUnreadable, read.OsError};
+    if (const Status read = patch.ReadAt(0, bytes.data(), count); !read)
+        return {PatchStatus::PatchUnreadable, read.Why()};
     switch (DecodePatchHeader(bytes.data(), count, patch.Size(), header)) {
     case HeaderCheck::Valid: return kApplied;
     case HeaderCheck::Truncated: return {PatchStatus::Truncated};
@@ -225,13 +225,13 @@ PatchResult CheckBase(CRandomAccessSource& base, const PatchHeader& header) {
     std::vector<uint8_t> block(kBlockSize);
     for (uint64_t offset = 0; offset < header.BaseSize;) {
         const size_t count = static_cast<size_t>(std::min<uint64_t>(block.size(), header.BaseSize - offset));
-        if (const IoStatus read = base.ReadAt(offset, block.data(), count); !read.Ok)
-            return {PatchStatus::BaseUnreadable, read.OsError};
+        if (const Status read = base.ReadAt(offset, block.data(), count); !read)
+            return {PatchStatus::BaseUnreadable, read.Why()};
         sha256.Update(block.data(), count);
         offset += count;
     }
     Sha256Digest digest{};
-    if (!sha256.Finish(digest)) return {PatchStatus::BaseUnreadable};
+    if (!sha256.Finish(digest)) return {PatchStatus::BaseUnreadable, {FailureKind::LocalIo, 0, 0, "SHA-256 unavailable"}};
     return {digest == header.BaseSha256 ? PatchStatus::Applied : PatchStatus::BaseMismatch};
 }
 

@@ -5,16 +5,16 @@
 
 PatchResult ApplyPatchFile(const std::string& patchPath, const std::string& basePath, const std::string& resultPath,
                            const ExpectedResult& expected) {
-    IoStatus opened;
+    Status opened;
     const auto patch = OpenFileSource(patchPath, opened);
-    if (!patch) return {PatchStatus::PatchUnreadable, opened.OsError};
+    if (!patch) return {PatchStatus::PatchUnreadable, opened.Why()};
     const auto base = OpenFileSource(basePath, opened);
-    if (!base) return {PatchStatus::BaseUnreadable, opened.OsError};
+    if (!base) return {PatchStatus::BaseUnreadable, opened.Why()};
     CResultFile result(resultPath);
-    if (!result.OpenStatus().Ok) return {PatchStatus::ResultUnwritable, result.OpenStatus().OsError};
+    if (!result.OpenStatus()) return {PatchStatus::ResultUnwritable, result.OpenStatus().Why()};
     const PatchResult applied = ApplyPatch(*patch, *base, result, expected);
     if (!applied.Applied()) return applied;
-    if (const IoStatus committed = result.Commit(); !committed.Ok)
-        return {PatchStatus::ResultUnwritable, committed.OsError};
+    if (const Status committed = result.Commit(); !committed)
+        return {PatchStatus::ResultUnwritable, committed.Why()};
     return applied;
 }

@@ -19,6 +19,10 @@ const char* PatchStatusName(PatchStatus status) {
 
 std::string DescribePatchResult(const PatchResult& result) {
     std::string text = PatchStatusName(result.Status);
-    if (result.OsError != 0) text += " (error " + std::to_string(result.OsError) + ")";
-    return text;
+    switch (result.Status) {
+    case PatchStatus::PatchUnreadable:
+    case PatchStatus::BaseUnreadable:
+    case PatchStatus::ResultUnwritable: return text + ": " + DescribeFailure(result.Cause);
+    default: return text;
+    }
 }

@@ -1,8 +1,10 @@
 #pragma once
 // How applying a patch ended, and why when it failed: every failure names
-// its reason, and a read or write failure keeps the system's error code, so
-// that the caller can log it and fall back to fetching the whole file.
-#include <cstdint>
+// its reason, and a read or write failure keeps the local failure (its kind
+// and the system's error code), so that the caller can log it and fall back
+// to fetching the whole file.
+#include "base/failure.h"
+
 #include <string>
 
 enum class PatchStatus {
@@ -19,10 +21,10 @@ enum class PatchStatus {
 
 struct PatchResult {
     PatchStatus Status = PatchStatus::Applied;
-    uint32_t OsError = 0;  // the system's error code of an unreadable or unwritable file; 0 otherwise
+    Failure Cause = {};  // why a file was unreadable or unwritable; nothing for the other statuses
 
     bool Applied() const { return Status == PatchStatus::Applied; }
 };
 
-// "applied", "base-mismatch", ...; with " (error N)" when an OS error is known.
+// "applied", "base-mismatch", ...; an unreadable or unwritable file with its failure.
 std::string DescribePatchResult(const PatchResult& result);

@@ -15,10 +15,10 @@ public:
     CResultFile(const CResultFile&) = delete;
     CResultFile& operator=(const CResultFile&) = delete;
 
-    IoStatus OpenStatus() const;
-    IoStatus Write(const uint8_t* bytes, size_t count) override;
+    Status OpenStatus() const;
+    Status Write(const uint8_t* bytes, size_t count) override;
     // Closes the file and moves it over the path.
-    IoStatus Commit();
+    Status Commit();
 
 private:
     struct Impl;

@@ -176,7 +176,7 @@ TEST(PatchFileTest, TheResultAppearsOnlyWhenWholeAndRight) {
               PatchStatus::BaseMismatch);
     const PatchResult missing = ApplyPatchFile(dir.File("none.patch"), dir.File("app.dll"), dir.File("again"), Expect(result));
     EXPECT_EQ(missing.Status, PatchStatus::PatchUnreadable);
-    EXPECT_NE(missing.OsError, 0u);
+    EXPECT_NE(missing.Cause.Error, 0u);
     EXPECT_EQ(ApplyPatchFile(dir.File("app.dll.patch"), dir.File("none"), dir.File("again"), Expect(result)).Status,
               PatchStatus::BaseUnreadable);
     // Nothing left behind by the failures: no result, no temporary file.
