@@ -165,7 +165,7 @@ void CPatchPublisher::ReportSaving(const std::vector<PublishedFile>& files) cons
         if (!file.Patches.empty()) ++patched;
     }
     log_ << "publisher: " << patches << " patches for " << patched << " of " << files.size()
-         << " files: a client on an earlier release receives " << travelling << " bytes instead of " << instead;
+         << " files: " << travelling << " bytes travel instead of " << instead;
     if (instead > 0) log_ << " (" << (travelling * 100 + instead / 2) / instead << "%)";
     log_ << '\n';
 }

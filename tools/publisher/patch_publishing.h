@@ -29,7 +29,8 @@ public:
     bool Publish(const ReleaseFile& file, const std::filesystem::path& targetFolder, PublishedFile& published);
     // Patches in the tree that this publish did not write.
     void RemoveStale(const std::filesystem::path& targetFolder) const;
-    // What the patches save, against what would otherwise travel.
+    // What the patches save: their bytes against what would travel for
+    // their files without them (each counted once per patch).
     void ReportSaving(const std::vector<PublishedFile>& files) const;
 
 private:
