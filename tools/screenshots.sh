@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Screenshots of the real windows: the update dialog's two faces and the
-# new-version notification, as Update.exe shows them under Wine on the build's
-# Xvfb display. Writes docs/update-available.png, docs/up-to-date.png and
-# docs/notify.png (each cropped to the window), each only once the window's
+# Screenshots of the real windows: the update dialog's two faces (the
+# up-to-date one also as a failed check shows it) and the new-version
+# notification, as Update.exe shows them under Wine on the build's Xvfb
+# display. Writes docs/update-available.png, docs/up-to-date.png,
+# docs/check-failed.png and docs/notify.png (each cropped to the window), each only once the window's
 # controls show the face the picture is named for; otherwise that picture
 # stays as it was and the script ends with an error.
 #
@@ -112,6 +113,14 @@ install "$work/current" 4.0.2
 (cd "$work/current" && win Update.exe >/dev/null 2>&1) &
 runner=$!
 shoot up-to-date.png "$update_title" 19504 wait-text 19511 '您安装的HALVO管家已经是最新版本！' || failed=1
+wait "$runner" || true
+
+# A check that failed: no server listens on the port the client names.
+install "$work/offline" 4.0.1
+sed -i "s/ServerPort=$port/ServerPort=$(free_port)/" "$work/offline/Config.dat"
+(cd "$work/offline" && win Update.exe >/dev/null 2>&1) &
+runner=$!
+shoot check-failed.png "$update_title" 19504 wait-text 19511 '无法与服务器建立连接,请稍候重试！' || failed=1
 wait "$runner" || true
 
 install "$work/silent" 4.0.1

@@ -21,6 +21,10 @@ bool DeriveKey(const std::string& keyArgument, AesGcmKey& key) {
     return true;
 }
 
+// Configuration text is GBK or UTF-8, neither of which holds a NUL byte;
+// UTF-16 and UTF-32 text holds one for every ASCII character.
+bool IsNotText(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+
 template <typename Array>
 Array CopyBytes(std::string_view bytes) {
     Array array;
@@ -34,6 +38,12 @@ CryptConfigContent DecodeCryptConfig(std::string bytes, const std::string& key) 
     content.RawBytes = std::move(bytes);
     const std::string_view raw = content.RawBytes;
     if (raw.substr(0, kMagic.size()) != kMagic) {
+        // Saved by an editor as UTF-16 (or not text at all), it would read
+        // as no keys; the caller must learn that it cannot be used.
+        if (IsNotText(raw)) {
+            content.State = CryptConfigState::NotText;
+            return content;
+        }
         content.State = CryptConfigState::Plain;
         content.Document = ConfigDocument::Parse(raw);
         return content;
@@ -85,7 +95,7 @@ bool EncodeCryptConfig(const ConfigDocument& document, const std::string& key, s
 Status StoreCryptConfig(const std::string& path, const std::string& key, const ConfigDocument& document,
                         const CryptConfigContent& previous) {
     // Never overwrite what could not even be read: its keys would be lost.
-    if (previous.State == CryptConfigState::Unreadable) {
+    if (previous.State == CryptConfigState::Unreadable || previous.State == CryptConfigState::NotText) {
         return Failure{FailureKind::ConfigUnusable, 0, 0, "it could not be read, so its keys cannot be kept"};
     }
     std::string bytes;

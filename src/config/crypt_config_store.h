@@ -20,6 +20,7 @@ enum class CryptConfigState {
     Plain,       // no magic: plain text, as an administrator may seed it
     Corrupt,     // magic, but too short or a tag that does not verify
     Unreadable,  // exists but could not be read (locked, no access, too large): never overwritten
+    NotText,     // no magic, and no configuration text either (UTF-16, binary): never overwritten
 };
 
 struct CryptConfigContent {

@@ -2,6 +2,7 @@
 
 #include "base/decimal_text.h"
 #include "base/ensure_parent_folder.h"
+#include "manifest/manifest.h"
 
 std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file) {
     const std::optional<uint64_t> size = ParseDecimalCount(file.GzSize);
@@ -15,14 +16,17 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
     remote.reserve(files.size());
     for (const S_UpdateFileInfo& file : files) {
         remote.push_back({file.FileName, folder + file.FileName, ListedCompressedForm(file), ParseDecimalCount(file.Size)});
+        if (HasListedCheck(file)) {
+            remote.back().Check = [file](const std::string& path) { return CheckArrivedFile(path, file); };
+        }
         EnsureParentFolder(remote.back().LocalPath);
     }
     return transfer.GetRemoteFiles(type, remote, observer);
 }
 
 FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
-                              const std::string& folder) {
-    const RemoteFile file{name, folder + name, std::nullopt, maxBytes};
+                              const std::string& folder, std::function<Status(const std::string& localPath)> check) {
+    const RemoteFile file{name, folder + name, std::nullopt, maxBytes, std::move(check)};
     EnsureParentFolder(file.LocalPath);
     return transfer.GetRemoteFiles(type, {file});
 }

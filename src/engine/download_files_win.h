@@ -7,6 +7,7 @@
 #include "transfer/transfer_win.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,14 +19,16 @@ using DownloadObserver = FetchObserver;
 std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file);
 
 // Fetches each listed file into folder + its name, creating its folder
-// first; a file with a compressed form travels compressed, and none may
-// be larger than its listed size. Completion notices come one per file in
+// first; a file with a compressed form travels compressed, none may be
+// larger than its listed size, and one that arrives other than listed is
+// asked for from the next server. Completion notices come one per file in
 // list order. Files fetched whole before a failure or a stop stay where
 // they are, those after a failed one included.
 FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
                           const std::string& folder, const DownloadObserver& observer = {});
 
-// One file known by its name alone (a manifest, a signature), as it is,
-// of maxBytes at most.
+// One file known by its name alone (a manifest, a signature), of maxBytes
+// at most, and what `check` says of it when given (transfer_win.h).
 FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
-                              const std::string& folder);
+                              const std::string& folder,
+                              std::function<Status(const std::string& localPath)> check = nullptr);

@@ -2,14 +2,10 @@
 // Where one update run works and how it records what it installed. The
 // three runs of the updater (silent program, silent data package, dialog)
 // differ only in these values; everything else is the one update run.
+#include "manifest/manifest.h"
+
 #include <cstdint>
 #include <string>
-
-// How a fetched manifest lists its files.
-enum class ManifestLayout {
-    Program,      // "UpdateConfig.ini": [Version] header, [FILES], one section per file
-    DataPackage,  // "config.ini": every section is a file
-};
 
 // When a complete install writes the new version into "Config.dat" and the registry.
 enum class VersionRecord {

@@ -13,11 +13,15 @@
 #include "engine/install_win.h"
 #include "engine/update_area.h"
 #include "manifest/manifest.h"
+#include "manifest/manifest_check.h"
+#include "manifest/name_check.h"
 #include "manifest/version_compare.h"
 #include "settings/register_install_win.h"
 #include "settings/update_record.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace {
 std::string Md5Of(std::string_view bytes) {
@@ -37,7 +41,11 @@ std::string ServerList(const std::vector<S_UpdateSerivceAddr>& servers) {
 }
 
 const char* StateOf(CryptConfigState state) {
-    return state == CryptConfigState::Corrupt ? "corrupt (its tag does not verify)" : "unreadable";
+    switch (state) {
+    case CryptConfigState::Corrupt: return "corrupt (its tag does not verify)";
+    case CryptConfigState::NotText: return "not configuration text (saved as UTF-16?)";
+    default: return "unreadable";
+    }
 }
 
 // The changed files of a manifest against the installed ones, by its layout.
@@ -109,6 +117,7 @@ CheckResult CUpdateRun::Check() {
                    std::to_string(cleanup.BackupsRestored) + " moved back to their missing files, " +
                    std::to_string(cleanup.TemporariesRemoved) + " temporary copies removed");
     }
+    for (const std::string& problem : settings_.ServerProblems) log_.Write("Config.dat: " + problem + ": not used");
     for (const FileFailure& failure : cleanup.Failures) {
         log_.Write("earlier installs: " + failure.Name + ": " + DescribeFailure(failure.Why));
     }
@@ -123,19 +132,23 @@ CheckResult CUpdateRun::Check() {
     transfer_ = std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy);
     transfer_->SetAttemptObserver(attempts_.Observer());
     std::string bytes;
-    if (!FetchManifest(bytes)) return CheckResult::Failed;
+    std::optional<CConfigFile> fetched;
+    if (!FetchManifest(bytes, fetched)) return CheckResult::Failed;
     if (!settings_.ReleaseKey.empty()) {
         signature_ = FetchAndCheckSignature(bytes);
         if (*signature_ != SignatureCheck::Verified) {
             Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeSignatureCheck(*signature_)},
-                 "refused: " + profile_.ManifestFileName + ", nothing else is fetched");
+                 "refused: " + profile_.ManifestFileName + " (nothing else is fetched)");
             RemoveStagingFolder();
             return CheckResult::Failed;
         }
         log_.Write(profile_.ManifestFileName + ": signature verified with the release key");
     }
     manifestMD5_ = Md5Of(bytes);
-    const CConfigFile manifest(ConfigDocument::Parse(bytes));
+    const CConfigFile& manifest = *fetched;
+    for (const std::string& name : ListedNames(manifest, profile_.Layout)) {
+        if (const char* why = WhyUnsafeManifestName(name)) log_.Write("skipped: the listed name \"" + name + "\" is " + why);
+    }
     if (profile_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
     changed_ = ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_);
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
@@ -158,17 +171,25 @@ bool CUpdateRun::PrepareStagingFolder() {
     return false;
 }
 
-// Into the staging folder, within the manifest's limit, and read back once.
-bool CUpdateRun::FetchManifest(std::string& bytes) {
+// Into the staging folder, within the manifest's limit. What a server sends
+// counts only as a manifest that is one (manifest_check.h); otherwise the
+// next server is asked. Read and parsed once, on its arrival.
+bool CUpdateRun::FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest) {
+    const auto check = [&](const std::string& path) -> Status {
+        std::string text;
+        if (ReadWholeFile(path, kMaxManifestBytes, text) != FileReadStatus::Ok) {
+            return LastLocalFailure("the fetched manifest cannot be read");
+        }
+        CConfigFile parsed(ConfigDocument::Parse(text));
+        if (Status checked = CheckManifest(text, parsed, profile_.Layout); !checked) return checked;
+        bytes = std::move(text);
+        manifest.emplace(std::move(parsed));
+        return {};
+    };
     const FetchResult fetched = DownloadNamedFile(profile_.ManifestFileName, kMaxManifestBytes, *transfer_,
-                                                  static_cast<uint32_t>(profile_.Type), profile_.StagingFolder);
+                                                  static_cast<uint32_t>(profile_.Type), profile_.StagingFolder, check);
     if (!fetched.Fetched()) {
         Fail(RunStep::Check, fetched.Why, "the manifest " + profile_.ManifestFileName + " could not be fetched");
-        return false;
-    }
-    if (ReadWholeFile(profile_.StagingFolder + profile_.ManifestFileName, kMaxManifestBytes, bytes) !=
-        FileReadStatus::Ok) {
-        Fail(RunStep::Check, LastLocalFailure(), "the fetched manifest " + profile_.ManifestFileName + " cannot be read");
         return false;
     }
     return true;
@@ -250,7 +271,11 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
              "refused: the staged " + files[*invalid].FileName + " is not the file the manifest lists, nothing is installed");
         return InstallResult::StagedFilesInvalid;
     }
-    log_.Write("verified " + std::to_string(files.size()) + " staged files");
+    // A hand-written manifest may list a file with no size or digest: it
+    // goes in, but nobody may read "verified" for it.
+    const auto unchecked = std::count_if(files.begin(), files.end(),
+                                         [](const S_UpdateFileInfo& file) { return !HasListedCheck(file); });
+    log_.Write("verified " + std::to_string(files.size() - static_cast<size_t>(unchecked)) + " staged files");
     if (beforeReplacing) beforeReplacing();
 
     const std::string markerPath = CUpdateArea::InstallMarkerPath(profile_.StagingFolder);
@@ -264,6 +289,11 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
                std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
     for (const FileFailure& failure : report.Failures) {
         log_.Write("not installed: " + failure.Name + ": " + DescribeFailure(failure.Why));
+    }
+    for (const S_UpdateFileInfo& file : files) {
+        const bool installed = std::none_of(report.Failures.begin(), report.Failures.end(),
+                                            [&](const FileFailure& failure) { return failure.Name == file.FileName; });
+        if (!HasListedCheck(file) && installed) log_.Write("installed without a size or digest check: " + file.FileName);
     }
     if (report.Replaced > 0) changedInstallation_ = true;
     bool complete = report.Complete();

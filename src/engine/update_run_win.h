@@ -13,6 +13,7 @@
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
 #include "engine/run_profile.h"
+#include "config/config_file.h"
 #include "manifest/manifest_header.h"
 #include "manifest/release_signature.h"
 #include "manifest/update_file_info.h"
@@ -101,7 +102,7 @@ private:
     // Logs "what: why" and ends the run with that failure.
     void Fail(RunStep step, const Failure& why, const std::string& what);
     bool PrepareStagingFolder();
-    bool FetchManifest(std::string& bytes);
+    bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
     SignatureCheck FetchAndCheckSignature(std::string_view manifest);
     InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();

@@ -44,8 +44,18 @@ bool HasListedSize(const S_UpdateFileInfo& file, int64_t actualSize) {
     return !ParseSize(file.Size, expectedSize) || expectedSize == actualSize;
 }
 
-bool HasListedDigests(const S_UpdateFileInfo& file, const FileDigests& digests) {
-    return (file.MD5.empty() || EqualsIgnoringAsciiCase(digests.Md5, file.MD5)) && HasListedSha256(file, digests);
+// A file of `size` bytes (-1: unknown) with these digests against its listing.
+Status CompareWithListing(const S_UpdateFileInfo& file, int64_t size, const FileDigests& digests) {
+    const char* differs = nullptr;
+    if (size < 0 || !HasListedSize(file, size)) {
+        differs = "its size is not the one listed";
+    } else if (!file.MD5.empty() && !EqualsIgnoringAsciiCase(digests.Md5, file.MD5)) {
+        differs = "its MD5 is not the one listed";
+    } else if (!HasListedSha256(file, digests)) {
+        differs = "its SHA-256 is not the one listed";
+    }
+    if (!differs) return {};
+    return Failure{FailureKind::Mismatch, 0, 0, differs};
 }
 
 }  // namespace
@@ -113,10 +123,17 @@ std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>&
     for (const S_UpdateFileInfo& file : files) staged.push_back({stagingFolder + file.FileName, !file.SHA256.empty()});
     const std::vector<std::optional<FileDigests>> digests = HashExistingFiles(staged);
     for (size_t i = 0; i < files.size(); ++i) {
-        const int64_t size = FileSize(staged[i].Path);
-        if (!digests[i] || size < 0 || !HasListedSize(files[i], size) || !HasListedDigests(files[i], *digests[i])) {
-            return i;
-        }
+        if (!digests[i] || !CompareWithListing(files[i], FileSize(staged[i].Path), *digests[i])) return i;
     }
     return std::nullopt;
+}
+
+Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file) {
+    FileDigests digests;
+    if (!DigestFile(path, !file.SHA256.empty(), digests)) return LastLocalFailure("the file that arrived cannot be read");
+    return CompareWithListing(file, FileSize(path), digests);
+}
+
+bool HasListedCheck(const S_UpdateFileInfo& file) {
+    return !file.Size.empty() || !file.MD5.empty() || !file.SHA256.empty();
 }

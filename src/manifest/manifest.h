@@ -3,6 +3,7 @@
 // "config.ini": which files of a release differ from the installed ones,
 // which of those are still to be fetched, and whether what was staged is
 // what the manifest describes.
+#include "base/failure.h"
 #include "config/config_file.h"
 #include "manifest/update_file_info.h"
 
@@ -16,6 +17,12 @@ inline constexpr char kProgramManifestName[] = "UpdateConfig.ini";
 inline constexpr char kPackageManifestName[] = "config.ini";
 // A larger answer is no manifest of ours.
 inline constexpr size_t kMaxManifestBytes = 64u << 20;
+
+// How a fetched manifest lists its files.
+enum class ManifestLayout {
+    Program,      // "UpdateConfig.ini": [Version] header, [FILES], one section per file
+    DataPackage,  // "config.ini": every section is a file
+};
 
 struct S_UpdateCheckInfo {
     S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion);
@@ -53,3 +60,11 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
 // case). Hashed on several threads.
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder);
+
+// The same test for one file that has just arrived at path: Mismatch saying
+// what differs, or the local failure that kept it from being read.
+Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file);
+
+// Whether the listing gives the file any check at all: a size, an MD5 or a
+// SHA-256. A file without one can only be installed blind.
+bool HasListedCheck(const S_UpdateFileInfo& file);

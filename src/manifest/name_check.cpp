@@ -32,35 +32,38 @@ bool IsReservedDeviceName(std::string_view component) {
 // GBK lead bytes (0x81-0xFE) take the next byte as their trail, and a trail
 // byte may be '\' (0x5C) or '|' (0x7C): those are not separators or
 // forbidden characters, so the name is walked by character, not by byte.
-bool IsSafeComponent(std::string_view component) {
-    if (component.empty() || component == "." || component == "..") return false;
+const char* WhyUnsafeComponent(std::string_view component) {
+    if (component.empty()) return "an empty name or folder";
+    if (component == "." || component == "..") return "a \".\" or \"..\" folder";
     const unsigned char last = static_cast<unsigned char>(component.back());
-    if (last == '.' || last == ' ') return false;
+    if (last == '.' || last == ' ') return "a name that ends in a dot or a blank";
     for (size_t i = 0; i < component.size(); i += GbkCharLength(component, i)) {
         const auto c = static_cast<unsigned char>(component[i]);
         if (IsGbkLeadByte(c)) {
-            if (i + 1 >= component.size()) return false;  // a lead byte without its trail
+            if (i + 1 >= component.size()) return "a GBK lead byte without its trail";
             continue;
         }
-        if (IsForbiddenByte(c)) return false;
+        if (IsForbiddenByte(c)) return "a character that Windows forbids in names";
     }
-    return !IsReservedDeviceName(component);
+    return IsReservedDeviceName(component) ? "a name that Windows reserves for a device" : nullptr;
 }
 
 }  // namespace
 
-bool IsSafeManifestName(std::string_view name) {
-    if (name.empty()) return false;
+const char* WhyUnsafeManifestName(std::string_view name) {
+    if (name.empty()) return "an empty name";
     for (const std::string_view suffix : {std::string_view(kBackupSuffix), std::string_view(kInstallTempSuffix)}) {
-        if (EndsWithIgnoringAsciiCase(name, suffix)) return false;
+        if (EndsWithIgnoringAsciiCase(name, suffix)) return "a name the updater keeps for its own files";
     }
     size_t start = 0;
     for (size_t i = 0; i <= name.size(); i += i < name.size() ? GbkCharLength(name, i) : 1) {
         if (i < name.size() && name[i] != '\\') continue;
-        if (!IsSafeComponent(name.substr(start, i - start))) return false;
+        if (const char* why = WhyUnsafeComponent(name.substr(start, i - start))) return why;
         start = i + 1;
     }
-    return true;
+    return nullptr;
 }
 
-bool IsSafePackageName(std::string_view name) { return IsSafeComponent(name); }
+bool IsSafeManifestName(std::string_view name) { return WhyUnsafeManifestName(name) == nullptr; }
+
+bool IsSafePackageName(std::string_view name) { return WhyUnsafeComponent(name) == nullptr; }

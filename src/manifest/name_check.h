@@ -14,6 +14,8 @@ inline constexpr char kInstallTempSuffix[] = ".updating";
 // or blank. Nor may it end in ".bak" or ".updating": beside installed files
 // those are the updater's own, removed or moved back by every run.
 bool IsSafeManifestName(std::string_view name);
+// Why a manifest name is not safe, in a few words; nullptr when it is.
+const char* WhyUnsafeManifestName(std::string_view name);
 
 // A data-package name: one plain folder name by the same rules, without '\'.
 bool IsSafePackageName(std::string_view name);

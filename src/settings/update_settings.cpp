@@ -2,17 +2,41 @@
 
 #include "config/config_file.h"
 
+#include <optional>
+
 namespace {
 const std::string kNoKey;
 
-S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostKey, const char* portKey) {
+// Why a configured host text names no server that can be asked; nothing
+// when it may name one. An operator's usual slips get words of their own.
+std::optional<std::string> WhyUnusableHost(const std::string& host) {
+    if (host.find("://") != std::string::npos || host.find('/') != std::string::npos) {
+        return std::string("is a URL; it takes a host name or address alone");
+    }
+    if (host.find(':') != std::string::npos) return std::string("carries a port, which belongs in its port key");
+    return std::nullopt;
+}
+
+S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostKey, const char* portKey,
+                               std::vector<std::string>& problems) {
     S_UpdateSerivceAddr server;
     std::string host;
     config.ReadString("Update", hostKey, "", host);
+    server.Port = static_cast<uint16_t>(config.ReadInteger("Update", portKey, 0) & 0xFFFF);
+    if (host.empty()) return server;
+    const std::string named = std::string(hostKey) + " \"" + host + "\" ";
+    if (const auto why = WhyUnusableHost(host)) {
+        problems.push_back(named + *why);
+        return server;
+    }
     // The look-up decides whether the server is usable; requests still go
     // to the configured name.
-    if (ResolveHostAddress(host, server.Address)) server.Host = host;
-    server.Port = static_cast<uint16_t>(config.ReadInteger("Update", portKey, 0) & 0xFFFF);
+    if (ResolveHostAddress(host, server.Address)) {
+        server.Host = host;
+    } else {
+        problems.push_back(named + "does not resolve to an address");
+    }
+    if (server.Port == 0) problems.push_back(named + "has no " + portKey);
     return server;
 }
 }  // namespace
@@ -26,8 +50,8 @@ UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
     config.ReadString("Update", "ReleaseKey", "", settings.ReleaseKey);
 
-    settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort"));
-    S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2");
+    settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
+    S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);
     if (!secondary.Address.empty()) settings.Servers.push_back(std::move(secondary));
 
     const CCryptConfigFile user(applicationFolder + "UserConfig.dat", kNoKey);

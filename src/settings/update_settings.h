@@ -22,8 +22,13 @@ struct UpdateSettings {
     // version are unknown: no update can be checked against it.
     CryptConfigState ConfigState = CryptConfigState::Missing;
 
+    // What makes a configured server unusable, one sentence each ("ServerIP
+    // \"http://host/\" is a URL ..."), for the run log.
+    std::vector<std::string> ServerProblems;
+
     bool IsConfigUsable() const {
-        return ConfigState != CryptConfigState::Corrupt && ConfigState != CryptConfigState::Unreadable;
+        return ConfigState == CryptConfigState::Missing || ConfigState == CryptConfigState::Encrypted ||
+               ConfigState == CryptConfigState::Plain;
     }
 };
 

@@ -163,7 +163,8 @@ public:
 private:
     AttemptResult End(AttemptVerdict verdict, Failure why) {
         attempt_.End = AttemptEnd::Failed;
-        why.HttpStatus = httpStatus_;
+        // The answer's status tells about the server, not about a local file.
+        if (ClassOf(why.Kind) != FailureClass::Local) why.HttpStatus = httpStatus_;
         attempt_.Why = std::move(why);
         return {verdict, attempt_, 0};
     }

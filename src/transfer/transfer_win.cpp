@@ -1,5 +1,6 @@
 #include "transfer/transfer_win.h"
 
+#include "base/long_path_win.h"
 #include "base/wide_text_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/partial_file_win.h"
@@ -37,6 +38,20 @@ int Weight(const Failure& failure) {
 
 void KeepWeightier(std::optional<Failure>& kept, const Failure& next) {
     if (!kept || Weight(next) > Weight(*kept)) kept = next;
+}
+
+// A file that arrived whole but is not the one wanted is a wrong copy on
+// that server: another server may have the right one, and this one is
+// likely wrong for the next file too. A check that could not read the file
+// (a local failure) is no server's fault.
+void RefuseAWrongCopy(const RemoteFile& wanted, AttemptResult& result) {
+    const Status checked = wanted.Check(wanted.LocalPath);
+    if (checked) return;
+    DeleteFileW(LongPath(wanted.LocalPath).c_str());
+    const bool local = ClassOf(checked.Why().Kind) == FailureClass::Local;
+    result.Verdict = local ? AttemptVerdict::GiveUp : AttemptVerdict::ServerDown;
+    result.Attempt.End = AttemptEnd::Failed;
+    result.Attempt.Why = checked.Why();
 }
 
 bool IsUsable(const S_UpdateSerivceAddr& server) {
@@ -135,13 +150,14 @@ struct CQIRAUpdateIntf::Impl {
                       std::vector<uint64_t>* sizes);
     // The file's size, or nullopt with the reason that counts in `why`
     // (nothing when it was cancelled).
-    std::optional<uint64_t> FetchFile(const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
-                                      JobProgress& progress, const JobCancelled& cancelled,
-                                      std::optional<Failure>& why);
-    AttemptResult FetchFromOne(size_t index, const FileToFetch& plain, const std::optional<FileToFetch>& compressed,
-                               bool mayResume, JobProgress& progress, const JobCancelled& cancelled);
-    AttemptResult FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
-                                   const JobCancelled& cancelled);
+    std::optional<uint64_t> FetchFile(const RemoteFile& wanted, const FileToFetch& plain,
+                                      const std::optional<FileToFetch>& compressed, JobProgress& progress,
+                                      const JobCancelled& cancelled, std::optional<Failure>& why);
+    AttemptResult FetchFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& plain,
+                               const std::optional<FileToFetch>& compressed, bool mayResume, JobProgress& progress,
+                               const JobCancelled& cancelled);
+    AttemptResult FetchFormFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& file, bool mayResume,
+                                   JobProgress& progress, const JobCancelled& cancelled);
 
     const std::vector<S_UpdateSerivceAddr> servers;
     std::mutex connectionLock;
@@ -158,8 +174,9 @@ struct CQIRAUpdateIntf::Impl {
 // One server, with the two retries that are not the server's fault: a
 // kept-alive connection that went stale, and a partial download that does
 // not fit the server's file.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume,
-                                                      JobProgress& progress, const JobCancelled& cancelled) {
+AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& file,
+                                                      bool mayResume, JobProgress& progress,
+                                                      const JobCancelled& cancelled) {
     bool retriedStale = false;
     for (;;) {
         const HINTERNET connection = Connection(index);
@@ -171,6 +188,7 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileTo
             result.Attempt = {ServerName(servers[index]), file.RemoteName, AttemptEnd::Failed,
                               Failure{KindOfNetworkError(error), error}};
         }
+        if (result.Verdict == AttemptVerdict::Fetched && wanted.Check) RefuseAWrongCopy(wanted, result);
         Report(result.Attempt);
         if (result.Verdict == AttemptVerdict::Stale && !retriedStale) {
             retriedStale = true;
@@ -186,11 +204,11 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileTo
 // A server that does not (a 4xx answer: a tree published before, or a
 // mirror without the .gz files) or whose copy does not decode is asked for
 // the plain file once; a server that fails otherwise fails for both forms.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetch& plain,
+AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& plain,
                                                   const std::optional<FileToFetch>& compressed, bool mayResume,
                                                   JobProgress& progress, const JobCancelled& cancelled) {
     if (compressed && compressedForms.WorthAsking(index)) {
-        const AttemptResult result = FetchFormFromOne(index, *compressed, mayResume, progress, cancelled);
+        const AttemptResult result = FetchFormFromOne(index, wanted, *compressed, mayResume, progress, cancelled);
         const Failure& why = result.Attempt.Why;
         const bool failed = result.Attempt.End == AttemptEnd::Failed;
         const bool missing =
@@ -201,10 +219,10 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const FileToFetc
             missing || (failed && (why.Kind == FailureKind::Undecodable || why.Kind == FailureKind::OverLimit));
         if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
     }
-    return FetchFormFromOne(index, plain, mayResume, progress, cancelled);
+    return FetchFormFromOne(index, wanted, plain, mayResume, progress, cancelled);
 }
 
-std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plain,
+std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wanted, const FileToFetch& plain,
                                                          const std::optional<FileToFetch>& compressed,
                                                          JobProgress& progress, const JobCancelled& cancelled,
                                                          std::optional<Failure>& why) {
@@ -212,7 +230,7 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const FileToFetch& plai
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
         const bool partialsMayExist = mayResume;
-        const AttemptResult result = FetchFromOne(index, plain, compressed, mayResume, progress, cancelled);
+        const AttemptResult result = FetchFromOne(index, wanted, plain, compressed, mayResume, progress, cancelled);
         if (result.Attempt.End == AttemptEnd::Failed) KeepWeightier(why, result.Attempt.Why);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;
@@ -286,7 +304,7 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
         const RemoteFile& file = files[index];
         const FileToFetch plain{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath, SizeLimitOf(file),
                                 mayHavePartial[index]};
-        return FetchFile(plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled,
+        return FetchFile(file, plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled,
                          failures[index]);
     };
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };

@@ -38,6 +38,11 @@ struct RemoteFile {
     // file known by name alone); a server that sends more is refused. None:
     // the largest file a transfer takes.
     std::optional<uint64_t> MaxSize = std::nullopt;
+    // Whether the file that arrived at LocalPath is the one wanted (its
+    // digests, or a manifest's layout); called on a transferring thread.
+    // One that is not is that server's fault: it is removed, the server goes
+    // last for the rest of the run, and the next one is asked.
+    std::function<Status(const std::string& localPath)> Check = nullptr;
 };
 
 // Who follows a batch. With a window and a message, it receives progress

@@ -12,8 +12,10 @@
 namespace {
 // What a failure tells the user: the server could not be reached (worth
 // another try later), what it sent was refused, or this computer's files
-// stand in the way.
+// stand in the way. A request the updater refuses (a package name its
+// caller got wrong) is no fault of the server's.
 UINT MessageFor(const Failure& why) {
+    if (why.Kind == FailureKind::BadRequest) return IDS_UPDATE_FAILED;
     switch (ClassOf(why.Kind)) {
     case FailureClass::Network:
         return IDS_CONNECTION_FAILED;

@@ -1,7 +1,8 @@
 #pragma once
 // The interactive update dialog. Before it appears it asks the update
 // servers for a new release of its package and shows one of two faces:
-// update available (version number and "立即升级") or up to date. "立即升级"
+// update available (version number and "立即升级"), or up to date, whose
+// message says what went wrong instead when the check failed. "立即升级"
 // downloads the files still missing on a worker thread with progress, then
 // closes the client, installs, records the new version, starts the client
 // again and ends the dialog. The creator sets Type and Name, then calls

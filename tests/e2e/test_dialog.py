@@ -13,10 +13,13 @@ RELEASE = {"roads.dat": b"roads v2", "cities.dat": b"cities", "tiles\\t1.png": b
 
 
 class DialogTest(Scenario):
-    def run_dialog(self, action, *args, timeout=90):
-        """Starts the dialog, acts on it once it is shown and waits for it to end."""
+    def run_dialog(self, action, *args, timeout=90, message=None):
+        """Starts the dialog, acts on it once it is shown (and shows the
+        message, when one is given) and waits for it to end."""
         dialog = self.ws.start_update(*args)
         self.addCleanup(dialog.kill)
+        if message:
+            self.assertTrue(self.ws.wait_for_text(DIALOG_MESSAGE, message, timeout=timeout), message)
         presser = self.ws.press_later(action, title=DIALOG_TITLE)
         self.assertEqual(presser.wait(timeout=timeout), 0, "the dialog offered what was pressed")
         dialog.wait(timeout=timeout)
@@ -84,11 +87,12 @@ class DialogTest(Scenario):
                 self.assertEqual(name, "UpdateConfig.ini")
 
     def test_escape_and_the_system_menu_close_end_the_dialog(self):
-        # No server answers: the up-to-date face, whose only way out is closing.
+        # No server answers: the up-to-date face, whose only way out is
+        # closing, and whose message says that no server could be reached.
         self.ws.seed(free_port(), version="7.0")
         for action in ("esc", "close"):
             with self.subTest(action):
-                self.run_dialog(action, timeout=30)  # raises when the dialog stays open
+                self.run_dialog(action, timeout=30, message="无法与服务器建立连接,请稍候重试！")
 
 
 if __name__ == "__main__":

@@ -147,10 +147,20 @@ class FullDiskTest(Scenario):
         old = {"big.bin": os.urandom(8 << 20), "a.txt": b"a 1"}
         new = {"big.bin": os.urandom(8 << 20), "a.txt": b"a 2"}
         self.ws.install(old)
-        write(os.path.join(self.mount, "filler"), b"\0" * (8 << 20))
+        filler = os.path.join(self.mount, "filler")
         self.ws.seed(self.server.port, version="4.0.1")
         self.ws.publish_program(new, "4.0.2")
 
+        # No room for the download: a local failure, not a server's.
+        write(filler, b"\0" * (16 << 20))
+        self.assertEqual(self.ws.run_update("-silent"), 4)
+        self.assertIn("could not be fetched", self.ws.update_log())
+        self.assertIn("disk-full (error 112)", self.ws.update_log())
+        self.assertIn("a fetched file could not be stored (exit code 4)", self.ws.update_log())
+        self.assertEqual(read(self.ws.app_path("big.bin")), old["big.bin"])
+
+        # Room for the download, not for the copy beside the installed file.
+        os.truncate(filler, 8 << 20)
         self.assertEqual(self.ws.run_update("-silent"), 4)
         for name in old:
             self.assertIn(read(self.ws.app_path(name)), (old[name], new[name]), name)
@@ -161,7 +171,7 @@ class FullDiskTest(Scenario):
         self.assertTrue("IsSucceed=0" in record or "UpdateRecord.dat cannot be written" in log, record + log)
         self.assertIn("not installed: big.bin", log)
 
-        os.remove(os.path.join(self.mount, "filler"))
+        os.remove(filler)
         self.assertEqual(self.ws.run_update("-silent"), 0)
         for name in new:
             self.assertEqual(read(self.ws.app_path(name)), new[name], name)

@@ -1,4 +1,5 @@
 #include "manifest/manifest.h"
+#include "manifest/manifest_check.h"
 
 #include "support/temp_dir.h"
 
@@ -186,4 +187,27 @@ TEST_F(ManifestTest, AListedSha256MustMatchToo) {
     }
 }
 
+// A package manifest is marked in its sections alone; one cut at a section's
+// end, or marked in some sections only, is no manifest; one without the
+// mark is taken as it is, checks or not.
+TEST(ManifestCheckTest, AMarkedPackageManifestMustBeWhole) {
+    const std::string a = std::string("[a.txt]\r\nSIZE=5\r\nMD5=") + kHelloMd5 + "\r\nFILECOUNT=2\r\n";
+    const std::string b = std::string("[b.txt]\r\nSIZE=5\r\nMD5=") + kWorldMd5 + "\r\nFILECOUNT=2\r\n";
+    const struct {
+        std::string text;
+        bool accepted;
+    } cases[] = {
+        {a + b, true},
+        {a, false},                                          // cut after a whole section
+        {a + b.substr(0, b.find("MD5")), false},             // cut inside the last one
+        {a + "[b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5, false},  // marked in one section only
+        {"[b.txt]\r\nSIZE=5\r\n[c.txt]\r\n", true},           // by hand
+        {std::string("[\0a\0]\0", 6), false},                    // UTF-16
+    };
+    for (const auto& c : cases) {
+        const CConfigFile manifest(ConfigDocument::Parse(c.text));
+        EXPECT_EQ(static_cast<bool>(CheckManifest(c.text, manifest, ManifestLayout::DataPackage)), c.accepted)
+            << c.text;
+    }
+}
 }  // namespace

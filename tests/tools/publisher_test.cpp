@@ -50,8 +50,10 @@ protected:
     std::ostringstream log_;
 };
 
+// A release of four files: every section ends with the count that marks the manifest whole.
 std::string Section(const std::string& name, const std::string& size, const std::string& md5) {
-    return "[" + name + "]\r\nSIZE=" + size + "\r\nMODIFYTIME=2026-12-07 20:15:03\r\nMD5=" + md5 + "\r\n";
+    return "[" + name + "]\r\nSIZE=" + size + "\r\nMODIFYTIME=2026-12-07 20:15:03\r\nMD5=" + md5 +
+           "\r\nFILECOUNT=4\r\n";
 }
 
 // Sorted by the bytes of the GBK name, so the Chinese name comes last.
@@ -68,7 +70,7 @@ TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
 
     ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify"})) << log_.str();
 
-    EXPECT_EQ("[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\n"
+    EXPECT_EQ("[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\nFILECOUNT=4\r\n"
               "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
               Manifest("1\\UpdateConfig.ini"));
     EXPECT_EQ("abcdefghijklmnopqrstuvwxyz", out_.Read("site\\1\\sub\\deeper\\m.txt"));
@@ -112,7 +114,7 @@ TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
     ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12"})) << log_.str();
 
     EXPECT_EQ(kFileSections, Manifest("7\\config.ini"));
-    EXPECT_EQ("[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\n"
+    EXPECT_EQ("[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\nFILECOUNT=4\r\n"
               "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
               Manifest("7\\UpdateConfig.ini"));
     EXPECT_EQ("abc", out_.Read("site\\7\\Zeta.txt"));

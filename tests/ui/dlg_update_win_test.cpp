@@ -79,10 +79,12 @@ protected:
     }
 };
 
-void ExpectUpToDate(const Face& face) {
+// The up-to-date face's layout; its message says whether the check found
+// nothing to do or why it failed.
+void ExpectUpToDate(const Face& face, UINT message = IDS_UP_TO_DATE) {
     EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UP_TO_DATE));
     EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_NONE));
-    EXPECT_EQ(face.message, ResourceText(IDS_UP_TO_DATE));
+    EXPECT_EQ(face.message, ResourceText(message));
     EXPECT_FALSE(face.versionShown);
     EXPECT_FALSE(face.upgradeShown);
     EXPECT_FALSE(face.updatableShown);
@@ -105,11 +107,11 @@ void ExpectUpdateAvailable(const Face& face, const std::string& version) {
     EXPECT_TRUE(face.progressShown);
 }
 
-TEST_F(DlgUpdateTest, NoServerReachableShowsUpToDateAndStillClearsBackups) {
+TEST_F(DlgUpdateTest, NoServerReachableSaysSoAndStillClearsBackups) {
     Configure(tree.DeadServer().Port);
     app.Write("skin\\old.dll.bak", "old");
     CDlgUpdate dialog;
-    ExpectUpToDate(Open(dialog));
+    ExpectUpToDate(Open(dialog), IDS_CONNECTION_FAILED);
     EXPECT_FALSE(app.Exists("skin\\old.dll.bak"));
     EXPECT_TRUE(dialog.DownloadList.empty());
 }
@@ -168,9 +170,9 @@ TEST_F(DlgUpdateTest, AnUnsafePackageNameTouchesNothing) {
     tree.Put(2, "UpdateConfig.ini", kManifest);
     app.Write("keep.bak", "old");
     const size_t requestsBefore = tree.Requests().size();
-    for (const std::string name : {"..", "a\\b", ""}) {
+    for (const std::string name : {"..", "a\\b", "", "Program"}) {
         CDlgUpdate dialog;
-        ExpectUpToDate(Open(dialog, 2, name));
+        ExpectUpToDate(Open(dialog, 2, name), IDS_UPDATE_FAILED);
     }
     EXPECT_TRUE(app.Exists("keep.bak"));
     EXPECT_EQ(tree.Requests().size(), requestsBefore);

@@ -28,6 +28,9 @@ bool Load(const std::string& path, bool mayBeMissing, CryptConfigContent& conten
     case CryptConfigState::Corrupt:
         err += "configtool: " + path + ": corrupt or not a configuration file (bad tag or truncated)\n";
         return false;
+    case CryptConfigState::NotText:
+        err += "configtool: " + path + ": not configuration text (saved as UTF-16?)\n";
+        return false;
     case CryptConfigState::Unreadable:
         break;
     }

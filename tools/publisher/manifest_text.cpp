@@ -1,5 +1,7 @@
 #include "publisher/manifest_text.h"
 
+#include "manifest/manifest.h"
+#include "manifest/manifest_check.h"
 #include "publisher/publish_options.h"
 
 #include <cstdio>
@@ -7,12 +9,16 @@
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-constexpr const char* kProgramManifest = "UpdateConfig.ini";
-constexpr const char* kPackageManifest = "config.ini";
 
 void AppendLine(std::string& text, const std::string& line) {
     text += line;
     text += kLineEnd;
+}
+
+// The mark that the manifest is whole (manifest_check.h): the count of its
+// files ends every file section, so that a cut anywhere takes it away.
+std::string FileCountLine(const std::vector<PublishedFile>& files) {
+    return std::string(kFileCountKey) + "=" + std::to_string(files.size());
 }
 
 void AppendFileSections(std::string& text, const std::vector<PublishedFile>& files) {
@@ -29,6 +35,7 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
                 patches += (patches.empty() ? "" : ",") + patch.BaseMd5 + ":" + std::to_string(patch.Bytes);
             AppendLine(text, "PATCH=" + patches);
         }
+        AppendLine(text, FileCountLine(files));
     }
 }
 
@@ -49,8 +56,8 @@ std::string FormatModifyTime(std::filesystem::file_time_type time) {
 }
 
 std::vector<std::string> ManifestFileNames(bool program) {
-    if (program) return {kProgramManifest};
-    return {kProgramManifest, kPackageManifest};
+    if (program) return {kProgramManifestName};
+    return {kProgramManifestName, kPackageManifestName};
 }
 
 std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files) {
@@ -61,12 +68,13 @@ std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::
     AppendLine(header, "REGION=" + options.Region);
     AppendLine(header, std::string("UNCONDITIONALUPDATE=") + (options.Unconditional || !program ? "1" : "0"));
     AppendLine(header, std::string("NOTIFIY=") + (options.Notify ? "1" : "0"));
+    AppendLine(header, FileCountLine(files));
     AppendLine(header, "[FILES]");
     for (const PublishedFile& file : files) AppendLine(header, file.Name);
 
     std::string sections;
     AppendFileSections(sections, files);
-    std::vector<ManifestFile> manifests = {{kProgramManifest, header + sections}};
-    if (!program) manifests.push_back({kPackageManifest, sections});
+    std::vector<ManifestFile> manifests = {{kProgramManifestName, header + sections}};
+    if (!program) manifests.push_back({kPackageManifestName, sections});
     return manifests;
 }
