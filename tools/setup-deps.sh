@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on a Debian 12 machine.
+# Installs what building and testing need on a Debian 12 machine, and any
+# further packages named on its command line (a benchmark's standard tools).
 # Quick when everything is already there: it only calls apt when a command,
 # package or locale is missing.
 set -euo pipefail
@@ -24,6 +25,7 @@ packages=(
   # user's proxy of the proxy scenario.
   googletest libssl-dev openssl zlib1g-dev libz-mingw-w64-dev python3 python3-pil nginx-light curl
   tinyproxy-bin
+  "$@"
 )
 
 missing=()

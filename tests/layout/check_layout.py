@@ -15,6 +15,7 @@ ALLOWED = {
     "crypto": {"base"},
     "config": {"base", "crypto"},
     "transfer": {"base"},
+    "delta": {"base", "crypto"},
     "framework": {"base"},
     "framework/skin": {"base", "framework"},
     "manifest": {"base", "crypto", "config"},

@@ -1,5 +1,8 @@
 #include "config/config_file.h"
 #include "base/gbk_text.h"
+#include "base/path_info.h"
+#include "crypto/md5.h"
+#include "delta/patch_file.h"
 #include "manifest/release_signature.h"
 #include "publisher/publisher_cli.h"
 #include "publisher/publisher_clock.h"
@@ -185,6 +188,47 @@ TEST_F(PublisherTest, AReleaseFileNamedLikeACompressedFormIsLeftAlone) {
     EXPECT_EQ(std::string::npos, Manifest("5\\config.ini").find("GZSIZE"));
 }
 
+// A changed file gets a patch from each earlier release's copy, each base
+// once, that makes it from that copy; a file unchanged or changed beyond
+// patching gets none. Published again without --previous, no patch is left.
+TEST_F(PublisherTest, ChangedFilesGetPatchesFromEarlierReleases) {
+    std::mt19937 generator(5);
+    std::string first(100000, '\0');
+    for (char& c : first) c = static_cast<char>(generator() % 64);
+    std::string second = first, noise = first;
+    for (size_t i = 0; i < second.size(); i += 5000) second[i] = 'x';
+    for (char& c : noise) c = static_cast<char>(generator());
+    std::string third = second + "appended";
+    TempDir releases[3];
+    for (const std::string name : {"app.dll", "same.dat", "noise.bin"}) {
+        for (size_t i = 0; i < 3; ++i) releases[i].Write(name, name == "app.dll" ? (i == 0 ? first : second) : first);
+        AddFile(name, name == "app.dll" ? third : name == "noise.bin" ? noise : first);
+    }
+    std::vector<std::string> args = {"--package", "3"};
+    for (const TempDir& earlier : releases) args.insert(args.end(), {"--previous", GbkToUtf8(earlier.Path())});
+    ASSERT_EQ(0, Publish(args)) << log_.str();
+
+    std::string listed;
+    EXPECT_EQ(0, CConfigFile(out_.File("site\\3\\config.ini")).ReadString("app.dll", "PATCH", "", listed));
+    std::vector<std::string> patches;
+    for (const TempDir* earlier : {&releases[0], &releases[1]}) {
+        std::string md5;
+        ASSERT_EQ(0, CMD5::GetFileMD5(earlier->File("app.dll"), md5));
+        const std::string patch = out_.File("site\\3\\app.dll." + md5 + ".patch");
+        patches.push_back(md5 + ":" + std::to_string(FileSize(patch)));
+        EXPECT_TRUE(ApplyPatchFile(patch, earlier->File("app.dll"), out_.File("made"), {third.size(), {}, {}}).Applied());
+        EXPECT_EQ(out_.Read("made"), third);
+    }
+    EXPECT_EQ(listed, patches[0] + "," + patches[1]);
+    EXPECT_EQ(-1, CConfigFile(out_.File("site\\3\\config.ini")).ReadString("noise.bin", "PATCH", "", listed));
+    EXPECT_NE(std::string::npos, log_.str().find("2 patches for 1 of 3 files")) << log_.str();
+
+    ASSERT_EQ(0, Publish({"--package", "3"})) << log_.str();
+    EXPECT_EQ(std::string::npos, Manifest("3\\config.ini").find("PATCH"));
+    for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\3"))))
+        EXPECT_FALSE(entry.path().filename().string().ends_with(".patch")) << entry.path();
+}
+
 TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
     AddFile("a.txt", "abc");
     ASSERT_EQ(0, Publish({"--program", "--version", "1.0", "--unconditional"}));
@@ -212,7 +256,7 @@ TEST_F(PublisherTest, ReportsProgressEveryTwoHundredFilesAndAtTheEnd) {
 TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
     std::vector<std::string> unsafe = {"a=b.txt",          "[x].txt", ";note.txt", "sub\\#x=",
                                        "Version",          "files",   "sub\\a.publishing",
-                                       "updateconfig.INI"};
+                                       "updateconfig.INI", "other.txt.0123456789abcdef0123456789abcdef.patch"};
 #ifndef _WIN32
     // Names that Windows itself would not let the release hold; a.txt
     // clashes with A.txt by letter case only.
@@ -220,6 +264,7 @@ TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
     AddFile("A.txt", "x");
 #endif
     AddFile("fine.txt", "x");
+    AddFile("other.txt", "x");  // whose patch the last name would seem
     for (const std::string& name : unsafe) {
         // The invalid UTF-8 name has no GBK spelling: written under its raw bytes.
         if (static_cast<unsigned char>(name[0]) == 0xff) {

@@ -9,6 +9,13 @@
 
 struct PublishOptions;
 
+// NAME.<base md5>.patch beside a published file: turns the file of that
+// MD5 (an earlier release's) into this one.
+struct PublishedPatch {
+    std::string BaseMd5;
+    uint64_t Bytes = 0;
+};
+
 struct PublishedFile {
     std::string Name;  // manifest name, GBK
     uint64_t Size = 0;
@@ -16,6 +23,7 @@ struct PublishedFile {
     std::string Md5;
     std::string Sha256;  // only in a signed release; written as "SHA256" when set
     std::optional<uint64_t> GzSize;  // bytes of NAME.gz beside it, when it travels compressed
+    std::vector<PublishedPatch> Patches;  // written as "PATCH" when there are any
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever

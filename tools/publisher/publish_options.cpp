@@ -42,10 +42,10 @@ bool ParseExpiryDays(const std::string& text, int32_t& days) {
 const char* const kPublisherUsage =
     "usage:\n"
     "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY [--expires DAYS]\n"
-    "            [--allow-older-time]] [--no-gzip] RELEASE_DIR OUT_DIR\n"
+    "            [--allow-older-time]] [--no-gzip] [--previous DIR]... RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
     "  publisher --package TYPE [--version V] [--sign KEY [--expires DAYS] [--allow-older-time]] [--no-gzip]\n"
-    "            RELEASE_DIR OUT_DIR\n"
+    "            [--previous DIR]... RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
     "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
@@ -61,6 +61,9 @@ const char* const kPublisherUsage =
     "for the clock.\n"
     "Each file whose gzip form is at most 90% of its size travels compressed: NAME.gz is\n"
     "written beside NAME and its section gets GZSIZE; --no-gzip publishes the files plain only.\n"
+    "--previous DIR (repeatable): an earlier release folder; each file that changed since gets\n"
+    "NAME.<earlier MD5>.patch beside it, listed in PATCH, where that is at most 90% of what\n"
+    "would travel otherwise.\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
 
 std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error) {
@@ -105,6 +108,12 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
             ++i;
         } else if (arg == "--allow-older-time") {
             options.AllowOlderTime = true;
+        } else if (arg == "--previous") {
+            if (!hasValue || args[i + 1].empty()) {
+                error = "--previous needs an earlier release folder";
+                return std::nullopt;
+            }
+            options.PreviousFolders.push_back(PathFromUtf8(args[++i]));
         } else if (arg == "--no-gzip") {
             options.Compress = false;
         } else if (arg == "--unconditional") {

@@ -26,6 +26,8 @@ struct PublishOptions {
     bool AllowOlderTime = false;
     // Files travel gzip-compressed where that saves enough; --no-gzip turns it off.
     bool Compress = true;
+    // --previous: earlier release folders that changed files get patches from.
+    std::vector<std::filesystem::path> PreviousFolders;
 
     bool IsProgram() const { return PackageType == 1; }
     bool IsSigned() const { return !SigningKeyFile.empty(); }

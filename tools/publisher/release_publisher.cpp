@@ -7,6 +7,7 @@
 #include "manifest/release_signature.h"
 #include "publisher/gzip_file.h"
 #include "publisher/manifest_text.h"
+#include "publisher/patch_publishing.h"
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
 #include "publisher/release_scan.h"
@@ -207,12 +208,15 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
         log << "publisher: " << error << '\n';
         return false;
     }
+    RefusePatchLikeNames(files, refused);
     if (!refused.empty()) {
         for (const std::string& message : refused) log << "publisher: refused " << message << '\n';
         log << "publisher: " << refused.size() << " name(s) refused; nothing written\n";
         return false;
     }
 
+    CPatchPublisher patches(options.PreviousFolders, log);
+    if (!patches.CheckFolders()) return false;
     EcdsaPrivateKey key;
     if (options.IsSigned() && !LoadReleaseKey(options.SigningKeyFile, key, error)) {
         log << "publisher: " << error << '\n';
@@ -247,12 +251,15 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     for (size_t i = 0; i < files.size(); ++i) {
         const bool gzipNameTaken = names.count(FoldAsciiCase(files[i].ManifestName + kGzipSuffix)) > 0;
         if (!PublishFile(release, target, files[i], options.IsSigned(), options.Compress, gzipNameTaken, published[i],
-                         log)) {
+                         log) ||
+            !patches.Publish(files[i], target, published[i])) {
             return false;
         }
         progress.FileDone(published[i].Size);
     }
     ReportSaving(published, log);
+    patches.ReportSaving(published);
+    patches.RemoveStale(target);
 
     std::vector<ManifestFile> manifests = ManifestsOf(options, published);
     if (!options.IsSigned()) {

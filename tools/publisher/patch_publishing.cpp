@@ -1,0 +1,171 @@
+#include "publisher/patch_publishing.h"
+
+#include "base/hex_text.h"
+#include "base/text_rules.h"
+#include "crypto/md5_digest.h"
+#include "delta/patch_maker.h"
+#include "publisher/temporary_name.h"
+#include "publisher/utf8_path.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kPatchSuffix[] = ".patch";
+constexpr size_t kMd5HexDigits = 32;
+// A patch that saves less than a tenth of what would travel is not worth a file.
+constexpr uint64_t kMaxPatchPercent = 90;
+
+bool IsLowerHex(std::string_view text) {
+    return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// "NAME" when name is "NAME.<32 lower-case hex>.patch"; empty otherwise.
+std::string PatchedNameOf(std::string_view name) {
+    const size_t tail = 1 + kMd5HexDigits + sizeof kPatchSuffix - 1;
+    if (name.size() <= tail || !name.ends_with(kPatchSuffix) || name[name.size() - tail] != '.') return {};
+    if (!IsLowerHex(name.substr(name.size() - tail + 1, kMd5HexDigits))) return {};
+    return std::string(name.substr(0, name.size() - tail));
+}
+
+bool ReadBytes(const fs::path& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && in.is_open();
+}
+
+std::string Md5Of(const std::string& bytes) {
+    Md5Digest md5;
+    md5.Update(bytes.data(), bytes.size());
+    const auto digest = md5.Finish();
+    return LowerHex(digest.data(), digest.size());
+}
+
+// Written under a temporary name and renamed, so that the server never
+// hands out half a patch.
+bool WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::path temporary = path;
+    temporary += kTemporarySuffix;
+    std::error_code ec;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) ec = std::make_error_code(std::errc::io_error);
+    }
+    if (!ec) fs::rename(temporary, path, ec);
+    if (ec) fs::remove(temporary, ec);
+    return !ec;
+}
+
+}  // namespace
+
+void RefusePatchLikeNames(const std::vector<ReleaseFile>& files, std::vector<std::string>& refused) {
+    std::set<std::string> names;
+    for (const ReleaseFile& file : files) names.insert(FoldAsciiCase(file.ManifestName));
+    for (const ReleaseFile& file : files) {
+        const std::string patched = PatchedNameOf(file.ManifestName);
+        if (!patched.empty() && names.count(FoldAsciiCase(patched)) > 0)
+            refused.push_back(Utf8Of(file.Relative) + ": is named like a patch of another release file");
+    }
+}
+
+CPatchPublisher::CPatchPublisher(std::vector<fs::path> previousFolders, std::ostream& log)
+    : previousFolders_(std::move(previousFolders)), log_(log) {}
+
+bool CPatchPublisher::CheckFolders() const {
+    for (const fs::path& folder : previousFolders_) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            log_ << "publisher: not a folder: " << Utf8Of(folder) << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFolder, PublishedFile& published) {
+    published.Patches.clear();
+    const fs::path destination = (targetFolder / file.Relative).make_preferred();
+    const uint64_t travelling = published.GzSize.value_or(published.Size);
+    std::string result;
+    bool resultRead = false;
+    for (const fs::path& folder : previousFolders_) {
+        const fs::path earlier = folder / file.Relative;
+        std::error_code ec;
+        if (!fs::is_regular_file(earlier, ec)) continue;
+        std::string base;
+        if (!ReadBytes(earlier, base)) {
+            log_ << "publisher: cannot read " << Utf8Of(earlier) << '\n';
+            return false;
+        }
+        if (!resultRead && !ReadBytes(destination, result)) {
+            log_ << "publisher: cannot read back " << Utf8Of(destination) << '\n';
+            return false;
+        }
+        resultRead = true;
+        const std::string baseMd5 = Md5Of(base);
+        if (baseMd5 == published.Md5) continue;
+        bool listed = false;
+        for (const PublishedPatch& patch : published.Patches) listed = listed || patch.BaseMd5 == baseMd5;
+        if (listed) continue;
+
+        const MadePatch patch = MakePatch(base, result);
+        if (patch.Status != PatchMaking::Made) {
+            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
+                 << PatchMakingReason(patch.Status) << '\n';
+            continue;
+        }
+        if (patch.Bytes.size() * 100 > travelling * kMaxPatchPercent) continue;
+        fs::path patchPath = destination;
+        patchPath += "." + baseMd5 + kPatchSuffix;
+        if (!WriteFile(patchPath, patch.Bytes)) {
+            log_ << "publisher: cannot write " << Utf8Of(patchPath) << '\n';
+            return false;
+        }
+        written_.push_back(patchPath);
+        published.Patches.push_back({baseMd5, patch.Bytes.size()});
+    }
+    return true;
+}
+
+void CPatchPublisher::RemoveStale(const fs::path& targetFolder) const {
+    std::set<fs::path> keep;
+    for (const fs::path& path : written_) keep.insert(path.lexically_normal());
+    std::vector<fs::path> stale;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(targetFolder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path& path = it->path();
+        if (!PatchedNameOf(Utf8Of(path.filename())).empty() && keep.count(path.lexically_normal()) == 0)
+            stale.push_back(path);
+    }
+    for (const fs::path& path : stale) fs::remove(path, ec);
+}
+
+void CPatchPublisher::ReportSaving(const std::vector<PublishedFile>& files) const {
+    if (previousFolders_.empty()) return;
+    size_t patches = 0;
+    size_t patched = 0;
+    uint64_t instead = 0;
+    uint64_t travelling = 0;
+    for (const PublishedFile& file : files) {
+        for (const PublishedPatch& patch : file.Patches) {
+            ++patches;
+            instead += file.GzSize.value_or(file.Size);
+            travelling += patch.Bytes;
+        }
+        if (!file.Patches.empty()) ++patched;
+    }
+    log_ << "publisher: " << patches << " patches for " << patched << " of " << files.size()
+         << " files: " << travelling << " bytes travel instead of " << instead;
+    if (instead > 0) log_ << " (" << (travelling * 100 + instead / 2) / instead << "%)";
+    log_ << '\n';
+}
