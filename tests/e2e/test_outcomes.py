@@ -150,6 +150,11 @@ class ServerDataTest(OutcomeScenario):
         self.assertEqual(code, 3)
         self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.0.1")
         self.assertEqual(read(self.ws.app_path("a.txt")), b"a 1")
+        # Served whole again, the release installs.
+        write(self.ws.www + "/1/UpdateConfig.ini", self.manifest)
+        code, log = self.run_and_log()
+        self.assertEqual(code, 0)
+        self.assertEqual(read(self.ws.app_path("b.txt")), b"b 2")
 
     def test_a_wrong_copy_on_the_primary_is_taken_from_the_mirror(self):
         write(self.ws.www + "/1/b.txt", b"b 0")  # as long as the listed file, another digest
