@@ -23,7 +23,9 @@ enum class FailureKind : uint8_t {
     Signature,    // a release signature that is missing or does not verify
     Mismatch,     // a file other than its manifest lists (size or digest)
     Undecodable,  // a compressed form or a patch that does not decode
-    BadRequest,   // what the run was asked to do cannot be done safely (a package name)
+    // Refused as well, though not a server's: what the run was asked to do
+    // cannot be done safely (a package name).
+    BadRequest,
     // This machine.
     DiskFull,
     AccessDenied,

@@ -1,6 +1,7 @@
 #include "delta/patch_applier.h"
 
 #include "base/hex_text.h"
+#include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "crypto/sha256_stream.h"
 #include "delta/inflated_stream.h"
@@ -24,16 +25,22 @@ const PatchResult kDamaged{PatchStatus::Damaged};
 
 // The base's bytes around the position the instructions read at. A patch
 // reads its base mostly forwards with small jumps, so one block read ahead
-// serves many instructions.
+// serves many instructions. A patch that jumps back and forth on purpose
+// (a byte, then two back, and again) would have every byte of its result
+// refill the block: the bytes read are bounded by a few times the two
+// files, far more than any patch the publisher makes needs.
 class CBaseWindow {
 public:
-    explicit CBaseWindow(CRandomAccessSource& base) : base_(base), bytes_(kBlockSize) {}
+    CBaseWindow(CRandomAccessSource& base, uint64_t resultSize)
+        : base_(base), bytes_(kBlockSize), readBudget_(4 * (base.Size() + resultSize) + (64u << 20)) {}
 
     // Bytes [offset, offset + count) of the base; count <= kBlockSize, and
     // the range lies inside the base.
     PatchResult View(uint64_t offset, size_t count, const uint8_t*& view) {
         if (offset < start_ || offset + count > start_ + filled_) {
             const size_t fill = static_cast<size_t>(std::min<uint64_t>(bytes_.size(), base_.Size() - offset));
+            if (fill > readBudget_) return kDamaged;
+            readBudget_ -= fill;
             if (const Status read = base_.ReadAt(offset, bytes_.data(), fill); !read)
                 return {PatchStatus::BaseUnreadable, read.Why()};
             start_ = offset;
@@ -46,6 +53,7 @@ public:
 private:
     CRandomAccessSource& base_;
     std::vector<uint8_t> bytes_;
+    uint64_t readBudget_;
     uint64_t start_ = 0;
     size_t filled_ = 0;
 };
@@ -131,7 +139,7 @@ public:
           differences_(patch, header.StreamOffset(PatchStream::Differences), header.Stream(PatchStream::Differences)),
           newBytes_(patch, header.StreamOffset(PatchStream::NewBytes), header.Stream(PatchStream::NewBytes)),
           instructions_(instructionStream_),
-          base_(base),
+          base_(base, header.ResultSize),
           result_(result),
           scratch_(kBlockSize) {}
 
@@ -245,7 +253,9 @@ PatchResult ApplyPatch(CRandomAccessSource& patch, CRandomAccessSource& base, CB
     // another file of the right size, as soon as its header says so.
     if (header.ResultSize > expected.Size) return {PatchStatus::ExceedsSize};
     if (header.ResultSize < expected.Size) return {PatchStatus::ResultMismatch};
-    if (!expected.Sha256.empty() && LowerHex(header.ResultSha256.data(), header.ResultSha256.size()) != expected.Sha256)
+    // Manifests may spell their digests in either case.
+    if (!expected.Sha256.empty() &&
+        !EqualsIgnoringAsciiCase(LowerHex(header.ResultSha256.data(), header.ResultSha256.size()), expected.Sha256))
         return {PatchStatus::ResultMismatch};
     if (PatchResult checked = CheckBase(base, header); !checked.Applied()) return checked;
 
@@ -253,6 +263,6 @@ PatchResult ApplyPatch(CRandomAccessSource& patch, CRandomAccessSource& base, CB
     if (PatchResult applied = CPatchRun(patch, base, header, writer).Run(); !applied.Applied()) return applied;
     Sha256Digest made{};
     if (!writer.FinishSha256(made) || made != header.ResultSha256) return kDamaged;
-    if (!expected.Md5.empty() && writer.Md5() != expected.Md5) return {PatchStatus::ResultMismatch};
+    if (!expected.Md5.empty() && !EqualsIgnoringAsciiCase(writer.Md5(), expected.Md5)) return {PatchStatus::ResultMismatch};
     return kApplied;
 }

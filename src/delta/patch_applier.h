@@ -18,8 +18,8 @@
 // What the caller knows of the file the patch must make, as the release lists it.
 struct ExpectedResult {
     uint64_t Size = 0;   // the result must end here and may never grow past it
-    std::string Md5;     // 32 lower-case hex digits; empty: not checked
-    std::string Sha256;  // 64 lower-case hex digits; empty when the release lists none
+    std::string Md5;     // 32 hex digits (either case); empty: not checked
+    std::string Sha256;  // 64 hex digits (either case); empty when the release lists none
 };
 
 PatchResult ApplyPatch(CRandomAccessSource& patch, CRandomAccessSource& base, CByteSink& result,

@@ -21,14 +21,6 @@ bool HasListedSha256(const S_UpdateFileInfo& file, const FileDigests& digests) {
     return file.SHA256.empty() || EqualsIgnoringAsciiCase(digests.Sha256, file.SHA256);
 }
 
-// True when the file at path can be read and is the one listed: its MD5
-// exactly the listed one, its SHA-256 too when one is listed.
-bool IsListedFile(const std::string& path, const S_UpdateFileInfo& file) {
-    FileDigests digests;
-    return DigestFile(path, !file.SHA256.empty(), digests) && digests.Md5 == file.MD5 &&
-           HasListedSha256(file, digests);
-}
-
 // "SIZE" as a plain decimal byte count; false for anything else.
 bool ParseSize(const std::string& text, int64_t& size) {
     if (text.empty() || text.size() > 18) return false;
@@ -115,7 +107,9 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
                                                  const std::string& stagingFolder) {
     std::vector<S_UpdateFileInfo> toFetch;
     for (const S_UpdateFileInfo& file : changed) {
-        if (IsListedFile(stagingFolder + file.FileName, file)) continue;
+        // Only a digest tells a staged copy from an earlier attempt apart
+        // from another file of that name.
+        if (!file.MD5.empty() && CheckArrivedFile(stagingFolder + file.FileName, file)) continue;
         toFetch.push_back(file);
     }
     return toFetch;
@@ -140,5 +134,6 @@ Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file) {
 }
 
 bool HasListedCheck(const S_UpdateFileInfo& file) {
-    return !file.Size.empty() || !file.MD5.empty() || !file.SHA256.empty();
+    int64_t size = 0;
+    return ParseSize(file.Size, size) || !file.MD5.empty() || !file.SHA256.empty();
 }

@@ -42,6 +42,10 @@ bool IsWellFormedUtf8(std::string_view text) {
     return true;
 }
 
+std::string_view WithoutUtf8Mark(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark ? bytes.substr(kUtf8Mark.size()) : bytes;
+}
+
 // Manifests are GBK, or UTF-8 after its byte-order mark.
 bool IsManifestText(std::string_view bytes) {
     if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return IsWellFormedUtf8(bytes.substr(kUtf8Mark.size()));
@@ -83,12 +87,14 @@ Status CheckMarkedFiles(const CConfigFile& manifest, const std::vector<std::stri
 }
 }  // namespace
 
-bool IsMarkedManifest(const CConfigFile& manifest, ManifestLayout layout) {
-    if (layout == ManifestLayout::Program) return ReadCount(manifest, kVersionSection).has_value();
-    std::vector<std::string> sections;
-    manifest.ReadSections(sections);
-    return std::any_of(sections.begin(), sections.end(),
-                       [&](const std::string& section) { return ReadCount(manifest, section).has_value(); });
+std::optional<uint64_t> MarkedFileCount(std::string_view bytes) {
+    bytes = WithoutUtf8Mark(bytes);
+    const std::string_view mark = kFileCountMark;
+    if (bytes.substr(0, mark.size()) != mark) return std::nullopt;
+    bytes.remove_prefix(mark.size());
+    const size_t lineEnd = bytes.find_first_of("\r\n");
+    if (lineEnd == std::string_view::npos) return std::nullopt;
+    return ParseDecimalCount(bytes.substr(0, lineEnd));
 }
 
 Status CheckManifest(std::string_view bytes, const CConfigFile& manifest, ManifestLayout layout) {
@@ -105,9 +111,10 @@ Status CheckManifest(std::string_view bytes, const CConfigFile& manifest, Manife
         manifest.ReadSections(names);
         if (names.empty()) return NotAManifest("it has no file section");
     }
-    if (!IsMarkedManifest(manifest, layout)) return {};
-    const std::optional<uint64_t> count =
-        layout == ManifestLayout::Program ? ReadCount(manifest, kVersionSection) : ReadCount(manifest, names.front());
-    if (!count) return NotAManifest(std::string("its ") + kFileCountKey + " is not a count");
+    // A first line that begins like the mark but does not end like it is a
+    // mark cut short, not a hand-written manifest.
+    if (!WithoutUtf8Mark(bytes).starts_with(kFileCountMark)) return {};
+    const std::optional<uint64_t> count = MarkedFileCount(bytes);
+    if (!count) return NotAManifest(std::string("its first line \"") + kFileCountMark + "N\" is cut short");
     return CheckMarkedFiles(manifest, names, *count);
 }

@@ -120,6 +120,28 @@ TEST(PatchTest, AResultThatWouldPassItsSizeStopsAtTheBound) {
     EXPECT_LE(made.size(), header.ResultSize);
 }
 
+// A byte, then back two, and again: each byte of the result would make the
+// applier read a whole block of the base. A patch that reads its base far
+// more than any made one does is refused as damaged, not followed for hours.
+TEST(PatchTest, APatchThatThrashesItsBaseIsStopped) {
+    const std::string base = RandomBytes(1 << 20, 8);
+    const size_t start = 512 * 1024, count = 200000;
+    CPatchWriter writer;
+    writer.Seek(start);
+    std::string result;
+    for (size_t i = 0; i < count; ++i) {
+        writer.Copy(1);
+        writer.Seek(-2);
+        result += base[start - i];
+    }
+    PatchHeader header;
+    header.BaseSize = base.size();
+    header.ResultSize = result.size();
+    ASSERT_TRUE(ComputeSha256(base, header.BaseSha256));
+    ASSERT_TRUE(ComputeSha256(result, header.ResultSha256));
+    EXPECT_EQ(Apply(writer.Finish(header), base, Expect(result)).Status, PatchStatus::Damaged);
+}
+
 TEST(PatchTest, DamageIsFoundWhereverItIs) {
     const std::string base = RandomBytes(200000, 6, 16);
     const std::string result = Rebuilt(base);

@@ -132,6 +132,7 @@ class ServerDataTest(OutcomeScenario):
         cases = [("an error page", b"<html><body>502 Bad Gateway</body></html>", "no [Version] with a VERSION"),
                  ("an empty body", b"", "the answer is empty"),
                  ("UTF-16", self.manifest.decode("gbk").encode("utf-16"), "is not GBK or UTF-8 text"),
+                 ("cut in [Version]", self.manifest[:self.manifest.index(b"REGION")], "lists 0 files but says 2"),
                  ("cut in [FILES]", self.manifest[:self.manifest.index(b"b.txt")], "lists 1 files but says 2"),
                  ("cut in a section", self.manifest[:-len(b"=2\r\n")], "does not end with FILECOUNT=2")]
         for what, body, why in cases:

@@ -201,22 +201,25 @@ TEST_F(ManifestTest, AListedSha256MustMatchToo) {
     }
 }
 
-// A package manifest is marked in its sections alone; one cut at a section's
-// end, or marked in some sections only, is no manifest; one without the
-// mark is taken as it is, checks or not.
+// A marked manifest cut anywhere is no manifest: right after its first
+// line, inside a section, at a section's end; one without the mark is
+// taken as it is, checks or not.
 TEST(ManifestCheckTest, AMarkedPackageManifestMustBeWhole) {
     const std::string a = std::string("[a.txt]\r\nSIZE=5\r\nMD5=") + kHelloMd5 + "\r\nFILECOUNT=2\r\n";
     const std::string b = std::string("[b.txt]\r\nSIZE=5\r\nMD5=") + kWorldMd5 + "\r\nFILECOUNT=2\r\n";
+    const std::string whole = "; FILECOUNT=2\r\n" + a + b;
     const struct {
         std::string text;
         bool accepted;
     } cases[] = {
-        {a + b, true},
-        {a, false},                                          // cut after a whole section
-        {a + b.substr(0, b.find("MD5")), false},             // cut inside the last one
-        {a + "[b.txt]\r\nSIZE=5\r\nMD5=" + kWorldMd5, false},  // marked in one section only
-        {"[b.txt]\r\nSIZE=5\r\n[c.txt]\r\n", true},           // by hand
-        {std::string("[\0a\0]\0", 6), false},                    // UTF-16
+        {whole, true},
+        {whole.substr(0, whole.find("[b.txt]")), false},   // cut after a whole section
+        {whole.substr(0, whole.rfind("MD5")), false},      // cut inside the last one
+        {whole.substr(0, whole.rfind("=2")), false},       // cut before the last count
+        {whole.substr(0, whole.find("SIZE")), false},      // cut inside the first section
+        {whole.substr(0, 8), false},                        // inside the first line
+        {"[b.txt]\r\nSIZE=5\r\n[c.txt]\r\n", true},         // by hand
+        {std::string("[\0a\0]\0", 6), false},                  // UTF-16
     };
     for (const auto& c : cases) {
         const CConfigFile manifest(ConfigDocument::Parse(c.text));

@@ -73,7 +73,7 @@ TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
 
     ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify"})) << log_.str();
 
-    EXPECT_EQ("[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\nFILECOUNT=4\r\n"
+    EXPECT_EQ("; FILECOUNT=4\r\n[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\n"
               "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
               Manifest("1\\UpdateConfig.ini"));
     EXPECT_EQ("abcdefghijklmnopqrstuvwxyz", out_.Read("site\\1\\sub\\deeper\\m.txt"));
@@ -116,14 +116,14 @@ TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
 
     ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12"})) << log_.str();
 
-    EXPECT_EQ(kFileSections, Manifest("7\\config.ini"));
-    EXPECT_EQ("[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\nFILECOUNT=4\r\n"
+    EXPECT_EQ("; FILECOUNT=4\r\n" + kFileSections, Manifest("7\\config.ini"));
+    EXPECT_EQ("; FILECOUNT=4\r\n[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\n"
               "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
               Manifest("7\\UpdateConfig.ini"));
     EXPECT_EQ("abc", out_.Read("site\\7\\Zeta.txt"));
 
     ASSERT_EQ(0, Publish({"--package", "7"})) << log_.str();
-    EXPECT_EQ(0u, Manifest("7\\UpdateConfig.ini").find("[Version]\r\nVERSION=\r\n"));
+    EXPECT_EQ(0u, Manifest("7\\UpdateConfig.ini").find("; FILECOUNT=4\r\n[Version]\r\nVERSION=\r\n"));
 }
 
 std::string Gunzip(const std::string& compressed) {

@@ -15,8 +15,8 @@ void AppendLine(std::string& text, const std::string& line) {
     text += kLineEnd;
 }
 
-// The mark that the manifest is whole (manifest_check.h): the count of its
-// files ends every file section, so that a cut anywhere takes it away.
+// The mark's second part (manifest_check.h): the count of the files ends
+// every file section, so that a cut anywhere after the first line takes it away.
 std::string FileCountLine(const std::vector<PublishedFile>& files) {
     return std::string(kFileCountKey) + "=" + std::to_string(files.size());
 }
@@ -62,19 +62,21 @@ std::vector<std::string> ManifestFileNames(bool program) {
 
 std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files) {
     const bool program = options.IsProgram();
-    std::string header;
+    // The mark's first part: any cut of the manifest keeps it.
+    std::string mark;
+    AppendLine(mark, kFileCountMark + std::to_string(files.size()));
+    std::string header = mark;
     AppendLine(header, "[Version]");
     AppendLine(header, "VERSION=" + options.Version);
     AppendLine(header, "REGION=" + options.Region);
     AppendLine(header, std::string("UNCONDITIONALUPDATE=") + (options.Unconditional || !program ? "1" : "0"));
     AppendLine(header, std::string("NOTIFIY=") + (options.Notify ? "1" : "0"));
-    AppendLine(header, FileCountLine(files));
     AppendLine(header, "[FILES]");
     for (const PublishedFile& file : files) AppendLine(header, file.Name);
 
     std::string sections;
     AppendFileSections(sections, files);
     std::vector<ManifestFile> manifests = {{kProgramManifestName, header + sections}};
-    if (!program) manifests.push_back({kPackageManifestName, sections});
+    if (!program) manifests.push_back({kPackageManifestName, mark + sections});
     return manifests;
 }

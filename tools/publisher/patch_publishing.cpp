@@ -8,7 +8,7 @@
 #include "publisher/utf8_path.h"
 
 #include <fstream>
-#include <iterator>
+#include <new>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -35,10 +35,24 @@ std::string PatchedNameOf(std::string_view name) {
     return std::string(name.substr(0, name.size() - tail));
 }
 
+// Read into a buffer of the file's size: a 32-bit publisher must not double
+// its way through a large file.
 bool ReadBytes(const fs::path& path, std::string& bytes) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) return false;
     std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && in.is_open();
+    bytes.resize(static_cast<size_t>(size));
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    return in.is_open() && static_cast<uintmax_t>(in.gcount()) == size;
+}
+
+// Whether a file is small enough to be a patch's base or result at all;
+// larger ones are not even read.
+bool IsPatchable(const fs::path& path) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    return !ec && size <= PatchMakingLimits{}.MaxFileBytes;
 }
 
 std::string Md5Of(const std::string& bytes) {
@@ -67,13 +81,13 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
 
 }  // namespace
 
+// Every such name is the server tree's to manage: the stale patches of an
+// earlier publish are removed by it, whether or not the file they would
+// patch is in this release.
 void RefusePatchLikeNames(const std::vector<ReleaseFile>& files, std::vector<std::string>& refused) {
-    std::set<std::string> names;
-    for (const ReleaseFile& file : files) names.insert(FoldAsciiCase(file.ManifestName));
     for (const ReleaseFile& file : files) {
-        const std::string patched = PatchedNameOf(file.ManifestName);
-        if (!patched.empty() && names.count(FoldAsciiCase(patched)) > 0)
-            refused.push_back(Utf8Of(file.Relative) + ": is named like a patch of another release file");
+        if (!PatchedNameOf(file.ManifestName).empty())
+            refused.push_back(Utf8Of(file.Relative) + ": is named like a patch (NAME.<MD5>.patch)");
     }
 }
 
@@ -101,14 +115,25 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
         const fs::path earlier = folder / file.Relative;
         std::error_code ec;
         if (!fs::is_regular_file(earlier, ec)) continue;
-        std::string base;
-        if (!ReadBytes(earlier, base)) {
-            log_ << "publisher: cannot read " << Utf8Of(earlier) << '\n';
-            return false;
+        if (!IsPatchable(earlier) || !IsPatchable(destination)) {
+            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
+                 << PatchMakingReason(PatchMaking::TooLarge) << '\n';
+            continue;
         }
-        if (!resultRead && !ReadBytes(destination, result)) {
-            log_ << "publisher: cannot read back " << Utf8Of(destination) << '\n';
-            return false;
+        std::string base;
+        try {
+            if (!ReadBytes(earlier, base)) {
+                log_ << "publisher: cannot read " << Utf8Of(earlier) << '\n';
+                return false;
+            }
+            if (!resultRead && !ReadBytes(destination, result)) {
+                log_ << "publisher: cannot read back " << Utf8Of(destination) << '\n';
+                return false;
+            }
+        } catch (const std::bad_alloc&) {
+            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
+                 << PatchMakingReason(PatchMaking::OutOfMemory) << '\n';
+            continue;
         }
         resultRead = true;
         const std::string baseMd5 = Md5Of(base);
@@ -123,7 +148,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
                  << PatchMakingReason(patch.Status) << '\n';
             continue;
         }
-        if (patch.Bytes.size() * 100 > travelling * kMaxPatchPercent) continue;
+        if (static_cast<uint64_t>(patch.Bytes.size()) * 100 > travelling * kMaxPatchPercent) continue;
         fs::path patchPath = destination;
         patchPath += "." + baseMd5 + kPatchSuffix;
         if (!WriteFile(patchPath, patch.Bytes)) {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-// A release file named like a patch of another one ("a.dll.<32 hex>.patch"
-// beside "a.dll") would be taken for that patch, and removed as a stale one:
-// each goes into refused as "name: reason".
+// A release file named like a patch ("a.dll.<32 hex>.patch") would be taken
+// for one, and removed as a stale one whether or not "a.dll" is published
+// too: each goes into refused as "name: reason".
 void RefusePatchLikeNames(const std::vector<ReleaseFile>& files, std::vector<std::string>& refused);
 
 class CPatchPublisher {
