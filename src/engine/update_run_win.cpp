@@ -128,6 +128,13 @@ CheckResult CUpdateRun::Check() {
              "Config.dat cannot be used, so its servers and version are unknown");
         return CheckResult::Failed;
     }
+    // A key that cannot be read would refuse every release of every server:
+    // the installation is at fault, not what any server sends.
+    if (EcdsaPublicKey key; !settings_.ReleaseKey.empty() && !ParseReleaseKey(settings_.ReleaseKey, key)) {
+        Fail(RunStep::Check, Failure{FailureKind::ConfigUnusable, 0, 0, "its ReleaseKey is no release key"},
+             "Config.dat cannot be used, so no release can be trusted");
+        return CheckResult::Failed;
+    }
     FinishInterruptedInstall();
     if (!PrepareStagingFolder()) return CheckResult::Failed;
 
