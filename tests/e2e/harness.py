@@ -4,11 +4,14 @@ and Windows programs run under the build's Wine wrapper.
 
 ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
 """
+import contextlib
+import ctypes
 import datetime
 import hashlib
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -102,6 +105,33 @@ def write(path, data):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+@contextlib.contextmanager
+def content_reads(folder):
+    """The files below folder (relative paths) whose content anything read
+    within the block, as Linux's inotify reports reads (IN_ACCESS): how a
+    scenario proves that a run decided without reading a file."""
+    in_access, in_isdir = 0x1, 0x40000000
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_NONBLOCK)
+    watched = {libc.inotify_add_watch(fd, d.encode(), in_access): d for d, _, _ in os.walk(folder)}
+    reads = []
+    try:
+        yield reads
+        data = b""
+        with contextlib.suppress(BlockingIOError):
+            while chunk := os.read(fd, 1 << 16):
+                data += chunk
+        at = 0
+        while at < len(data):
+            watch, mask, _, length = struct.unpack_from("iIII", data, at)
+            name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
+            if not mask & in_isdir:
+                reads.append(os.path.relpath(os.path.join(watched[watch], name), folder))
+            at += 16 + length
+    finally:
+        os.close(fd)
 
 
 class Registry:

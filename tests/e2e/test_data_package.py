@@ -1,9 +1,10 @@
 """Silent data-package updates: Update.exe -silent -t:2 -d:Map under Wine
 against the test update server."""
 import os
+import time
 import unittest
 
-from harness import Registry, Scenario, fetched, fetched_in_one_run, md5, read, write
+from harness import Registry, Scenario, content_reads, fetched, fetched_in_one_run, md5, read, write
 
 TYPE = 2
 RELEASE = {
@@ -22,7 +23,14 @@ class DataPackageTest(Scenario):
         self.ws.publish_package(TYPE, RELEASE)
 
     def update(self, name="Map"):
-        self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:" + name)
+        return self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:" + name)
+
+    def assert_release_installed(self):
+        for name, data in RELEASE.items():
+            self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
+
+    def last_compare(self):
+        return [line for line in self.ws.update_log().splitlines() if "compared the installed files" in line][-1]
 
     def test_changed_and_new_files_are_installed_and_unchanged_ones_not_fetched(self):
         config_before = read(self.ws.app_path("Config.dat"))
@@ -36,6 +44,52 @@ class DataPackageTest(Scenario):
         self.assertEqual(read(self.ws.app_path("Config.dat")), config_before)
         self.assertFalse(os.path.exists(self.ws.app_path("UpdateRecord.dat")))
         self.assertEqual(Registry.values(), {})
+
+    def test_remembered_digests_spare_reading_unchanged_files_and_never_hide_a_change(self):
+        self.update()
+        time.sleep(2.1)  # past the margin within which a change time proves nothing
+        self.update()  # reads what the first run installed, remembers it
+        with content_reads(self.ws.app_path("Map")) as reads:
+            self.assertEqual(self.update(), 0)
+        self.assertEqual(reads, [])
+        self.assertTrue(self.last_compare().endswith(": 3 decided from remembered digests, 0 read or missing"))
+        self.assert_release_installed()
+
+        # The same size and the last-write time set back: the change time tells.
+        roads = self.ws.app_path("Map\\roads.dat")
+        times = os.stat(roads)
+        write(roads, b"roads v3")
+        os.utime(roads, ns=(times.st_atime_ns, times.st_mtime_ns))
+        # Another file of the same size and times moved in its place: a new file id.
+        cities = self.ws.app_path("Map\\cities.dat")
+        times = os.stat(cities)
+        write(cities + ".new", b"cities, CHANGED!!")
+        os.utime(cities + ".new", ns=(times.st_atime_ns, times.st_mtime_ns))
+        os.replace(cities + ".new", cities)
+        self.update()
+        self.assertEqual(sorted(fetched(self.server, TYPE)[-2:]), ["cities.dat", "roads.dat"])
+        self.assert_release_installed()
+
+    def test_a_memory_that_cannot_be_used_or_saved_costs_only_time(self):
+        self.update()
+        memory = self.ws.app_path("UPDATE\\Map.digests")
+        saved = read(memory)
+        flipped = saved[:20] + bytes([saved[20] ^ 1]) + saved[21:]
+        for damage, why in ((saved[:len(saved) // 2], "damaged"), (flipped, "damaged"),
+                            (b"[Install]\r\n", "not a memory of digests"), (None, "unreadable")):
+            with self.subTest(why):
+                write(self.ws.app_path("Map\\roads.dat"), b"roads v1")
+                os.remove(memory)
+                if damage is None:
+                    os.mkdir(memory)  # cannot be read, nor replaced
+                else:
+                    write(memory, damage)
+                self.assertEqual(self.update(), 0)
+                self.assert_release_installed()
+                self.assertTrue(self.last_compare().endswith("(the remembered digests were %s: not used)" % why))
+                if damage is not None:
+                    self.assertEqual(read(memory)[:4], b"QDIG", "written afresh")
+        self.assertIn("Map.digests could not be saved, the next run reads more: access-denied", self.ws.update_log())
 
     def test_staged_file_with_the_right_digest_is_reused(self):
         write(self.ws.app_path("UPDATE\\Map\\roads.dat"), RELEASE["roads.dat"])
