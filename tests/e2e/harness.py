@@ -109,29 +109,24 @@ def read(path):
 
 @contextlib.contextmanager
 def content_reads(folder):
-    """The files below folder (relative paths) whose content anything read
-    within the block, as Linux's inotify reports reads (IN_ACCESS): how a
-    scenario proves that a run decided without reading a file."""
-    in_access, in_isdir = 0x1, 0x40000000
+    """The files below folder whose content anything read within the block,
+    as Linux's inotify reports them: how a scenario proves a run read none."""
     libc = ctypes.CDLL(None, use_errno=True)
     fd = libc.inotify_init1(os.O_NONBLOCK)
+    in_access, in_isdir = 0x1, 0x40000000
     watched = {libc.inotify_add_watch(fd, d.encode(), in_access): d for d, _, _ in os.walk(folder)}
-    reads = []
+    reads, data = [], b""
     try:
         yield reads
-        data = b""
-        with contextlib.suppress(BlockingIOError):
-            while chunk := os.read(fd, 1 << 16):
-                data += chunk
-        at = 0
-        while at < len(data):
-            watch, mask, _, length = struct.unpack_from("iIII", data, at)
-            name = data[at + 16:at + 16 + length].rstrip(b"\0").decode()
-            if not mask & in_isdir:
-                reads.append(os.path.relpath(os.path.join(watched[watch], name), folder))
-            at += 16 + length
+        with contextlib.suppress(BlockingIOError):  # raised when there is no event
+            data = os.read(fd, 1 << 20)
     finally:
         os.close(fd)
+    while data:
+        watch, mask, _, length = struct.unpack_from("iIII", data)
+        if not mask & in_isdir:  # a folder's own reads are its listings
+            reads.append(os.path.join(watched[watch], data[16:16 + length].rstrip(b"\0").decode()))
+        data = data[16 + length:]
 
 
 class Registry:
