@@ -8,16 +8,26 @@
 # of manifests of 10,000 and 100,000 absent files, the same tree compared
 # a second time with remembered digests, and the cost per remembered entry
 # of trees of 10,000 and 100,000 tiny files.
+#
+# Then whole runs: a data package of 2 GiB (32 files of 64 MiB and 1,000
+# small ones) served by nginx on loopback, through
+# Update.exe -silent -t:2 -d:Big three times, a few seconds apart as runs at
+# the client's starts are (a file changed within two seconds of a compare
+# is read again by the next one): the install, then two runs that find it
+# current. It prints each run's wall time, what its compare took from
+# memory and what it read, and the third run against the first. PACKAGE=0
+# leaves this part out.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-root=$PWD
-build=$root/build/win32
+src=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$src"
+build=$src/build/win32
+native=$src/build/native/bin
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target bench_compare publisher >/dev/null
+cmake --build --preset win32 --target bench_compare publisher Update >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native --target publisher configtool >/dev/null
 
-work=$(mktemp -d /tmp/bench-compare.XXXXXX)
-trap 'cmake/wine-session.sh stop "$build" >/dev/null 2>&1; rm -rf "$work"' EXIT
-cmake/wine-session.sh start "$build"
+source "$src/bench/update_client.sh"
 win() { "$build/wine-run.sh" "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -117,3 +127,44 @@ for n in (10000, 100000):
 if len(per) == 2:
     print("cost per remembered entry, 100,000 vs 10,000: %.2f (target <= 1.2)" % (per[100000] / per[10000]))
 PY
+
+[ "${PACKAGE:-1}" = 0 ] && exit 0
+rm -rf "$work/app" "$work/tiny" "$work/www"   # room in the page cache for the package
+echo "building the 2 GiB package..." >&2
+pkg=$work/package
+mkdir -p "$pkg/release"
+for i in $(seq -w 1 32); do head -c $((64 * 1024 * 1024)) /dev/urandom > "$pkg/release/large$i.bin"; done
+python3 - "$pkg/release" <<'PY'
+import os, sys
+for i in range(1000):
+    d = os.path.join(sys.argv[1], "small%02d" % (i % 10))
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, "s%04d.dat" % i), "wb") as f:
+        f.write(os.urandom(4096 + 37 * i))
+PY
+"$native/publisher" --package 2 --no-gzip "$pkg/release" "$pkg/www" >/dev/null 2>&1
+port=$("$src/tools/serve-static.sh" "$pkg/www" "$pkg/nginx")
+pids+=("$(cat "$pkg/nginx/nginx.pid")")
+installed_client "$pkg/app" "$build/bin/Update.exe" "$port"
+package_bytes=$(du -sb "$pkg/release" | cut -f1)
+
+win cmd /c exit   # Wine's own start-up, once per session, counts for no run
+times=()
+for run in 1 2 3; do
+  [ "$run" = 1 ] || sleep 3
+  t0=$(now)
+  (cd "$pkg/app" && "$build/wine-run.sh" "$pkg/app/Update.exe" -silent -t:2 -d:Big </dev/null >/dev/null 2>&1) ||
+    { echo "run $run: Update.exe failed (exit code $?)" >&2; tail -5 "$pkg/app/UPDATE/update.log" >&2; exit 1; }
+  times+=("$(elapsed "$t0" "$(now)")")
+done
+diff -r -q -x config.ini "$pkg/release" "$pkg/app/Big" >/dev/null || { echo "the package was not installed whole" >&2; exit 1; }
+mapfile -t compares < <(grep -o 'compared the installed files: .*' "$pkg/app/UPDATE/update.log")
+
+echo
+echo "package: $(find "$pkg/release" -type f | wc -l) files, $((package_bytes / 1048576)) MiB; Update.exe -silent -t:2 -d:Big three times, 3 s apart (seconds)"
+labels=("1: install, everything fetched" "2: unchanged" "3: unchanged")
+for i in 0 1 2; do
+  printf '  %-32s %8s  %s\n' "${labels[$i]}" "${times[$i]}" "${compares[$i]#compared the installed files: }"
+done
+awk -v a="${times[0]}" -v b="${times[1]}" -v c="${times[2]}" 'BEGIN {
+  printf "second run / first: %.3f; third run / first: %.3f (target <= 0.3)\n", b / a, c / a }'

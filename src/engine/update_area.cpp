@@ -2,13 +2,13 @@
 
 #include "base/path_text.h"
 #include "base/text_rules.h"
-#include "manifest/remembered_digests_file.h"
 
 namespace {
 constexpr char kAreaName[] = "UPDATE";
 constexpr char kProgramStaging[] = "Program";
 constexpr char kRunLogName[] = "update.log";
 constexpr char kMarkerSuffix[] = ".install";
+constexpr char kRememberedDigestsSuffix[] = ".digests";
 constexpr char kTemporarySuffix[] = ".tmp";
 }  // namespace
 
@@ -20,6 +20,10 @@ std::string CUpdateArea::StagingFolder(int32_t type, const std::string& packageN
 
 std::string CUpdateArea::InstallMarkerPath(const std::string& stagingFolder) {
     return WithoutTrailingSeparators(stagingFolder) + kMarkerSuffix;
+}
+
+std::string CUpdateArea::RememberedDigestsPath(const std::string& stagingFolder) {
+    return WithoutTrailingSeparators(stagingFolder) + kRememberedDigestsSuffix;
 }
 
 std::string CUpdateArea::RunLogPath() const { return root_ + kRunLogName; }

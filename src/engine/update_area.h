@@ -8,7 +8,8 @@
 //   Program.install   the mark of a program install under way (NAME.install
 //                     for a package), beside its staging folder
 //   Program.digests   what the compares of the program's folder learned
-//                     (NAME.digests for a package): remembered_digests_file.h
+//                     (NAME.digests for a package), beside its staging
+//                     folder: a cache, remembered_digests_file.h
 //   update.log        the run log
 // and the temporary files of their atomic replacement ("*.tmp"). A package
 // name that would take the name of another entry is refused, never shared.
@@ -27,6 +28,8 @@ public:
     std::string StagingFolder(int32_t type, const std::string& packageName) const;
     // The install marker that belongs to a staging folder.
     static std::string InstallMarkerPath(const std::string& stagingFolder);
+    // The remembered digests of the folder that a staging folder's run compares.
+    static std::string RememberedDigestsPath(const std::string& stagingFolder);
     std::string RunLogPath() const;
     // Whether path lies inside the area (its own files, not installed ones).
     bool Contains(std::string_view path) const;

@@ -15,6 +15,7 @@
 #include "manifest/manifest.h"
 #include "manifest/manifest_check.h"
 #include "manifest/name_check.h"
+#include "manifest/remembered_digests_file.h"
 #include "manifest/version_compare.h"
 #include "settings/newest_published.h"
 #include "settings/register_install_win.h"
@@ -52,14 +53,32 @@ const char* StateOf(CryptConfigState state) {
 
 // The changed files of a manifest against the installed ones, by its layout.
 std::vector<S_UpdateFileInfo> ListChangedFiles(const CConfigFile& manifest, ManifestLayout layout,
-                                               const std::string& targetFolder, const UpdateSettings& settings) {
+                                               const std::string& targetFolder, const UpdateSettings& settings,
+                                               RememberedDigests* memory) {
     std::vector<S_UpdateFileInfo> changed;
     if (layout == ManifestLayout::Program) {
-        CompareManifest(manifest, S_UpdateCheckInfo(targetFolder, settings.Version, settings.Region), changed);
+        CompareManifest(manifest, S_UpdateCheckInfo(targetFolder, settings.Version, settings.Region), changed, memory);
     } else {
-        BuildPackageFileList(manifest, targetFolder, changed);
+        BuildPackageFileList(manifest, targetFolder, changed, memory);
     }
     return changed;
+}
+
+// How a compare decided the installed files, and why a memory that was
+// there was not used.
+std::string DescribeRecall(const LoadedDigests& remembered) {
+    const RecallCounts& counts = remembered.Memory.Counts();
+    std::string line = "compared the installed files: " + std::to_string(counts.Remembered) +
+                       " decided from remembered digests, " + std::to_string(counts.Read) + " read or missing";
+    switch (remembered.State) {
+    case RememberedDigestsState::Loaded:
+        return line;
+    case RememberedDigestsState::Missing:
+        return line + " (no remembered digests yet)";
+    default:
+        return line + " (the remembered digests were " + DescribeRememberedDigestsState(remembered.State) +
+               ": not used)";
+    }
 }
 
 // Every file section that a manifest lists, whatever is installed.
@@ -160,7 +179,7 @@ CheckResult CUpdateRun::Check() {
         if (const char* why = WhyUnsafeManifestName(name)) log_.Write("skipped: the listed name \"" + name + "\" is " + why);
     }
     if (profile_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
-    changed_ = ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_);
+    changed_ = CompareInstalledFiles(manifest);
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
                (profile_.Layout == ManifestLayout::Program
@@ -173,6 +192,28 @@ CheckResult CUpdateRun::Check() {
     RecordCurrentFiles();
     if (!failure_) RememberAcceptedRelease();
     return CheckResult::UpToDate;
+}
+
+// What earlier compares of the folder learned spares reading the files it
+// proves unchanged. It is a cache: one that cannot be used or saved costs
+// time only, never the run.
+std::vector<S_UpdateFileInfo> CUpdateRun::CompareInstalledFiles(const CConfigFile& manifest) {
+    // A program release that is not due compares no file.
+    if (profile_.Layout == ManifestLayout::Program && !IsUpdateDue(header_, settings_.Version, settings_.Region)) {
+        return {};
+    }
+    const std::string memoryPath = CUpdateArea::RememberedDigestsPath(profile_.StagingFolder);
+    LoadedDigests remembered = LoadRememberedDigests(memoryPath, profile_.TargetFolder);
+    std::vector<S_UpdateFileInfo> changed =
+        ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_, &remembered.Memory);
+    log_.Write(DescribeRecall(remembered));
+    if (remembered.Memory.IsChanged()) {
+        if (const Status saved = SaveRememberedDigests(memoryPath, remembered.Memory); !saved) {
+            log_.Write("the remembered digests " + memoryPath + " could not be saved, the next run reads more: " +
+                       DescribeFailure(saved.Why()));
+        }
+    }
+    return changed;
 }
 
 bool CUpdateRun::PrepareStagingFolder() {

@@ -103,6 +103,7 @@ private:
     void Fail(RunStep step, const Failure& why, const std::string& what);
     bool PrepareStagingFolder();
     bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
+    std::vector<S_UpdateFileInfo> CompareInstalledFiles(const CConfigFile& manifest);
     StatementVerdict FetchAndCheckStatement(std::string_view manifest);
     void RememberAcceptedRelease();
     InstallMarker ThisInstall() const;

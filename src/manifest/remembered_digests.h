@@ -23,6 +23,11 @@
 // seconds lie beyond every such step, so a file changed that close to a
 // listing is read again by the next compare (and remembered from the one
 // after).
+// For the same reason an install enters nothing with the digest it verified:
+// the installed file's change time is the install's own rename, and a write
+// by anyone else within that step would leave it as it was; only a read
+// that begins after the margin proves the content. The compare after an
+// install reads what it put in place, the one after that recalls it.
 constexpr int64_t kSettleTicks = 2 * kFileTimeTicksPerSecond;
 // Everything remembered is proved again by a full read at least this often.
 constexpr int64_t kMaxRememberTicks = int64_t{30} * 24 * 3600 * kFileTimeTicksPerSecond;

@@ -2,7 +2,6 @@
 
 #include "base/ensure_parent_folder.h"
 #include "base/file_io.h"
-#include "base/path_text.h"
 #include "crypto/md5_digest.h"
 
 #include <cstring>
@@ -136,10 +135,6 @@ RememberedDigestsState Parse(std::string_view bytes, const std::string& folder, 
     return in.Left() == 0 ? RememberedDigestsState::Loaded : RememberedDigestsState::Damaged;
 }
 }  // namespace
-
-std::string RememberedDigestsPath(const std::string& stagingFolder) {
-    return WithoutTrailingSeparators(stagingFolder) + kRememberedDigestsSuffix;
-}
 
 const char* DescribeRememberedDigestsState(RememberedDigestsState state) {
     switch (state) {

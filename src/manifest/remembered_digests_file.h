@@ -1,20 +1,14 @@
 #pragma once
-// The remembered digests of a compared folder on disk, below the
-// application folder's "UPDATE\": "UPDATE\Program.digests" for the program's
-// folder, "UPDATE\NAME.digests" for the data package NAME, beside the
-// staging folder of the same name. Written whole and replaced atomically,
-// with a format version, the folder it describes and a checksum of its own;
-// a file that is wrong in any way is ignored as a whole.
+// The remembered digests of a compared folder on disk, in the updater's
+// own area (src/engine/update_area.h names the file). Written whole and
+// replaced atomically, with a format version, the folder it describes and
+// a checksum of its own; a file that is wrong in any way is ignored as a
+// whole.
 #include "base/failure.h"
 #include "manifest/remembered_digests.h"
 
 #include <string>
 #include <string_view>
-
-inline constexpr char kRememberedDigestsSuffix[] = ".digests";
-
-// "UPDATE\Program.digests" for the staging folder "UPDATE\Program\".
-std::string RememberedDigestsPath(const std::string& stagingFolder);
 
 // Why a memory was (not) taken: for the run's log.
 enum class RememberedDigestsState {

@@ -4,11 +4,14 @@ and Windows programs run under the build's Wine wrapper.
 
 ctest sets UPDATE_BUILD_DIR, UPDATE_BIN_DIR and UPDATE_WINE_RUN.
 """
+import contextlib
+import ctypes
 import datetime
 import hashlib
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -102,6 +105,28 @@ def write(path, data):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+@contextlib.contextmanager
+def content_reads(folder):
+    """The files below folder whose content anything read within the block,
+    as Linux's inotify reports them: how a scenario proves a run read none."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_NONBLOCK)
+    in_access, in_isdir = 0x1, 0x40000000
+    watched = {libc.inotify_add_watch(fd, d.encode(), in_access): d for d, _, _ in os.walk(folder)}
+    reads, data = [], b""
+    try:
+        yield reads
+        with contextlib.suppress(BlockingIOError):  # raised when there is no event
+            data = os.read(fd, 1 << 20)
+    finally:
+        os.close(fd)
+    while data:
+        watch, mask, _, length = struct.unpack_from("iIII", data)
+        if not mask & in_isdir:  # a folder's own reads are its listings
+            reads.append(os.path.join(watched[watch], data[16:16 + length].rstrip(b"\0").decode()))
+        data = data[16 + length:]
 
 
 class Registry:

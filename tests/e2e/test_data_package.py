@@ -1,9 +1,10 @@
 """Silent data-package updates: Update.exe -silent -t:2 -d:Map under Wine
 against the test update server."""
 import os
+import time
 import unittest
 
-from harness import Registry, Scenario, fetched, fetched_in_one_run, md5, read, write
+from harness import Registry, Scenario, content_reads, fetched, fetched_in_one_run, md5, read, write
 
 TYPE = 2
 RELEASE = {
@@ -22,13 +23,16 @@ class DataPackageTest(Scenario):
         self.ws.publish_package(TYPE, RELEASE)
 
     def update(self, name="Map"):
-        self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:" + name)
+        return self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:" + name)
+
+    def assert_release_installed(self):
+        for name, data in RELEASE.items():
+            self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
 
     def test_changed_and_new_files_are_installed_and_unchanged_ones_not_fetched(self):
         config_before = read(self.ws.app_path("Config.dat"))
         self.update()
-        for name, data in RELEASE.items():
-            self.assertEqual(read(self.ws.app_path("Map\\" + name)), data, name)
+        self.assert_release_installed()
         self.assertEqual(fetched_in_one_run(self.server, TYPE), ["config.ini", "roads.dat", "tiles/new/t1.png"])
         self.assertEqual(read(self.ws.app_path("Map\\config.ini")), read(os.path.join(self.ws.www, "2", "config.ini")))
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Map")), "staging folder removed")
@@ -36,6 +40,41 @@ class DataPackageTest(Scenario):
         self.assertEqual(read(self.ws.app_path("Config.dat")), config_before)
         self.assertFalse(os.path.exists(self.ws.app_path("UpdateRecord.dat")))
         self.assertEqual(Registry.values(), {})
+
+    def test_remembered_digests_spare_reading_unchanged_files_and_never_hide_a_change(self):
+        self.update()
+        time.sleep(2.1)  # past the margin within which a change time proves nothing
+        self.update()  # reads what the first run installed
+        with content_reads(self.ws.app_path("Map")) as reads:
+            self.assertEqual(self.update(), 0)
+        self.assertEqual(reads, [])
+        self.assertEqual(fetched(self.server, TYPE)[-2:], ["config.ini"] * 2, "what was installed is remembered right")
+        self.assertIn(": 3 decided from remembered digests, 0 read or missing\n", self.ws.update_log())
+
+        # The same size and times, content changed in place (the change time
+        # tells) or in another file moved in (its file id tells).
+        for name, data, moved in (("roads.dat", b"roads v3", ""), ("cities.dat", b"cities, CHANGED!!", ".new")):
+            path = self.ws.app_path("Map\\" + name)
+            times = os.stat(path)
+            write(path + moved, data)
+            os.utime(path + moved, ns=(times.st_atime_ns, times.st_mtime_ns))
+            os.replace(path + moved, path)
+        self.update()
+        self.assertEqual(sorted(fetched(self.server, TYPE)[-2:]), ["cities.dat", "roads.dat"])
+        self.assert_release_installed()
+
+        # A memory that cannot be used or saved costs time only.
+        memory = self.ws.app_path("UPDATE\\Map.digests")
+        saved = read(memory)
+        for damage, why in ((saved[:-1], "damaged"), (saved[:-20] + bytes([saved[-20] ^ 1]) + saved[-19:], "damaged"),
+                            (b"[Install]\r\n", "not a memory of digests"), (None, "unreadable")):
+            write(self.ws.app_path("Map\\roads.dat"), b"roads v1")
+            os.remove(memory)
+            os.mkdir(memory) if damage is None else write(memory, damage)  # a folder is neither read nor replaced
+            self.assertEqual(self.update(), 0)
+            self.assert_release_installed()
+            self.assertIn("(the remembered digests were %s: not used)\n" % why, self.ws.update_log())
+        self.assertIn("Map.digests could not be saved, the next run reads more: access-denied", self.ws.update_log())
 
     def test_staged_file_with_the_right_digest_is_reused(self):
         write(self.ws.app_path("UPDATE\\Map\\roads.dat"), RELEASE["roads.dat"])

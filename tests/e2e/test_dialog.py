@@ -42,6 +42,8 @@ class DialogTest(Scenario):
         self.ws.publish_package(TYPE, dict(RELEASE, **{"cities.dat": b"cities v2"}))
         self.ws.run_update("-silent", "-t:%d" % TYPE, "-d:Maps")
         self.assertEqual(read(self.ws.app_path("Maps\\cities.dat")), b"cities v2")
+        # It took up what the dialog's compare remembered of the same folder.
+        self.assertRegex(self.ws.update_log(), r"\[silent package Maps\] compared the installed files: .* read or missing\n")
         self.assertEqual(read(self.ws.app_path("Maps\\config.ini")),
                          read(os.path.join(self.ws.www, str(TYPE), "config.ini")))
 

@@ -62,6 +62,7 @@ class ProgramUpdateTest(Scenario):
         self.assertIn("OldVersion=4.0.9", record)
         self.assertEqual(Registry.values(), {"InstallPath": winpath(self.ws.app) + "\\", "Version": "4.0.9"})
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
+        self.assertTrue(os.path.exists(self.ws.app_path("UPDATE\\Program.digests")), "the compare's memory stays")
         self.assertEqual(self.ws.wait_for_client_events(1), ["start"])
 
     def test_greater_version_with_notification_closes_and_restarts_the_client(self):
