@@ -210,7 +210,8 @@ requests=$(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | a
 echo "  requests: $requests"
 echo "  UPDATE\\update.log, this run:"
 tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | tr -d '\r' | sed 's/^/    /'
-travelled=$(tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | grep -o 'fetched [0-9]* files: [0-9]* bytes' | grep -o '[0-9]* bytes')
+travelled=$(tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | grep -o 'fetched [0-9]* files: [0-9]* bytes' |
+            grep -o '[0-9]* bytes')
 size() { wc -c < "$1"; }
 gz_or_plain=$(( $(size "$work/release/core.dll") + $(size "$work/www/1/data/new/cities.dat.gz") ))
 plain=$(( $(size "$work/release/core.dll") + $(size "$work/release/data/new/cities.dat") ))
@@ -218,7 +219,8 @@ echo "  bytes that travelled for the changed files (core.dll, data/new/cities.da
      "as .gz where there is one: $gz_or_plain; plain: $plain"
 version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
 if [ "$version" != 4.0.3 ] || ! cmp -s "$app/data/new/cities.dat" "$work/release/data/new/cities.dat" ||
-   ! grep -qE '/1/data/new/cities\.dat\.[0-9a-f]{32}\.patch ' <<< "$requests" || grep -q 'cities.dat.gz' <<< "$requests"; then
+   ! grep -qE '/1/data/new/cities\.dat\.[0-9a-f]{32}\.patch ' <<< "$requests" ||
+   grep -q 'cities.dat.gz' <<< "$requests"; then
   echo "demo: release 4.0.3 was not installed from its patch" >&2
   exit 1
 fi

@@ -2,18 +2,21 @@
 
 #include "base/decimal_text.h"
 #include "base/ensure_parent_folder.h"
+#include "base/file_io.h"
 #include "engine/patch_use.h"
 #include "manifest/manifest.h"
 
 namespace {
-// The file as the patch that its release lists for the installed copy, if any.
+// The file as the patch that its release lists for the installed copy, if
+// any. The patch lands under a fresh name: a manifest may list a file named
+// like it.
 std::optional<ConvertedForm> PatchForm(const S_UpdateFileInfo& file, const DownloadFolders& folders) {
     const std::optional<ListedPatch> patch = PatchToFetch(file);
     if (!patch) return std::nullopt;
-    const std::string name = PatchFileName(file.FileName, patch->BaseMd5);
-    return ConvertedForm{name, folders.Staging + name, patch->Bytes,
-                         [file, installed = folders.Installed + file.FileName,
-                          staged = folders.Staging + file.FileName](const std::string& body) {
+    const std::string installed = folders.Installed + file.FileName;
+    const std::string staged = folders.Staging + file.FileName;
+    return ConvertedForm{PatchFileName(file.FileName, patch->BaseMd5), MakeTempPathBeside(staged + kPatchSuffix),
+                         patch->Bytes, [file, installed, staged](const std::string& body) {
                              return ApplyFetchedPatch(body, installed, staged, file);
                          }};
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+// The patch to fetch the file as, if one fits those rules.
 std::optional<ListedPatch> PatchToFetch(const S_UpdateFileInfo& file);
 
 // Makes resultPath from the fetched patch and the installed copy; it

@@ -156,7 +156,6 @@ CheckResult CUpdateRun::Check() {
     if (profile_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
     changed_ = ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_);
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
-    NoteUnusablePatchEntries();
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
                (profile_.Layout == ManifestLayout::Program
                     ? ", release \"" + header_.Version + "\" region \"" + header_.Region + "\"" +
@@ -164,6 +163,7 @@ CheckResult CUpdateRun::Check() {
                     : std::string()) +
                ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
                " to fetch");
+    NoteUnusablePatchEntries();
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
     if (!failure_) RememberAcceptedRelease();

@@ -28,10 +28,8 @@ ListedPatches ParseListedPatches(std::string_view value) {
         const std::string_view entry = value.substr(0, comma);
         value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
         const std::optional<ListedPatch> patch = ParseEntry(entry);
-        const bool again = patch && std::any_of(listed.Patches.begin(), listed.Patches.end(), [&](const ListedPatch& p) {
-                               return p.BaseMd5 == patch->BaseMd5;
-                           });
-        if (patch && !again) {
+        const auto sameBase = [&](const ListedPatch& earlier) { return earlier.BaseMd5 == patch->BaseMd5; };
+        if (patch && std::none_of(listed.Patches.begin(), listed.Patches.end(), sameBase)) {
             listed.Patches.push_back(*patch);
         } else {
             listed.Unusable.emplace_back(entry);

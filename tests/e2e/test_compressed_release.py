@@ -194,7 +194,7 @@ class PatchedReleaseTest(Scenario):
         v2 = {name: edited(data, 10) for name, data in v1.items()}
         # Patches for another base and for a larger file, made first, to be served instead of the right ones.
         elsewhere = edited(v2["other-base.dll"], 11)
-        self.ws.publish_program({"other-base.dll": v2["other-base.dll"], "too-large.dll": v2["too-large.dll"] + b"+" * 999},
+        self.ws.publish_program({"other-base.dll": v2["other-base.dll"], "too-large.dll": v2["too-large.dll"] + b"+"},
                                 "1.5", previous=[{"other-base.dll": elsewhere, "too-large.dll": v1["too-large.dll"]}])
         other_base = read(self.patch_path("other-base.dll", elsewhere))
         too_large = read(self.patch_path("too-large.dll", v1["too-large.dll"]))
