@@ -3,7 +3,8 @@ writes NAME.gz beside each file that compresses well and lists it as
 GZSIZE; Update.exe fetches the .gz, decodes it within its bounds and
 installs exactly the listed file. A tree without the .gz files, a broken
 or hostile .gz, a signed manifest whose GZSIZE was changed and a cut .gz
-download are each handled as a person would want."""
+download are each handled as a person would want. Published with
+--previous, a changed file travels smaller still: as its patch."""
 import os
 import random
 import re
