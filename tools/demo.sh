@@ -9,10 +9,12 @@
 # a newer release signed with the key, serves it with nginx on a free
 # loopback port, runs "Update.exe -silent" under Wine and prints what
 # changed and how many bytes travelled (files that compress well travel as
-# NAME.gz). Then it changes one byte of the next signed release on the server
-# and shows that the updater refuses it, installs that release as published,
-# and refuses the earlier release replayed. Everything lives in a temporary
-# folder removed at the end.
+# NAME.gz). Then it publishes the next signed release with --previous (the
+# changed data file also travels as a patch against 4.0.2's copy), changes
+# one byte of it on the server and shows that the updater refuses it,
+# installs that release as published, printing the bytes that travelled
+# against the .gz and plain sizes, and refuses the earlier release replayed.
+# Everything lives in a temporary folder removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -60,8 +62,12 @@ cp "$bin/QIRAClient.exe" "$work/release/QIRAClient.exe"
 printf 'client core 4.0.2\r\n' > "$work/release/core.dll"
 printf 'logo 4.0.2' > "$work/release/skin/logo.png"
 # A data file that compresses well: it travels as cities.dat.gz.
-seq 1 40000 | awk '{ printf "city %05d, population %d, region %d\r\n", $1, ($1 * 7919) % 100000, $1 % 31 }' \
-    > "$work/release/data/new/cities.dat"
+# Release 4.0.3 changes the population of every 97th city and adds 500.
+cities() {
+  seq 1 "$1" | awk -v changed="$2" '{ p = ($1 * 7919) % 100000; if (changed && $1 % 97 == 0) p += 1000
+                                       printf "city %05d, population %d, region %d\r\n", $1, p, $1 % 31 }'
+}
+cities 40000 0 > "$work/release/data/new/cities.dat"
 printf 'readme, unchanged\r\n' > "$work/release/readme.txt"
 echo "== publisher --program --version 4.0.2 --sign keys/release.key"
 win "$bin/publisher.exe" --program --version 4.0.2 --region cn --notify --sign "$(winpath "$work/keys/release.key")" \
@@ -156,13 +162,20 @@ echo
 echo "== release 4.0.2 installed: its signed statement was verified with [Update] ReleaseKey before any file was fetched,"
 echo "   and data/new/cities.dat travelled as cities.dat.gz, decoded and checked on arrival"
 
-# The signed release 4.0.2 as it was served, for an attacker to replay later.
+# The signed release 4.0.2 as it was served, for an attacker to replay later,
+# and its files, which release 4.0.3's patches start from.
 cp -a "$work/www/1" "$work/replayed-4.0.2"
+cp -a "$work/release" "$work/release-4.0.2"
 
 # --- a release changed on the way: refused ------------------------------------
 printf 'client core 4.0.3\r\n' > "$work/release/core.dll"
+cities 40500 1 > "$work/release/data/new/cities.dat"
+echo
+echo "== publisher --program --version 4.0.3 --sign keys/release.key --previous release-4.0.2"
 win "$bin/publisher.exe" --program --version 4.0.3 --region cn --sign "$(winpath "$work/keys/release.key")" \
-    "$(winpath "$work/release")" "$(winpath "$work/www")" >/dev/null 2>&1
+    --previous "$(winpath "$work/release-4.0.2")" "$(winpath "$work/release")" "$(winpath "$work/www")" 2>&1 |
+    tr -d '\r' | grep -E 'gzip|patch' | sed 's/^/  /'
+echo "  served: $(cd "$work/www/1" && find . -name '*.patch' | sed 's|^\./||' | sort | tr '\n' ' ')"
 cp "$work/www/1/UpdateConfig.ini" "$work/UpdateConfig.ini.as-published"
 sed -i 's/^VERSION=4.0.3/VERSION=4.0.4/' "$work/www/1/UpdateConfig.ini"
 echo
@@ -186,14 +199,40 @@ fi
 echo
 echo "== refused: the signed statement names other manifest bytes than those served, so nothing was fetched after it"
 
-# --- an older signed release replayed: refused ------------------------------
-# Release 4.0.3 as published installs; then the server hands out 4.0.2 again,
-# signed and whole, as a stale mirror or an attacker would.
+# --- the release as published: the changed data file travels as its patch ---
 cp "$work/UpdateConfig.ini.as-published" "$work/www/1/UpdateConfig.ini"
+requests_before=$(wc -l < "$work/nginx/logs/access.log")
+log_before=$(wc -l < "$app/UPDATE/update.log")
 (cd "$app" && win Update.exe -silent) || true
+echo
+echo "== release 4.0.3 as published: Update.exe -silent"
+requests=$(tail -n +"$((requests_before + 1))" "$work/nginx/logs/access.log" | awk '{print $2}' | tr '\n' ' ')
+echo "  requests: $requests"
+echo "  UPDATE\\update.log, this run:"
+tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | tr -d '\r' | sed 's/^/    /'
+travelled=$(tail -n +"$((log_before + 1))" "$app/UPDATE/update.log" | grep -o 'fetched [0-9]* files: [0-9]* bytes' |
+            grep -o '[0-9]* bytes')
+size() { wc -c < "$1"; }
+gz_or_plain=$(( $(size "$work/release/core.dll") + $(size "$work/www/1/data/new/cities.dat.gz") ))
+plain=$(( $(size "$work/release/core.dll") + $(size "$work/release/data/new/cities.dat") ))
+echo "  bytes that travelled for the changed files (core.dll, data/new/cities.dat): ${travelled%% *};" \
+     "as .gz where there is one: $gz_or_plain; plain: $plain"
+version=$(cfg get "$(winpath "$app/Config.dat")" Update Version 2>/dev/null | tr -d '\r')
+if [ "$version" != 4.0.3 ] || ! cmp -s "$app/data/new/cities.dat" "$work/release/data/new/cities.dat" ||
+   ! grep -qE '/1/data/new/cities\.dat\.[0-9a-f]{32}\.patch ' <<< "$requests" ||
+   grep -q 'cities.dat.gz' <<< "$requests"; then
+  echo "demo: release 4.0.3 was not installed from its patch" >&2
+  exit 1
+fi
+echo
+echo "== release 4.0.3 installed: data/new/cities.dat was made from its patch against the installed 4.0.2 copy"
+
+# --- an older signed release replayed: refused ------------------------------
+# The server hands out 4.0.2 again, signed and whole, as a stale mirror or an
+# attacker would.
 rm -rf "$work/www/1" && cp -a "$work/replayed-4.0.2" "$work/www/1"
 echo
-echo "== release 4.0.3 installed; then the server replays the signed release 4.0.2 as it was"
+echo "== the server replays the signed release 4.0.2 as it was"
 log_before=$(wc -l < "$app/UPDATE/update.log")
 status=0
 (cd "$app" && win Update.exe -silent) || status=$?

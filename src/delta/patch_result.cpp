@@ -26,3 +26,20 @@ std::string DescribePatchResult(const PatchResult& result) {
     default: return text;
     }
 }
+
+Failure PatchFailure(const PatchResult& result) {
+    const std::string status = PatchStatusName(result.Status);
+    switch (result.Status) {
+    case PatchStatus::Damaged:
+    case PatchStatus::Truncated: return Failure{FailureKind::Undecodable, 0, 0, status};
+    case PatchStatus::ExceedsSize: return Failure{FailureKind::OverLimit, 0, 0, status};
+    case PatchStatus::BaseMismatch:
+    case PatchStatus::ResultMismatch: return Failure{FailureKind::Mismatch, 0, 0, status};
+    case PatchStatus::Applied:  // no failure: only a caller's mistake asks
+    case PatchStatus::PatchUnreadable:
+    case PatchStatus::BaseUnreadable:
+    case PatchStatus::ResultUnwritable: break;
+    }
+    const Failure& cause = result.Cause;
+    return Failure{cause.Kind, cause.Error, 0, cause.Detail.empty() ? status : status + ": " + cause.Detail};
+}

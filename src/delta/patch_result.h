@@ -28,3 +28,10 @@ struct PatchResult {
 
 // "applied", "base-mismatch", ...; an unreadable or unwritable file with its failure.
 std::string DescribePatchResult(const PatchResult& result);
+
+// A patch that was not applied as a failure of the run's kinds: one that
+// does not decode or hold together is undecodable, one that would grow past
+// its size over the limit, a wrong base or result a mismatch, and a file
+// that could not be read or written keeps its local failure. The detail
+// names the status ("base-mismatch").
+Failure PatchFailure(const PatchResult& result);

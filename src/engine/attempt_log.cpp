@@ -3,7 +3,7 @@
 std::string DescribeAttempt(const TransferAttempt& attempt) {
     std::string text = attempt.RemoteName + " from " + attempt.Server + ": ";
     switch (attempt.End) {
-    case AttemptEnd::Fetched: text += "fetched"; break;
+    case AttemptEnd::Fetched: text += attempt.Converted ? "applied" : "fetched"; break;
     case AttemptEnd::Cancelled: text += "cancelled"; break;
     case AttemptEnd::Failed: text += DescribeFailure(attempt.Why); break;
     }
@@ -15,6 +15,12 @@ std::string DescribeAttempt(const TransferAttempt& attempt) {
 
 void CAttemptLog::Observe(const TransferAttempt& attempt) {
     bytes_ += attempt.Bytes;
+    // Converted forms are patches: each one used, and each that was not and why, is part of the story.
+    if (attempt.Converted && attempt.End != AttemptEnd::Cancelled) {
+        const bool used = attempt.End == AttemptEnd::Fetched;
+        log_.Write("patch: " + DescribeAttempt(attempt) + (used ? "" : "; the file travels as .gz or plain instead"));
+        return;
+    }
     // A file fetched at the first go is the rule, and a release may have
     // thousands: only the exceptions get a line. A cancelled attempt is the
     // echo of another one's failure, or of the user's stop.

@@ -1,8 +1,9 @@
 #pragma once
 // The transfer's attempts as the run log shows them: a line for each
 // attempt that did not end with its file (which server, which file, why)
-// or that continued an earlier download, and a count of the bytes that
-// travelled, for the line that sums up the fetch.
+// or that continued an earlier download, one for each patch applied or
+// given up, and a count of the bytes that travelled, for the line that
+// sums up the fetch.
 #include "engine/run_log.h"
 #include "transfer/transfer_attempt.h"
 

@@ -18,7 +18,11 @@ CDownFileThread::~CDownFileThread() {
 }
 
 void CDownFileThread::SetSavePath(const std::string& folder) {
-    savePath_ = WithSeparator(folder, '\\');
+    folders_.Staging = WithSeparator(folder, '\\');
+}
+
+void CDownFileThread::SetInstalledFolder(const std::string& folder) {
+    folders_.Installed = WithSeparator(folder, '\\');
 }
 
 void CDownFileThread::SetFileList(const std::vector<S_UpdateFileInfo>& files) {
@@ -39,7 +43,7 @@ void CDownFileThread::Run() {
     CQIRAUpdateIntf transfer(servers_, useProxy_);
     transfer.SetAttemptObserver(attemptObserver_);
     const DownloadObserver observer{notifyWindow_, notifyMessage_, [this] { return StopRequested(); }};
-    result_ = DownloadFiles(fileList_, transfer, packageType_, savePath_, observer);
+    result_ = DownloadFiles(fileList_, transfer, packageType_, folders_, observer);
     if (result_.Status == FetchStatus::Failed) {
         // Sent, not posted: the receiver has seen the failure before the
         // thread ends, so a new thread object cannot overtake it.

@@ -2,6 +2,7 @@
 // The interactive run's downloader: fetches a list of files on a worker
 // thread, several at once, and reports them to a window in list order.
 #include "base/critical_section_win.h"
+#include "engine/download_files_win.h"
 #include "manifest/update_file_info.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
@@ -30,6 +31,9 @@ public:
 
     // The folder that receives the files; a '\' is appended when it does not end with a separator.
     void SetSavePath(const std::string& folder);
+    // The folder of the installed copies that patches apply to, as
+    // SetSavePath takes it; without one, no file travels as a patch.
+    void SetInstalledFolder(const std::string& folder);
     // Waits while a run holds the list.
     void SetFileList(const std::vector<S_UpdateFileInfo>& files);
     // 1 for the program itself, otherwise the data-package type.
@@ -52,7 +56,7 @@ private:
     const UINT notifyMessage_;
     const std::vector<S_UpdateSerivceAddr> servers_;
     const bool useProxy_;
-    std::string savePath_;
+    DownloadFolders folders_;
     uint32_t packageType_ = 1;
     AttemptObserver attemptObserver_;
     CriticalSection fileListLock_;

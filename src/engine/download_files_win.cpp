@@ -2,7 +2,25 @@
 
 #include "base/decimal_text.h"
 #include "base/ensure_parent_folder.h"
+#include "base/file_io.h"
+#include "engine/patch_use.h"
 #include "manifest/manifest.h"
+
+namespace {
+// The file as the patch that its release lists for the installed copy, if
+// any. The patch lands under a fresh name: a manifest may list a file named
+// like it.
+std::optional<ConvertedForm> PatchForm(const S_UpdateFileInfo& file, const DownloadFolders& folders) {
+    const std::optional<ListedPatch> patch = PatchToFetch(file);
+    if (!patch) return std::nullopt;
+    const std::string installed = folders.Installed + file.FileName;
+    const std::string staged = folders.Staging + file.FileName;
+    return ConvertedForm{PatchFileName(file.FileName, patch->BaseMd5), MakeTempPathBeside(staged + kPatchSuffix),
+                         patch->Bytes, [file, installed, staged](const std::string& body) {
+                             return ApplyFetchedPatch(body, installed, staged, file);
+                         }};
+}
+}  // namespace
 
 std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file) {
     const std::optional<uint64_t> size = ParseDecimalCount(file.GzSize);
@@ -11,14 +29,16 @@ std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file)
 }
 
 FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
-                          const std::string& folder, const DownloadObserver& observer) {
+                          const DownloadFolders& folders, const DownloadObserver& observer) {
     std::vector<RemoteFile> remote;
     remote.reserve(files.size());
     for (const S_UpdateFileInfo& file : files) {
-        remote.push_back({file.FileName, folder + file.FileName, ListedCompressedForm(file), ParseDecimalCount(file.Size)});
+        remote.push_back({file.FileName, folders.Staging + file.FileName, ListedCompressedForm(file),
+                          ParseDecimalCount(file.Size)});
         if (HasListedCheck(file)) {
             remote.back().Check = [file](const std::string& path) { return CheckArrivedFile(path, file); };
         }
+        if (!folders.Installed.empty()) remote.back().Converted = PatchForm(file, folders);
         EnsureParentFolder(remote.back().LocalPath);
     }
     return transfer.GetRemoteFiles(type, remote, observer);

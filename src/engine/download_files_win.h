@@ -18,14 +18,22 @@ using DownloadObserver = FetchObserver;
 // "GZSIZE" of one byte or more.
 std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file);
 
-// Fetches each listed file into folder + its name, creating its folder
-// first; a file with a compressed form travels compressed, none may be
-// larger than its listed size, and one that arrives other than listed is
-// asked for from the next server. Completion notices come one per file in
-// list order. Files fetched whole before a failure or a stop stay where
-// they are, those after a failed one included.
+// Where fetched files go, and where the installed copies lie that patches
+// apply to (empty: no file travels as a patch). Both end with a separator.
+struct DownloadFolders {
+    std::string Staging;
+    std::string Installed;
+};
+
+// Fetches each listed file into the staging folder + its name, creating
+// its folder first. A file with a listed patch for its installed copy
+// (patch_use.h) travels as that patch, else one with a compressed form
+// travels compressed; none may be larger than listed, and one that arrives
+// other than listed is asked for from the next server. Completion notices
+// come one per file in list order. Files fetched whole before a failure or
+// a stop stay where they are, those after a failed one included.
 FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
-                          const std::string& folder, const DownloadObserver& observer = {});
+                          const DownloadFolders& folders, const DownloadObserver& observer = {});
 
 // One file known by its name alone (a manifest, a signature), of maxBytes
 // at most, and what `check` says of it when given (transfer_win.h).

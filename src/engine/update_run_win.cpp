@@ -12,6 +12,7 @@
 #include "engine/install_marker.h"
 #include "engine/install_win.h"
 #include "engine/update_area.h"
+#include "manifest/listed_patches.h"
 #include "manifest/manifest.h"
 #include "manifest/manifest_check.h"
 #include "manifest/name_check.h"
@@ -188,6 +189,7 @@ CheckResult CUpdateRun::Check() {
                     : std::string()) +
                ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
                " to fetch");
+    NoteUnusablePatchEntries();
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
     if (!failure_) RememberAcceptedRelease();
@@ -295,10 +297,23 @@ void CUpdateRun::RecordCurrentFiles() {
     if (Record(ThisInstall(), true)) changedInstallation_ = true;
 }
 
+// Entries that this updater cannot read are passed over, never a reason to
+// refuse the release: a later publisher may list what it does not know.
+void CUpdateRun::NoteUnusablePatchEntries() {
+    for (const S_UpdateFileInfo& file : toFetch_) {
+        for (const std::string& entry : ParseListedPatches(file.Patch).Unusable) {
+            log_.Write("passed over: \"" + entry + "\" in the " + kPatchKey + " of " + file.FileName +
+                       " (not <base md5>:<bytes>, or a base listed before)");
+        }
+    }
+}
+
+DownloadFolders CUpdateRun::FetchFolders() const { return {profile_.StagingFolder, profile_.TargetFolder}; }
+
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
-    const FetchResult fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type),
-                                              profile_.StagingFolder);
+    const FetchResult fetched =
+        DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), FetchFolders());
     const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received";
     if (fetched.Fetched()) {
         log_.Write("fetched " + std::to_string(toFetch_.size()) + " files: " + travelled);

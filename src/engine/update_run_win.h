@@ -10,6 +10,7 @@
 // A failure ends the run with its reason as it happened (RunFailure); the
 // outcome and exit code are decided from it in one place (run_outcome.h).
 #include "engine/attempt_log.h"
+#include "engine/download_files_win.h"
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
 #include "engine/run_profile.h"
@@ -73,6 +74,8 @@ public:
     // The changed files not already staged with their digest, in manifest order.
     const std::vector<S_UpdateFileInfo>& FilesToFetch() const { return toFetch_; }
 
+    // Where FilesToFetch() go, and the installed copies their patches apply to.
+    DownloadFolders FetchFolders() const;
     // Fetches FilesToFetch() on the calling thread, with no window.
     bool FetchFiles();
     // A fetch of the front end's own (the dialog's download thread) ended
@@ -106,6 +109,7 @@ private:
     std::vector<S_UpdateFileInfo> CompareInstalledFiles(const CConfigFile& manifest);
     StatementVerdict FetchAndCheckStatement(std::string_view manifest);
     void RememberAcceptedRelease();
+    void NoteUnusablePatchEntries();
     InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();
     InstallResult InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,

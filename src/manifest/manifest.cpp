@@ -5,6 +5,7 @@
 #include "base/text_rules.h"
 #include "crypto/file_digests.h"
 #include "manifest/installed_digests.h"
+#include "manifest/listed_patches.h"
 #include "manifest/manifest_header.h"
 #include "manifest/name_check.h"
 #include "manifest/parallel_digests.h"
@@ -84,6 +85,7 @@ void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::stri
         manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
         manifest.ReadString(file.FileName, "SHA256", "", file.SHA256);
         manifest.ReadString(file.FileName, "GZSIZE", "", file.GzSize);
+        manifest.ReadString(file.FileName, kPatchKey, "", file.Patch);
         files.push_back(std::move(file));
     }
 }

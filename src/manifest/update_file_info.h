@@ -16,4 +16,7 @@ struct S_UpdateFileInfo {
     // The installed copy's MD5 as the compare learned it (read or
     // remembered), lower-case hex; empty when no installed copy could be read.
     std::string InstalledMD5 = {};
+    // "PATCH", the patches against earlier copies that the server has
+    // beside the file (listed_patches.h reads it); empty when none.
+    std::string Patch = {};
 };

@@ -30,11 +30,14 @@ private:
     size_t first_ = 0;
 };
 
-class CCompressedFormsSeen {
+// Whether a server is worth asking for a file's optional form (its .gz, or
+// a patch): a mirror that copies only the files it knows has none, and
+// asking it for each would double its requests.
+class CFormsSeen {
 public:
     static constexpr unsigned kMissesToGiveUp = 3;
 
-    explicit CCompressedFormsSeen(size_t servers) : found_(servers), missing_(servers) {}
+    explicit CFormsSeen(size_t servers) : found_(servers), missing_(servers) {}
 
     // Safe from any thread.
     void Found(size_t server) { ++found_[server]; }

@@ -22,6 +22,10 @@ struct TransferAttempt {
     Failure Why = {};         // for a failed attempt
     uint64_t Bytes = 0;       // body bytes received by this attempt
     bool Resumed = false;     // continued a partial download (206)
+    // The attempt at a file's converted form (transfer_win.h) that decided
+    // it: fetched, the file was made from it; failed, the file is asked for
+    // in its other forms next.
+    bool Converted = false;
 };
 
 // Called on the transferring threads, one call at a time.

@@ -1,6 +1,8 @@
 #include "transfer/transfer_win.h"
 
+#include "base/file_io.h"
 #include "base/long_path_win.h"
+#include "base/path_info.h"
 #include "base/wide_text_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/partial_file_win.h"
@@ -54,6 +56,27 @@ void RefuseAWrongCopy(const RemoteFile& wanted, AttemptResult& result) {
     result.Attempt.Why = checked.Why();
 }
 
+// The body of a converted form arrived: the caller makes the file from it.
+// A body it refuses is not held against the server (the copy it applies to
+// may have changed since the caller looked): the file's other forms follow.
+void ConvertBody(const RemoteFile& wanted, AttemptResult& result) {
+    const Status converted = wanted.Converted->Convert(wanted.Converted->BodyPath);
+    const int64_t size = converted ? FileSize(wanted.LocalPath) : -1;
+    if (size >= 0) {
+        result.Size = static_cast<uint64_t>(size);
+        return;
+    }
+    result.Verdict = AttemptVerdict::NotHere;
+    result.Attempt.End = AttemptEnd::Failed;
+    result.Attempt.Why = converted ? LastLocalFailure("the file made from it cannot be read") : converted.Why();
+}
+
+// A 4xx answer: the server does not have the file in that form.
+bool IsMissing(const TransferAttempt& attempt) {
+    return attempt.End == AttemptEnd::Failed && attempt.Why.Kind == FailureKind::HttpStatus &&
+           attempt.Why.HttpStatus >= 400 && attempt.Why.HttpStatus < 500;
+}
+
 bool IsUsable(const S_UpdateSerivceAddr& server) {
     // Port 0 is a missing setting, not WinHTTP's "default port".
     return !server.Address.empty() && server.Port != 0;
@@ -71,6 +94,23 @@ std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile
     return FileToFetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, file.Compressed->Size, mayHavePartial,
                        GzipBounds{file.Compressed->Size, maxOutput}};
 }
+
+// The request for a file's converted form, if it has one that a file may be made from.
+std::optional<FileToFetch> ConvertedFormToFetch(uint32_t type, const RemoteFile& file, bool mayHavePartial) {
+    if (!file.Converted || file.Converted->Size > kFileLimit) return std::nullopt;
+    const ConvertedForm& form = *file.Converted;
+    return FileToFetch{form.Name, Widen(BuildRemotePath(type, form.Name)), form.BodyPath, form.Size, mayHavePartial};
+}
+
+// The requests a file may be fetched by.
+struct FormsToFetch {
+    FileToFetch Plain;
+    std::optional<FileToFetch> Compressed;
+    std::optional<FileToFetch> Converted;
+};
+
+// What is done with an attempt's result before it is reported and acted on.
+using FinishAttempt = std::function<void(AttemptResult&)>;
 
 class CNotifier {
 public:
@@ -115,7 +155,7 @@ private:
 struct CQIRAUpdateIntf::Impl {
     Impl(const std::vector<S_UpdateSerivceAddr>& list, bool useProxy)
         : servers(list), connections(list.size()), session(useProxy), preference(list.size()),
-          compressedForms(list.size()) {
+          compressedForms(list.size()), convertedForms(list.size()) {
         ApplyTimeouts();
     }
 
@@ -150,21 +190,22 @@ struct CQIRAUpdateIntf::Impl {
                       std::vector<uint64_t>* sizes);
     // The file's size, or nullopt with the reason that counts in `why`
     // (nothing when it was cancelled).
-    std::optional<uint64_t> FetchFile(const RemoteFile& wanted, const FileToFetch& plain,
-                                      const std::optional<FileToFetch>& compressed, JobProgress& progress,
+    std::optional<uint64_t> FetchFile(const RemoteFile& wanted, const FormsToFetch& forms, JobProgress& progress,
                                       const JobCancelled& cancelled, std::optional<Failure>& why);
-    AttemptResult FetchFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& plain,
-                               const std::optional<FileToFetch>& compressed, bool mayResume, JobProgress& progress,
-                               const JobCancelled& cancelled);
-    AttemptResult FetchFormFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& file, bool mayResume,
-                                   JobProgress& progress, const JobCancelled& cancelled);
+    std::optional<uint64_t> FetchConverted(const RemoteFile& wanted, const FileToFetch& body, JobProgress& progress,
+                                           const JobCancelled& cancelled);
+    AttemptResult FetchFromOne(size_t index, const RemoteFile& wanted, const FormsToFetch& forms, bool mayResume,
+                               JobProgress& progress, const JobCancelled& cancelled);
+    AttemptResult FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
+                                   const JobCancelled& cancelled, const FinishAttempt& finish);
 
     const std::vector<S_UpdateSerivceAddr> servers;
     std::mutex connectionLock;
     std::vector<UniqueInternet> connections;  // guarded by connectionLock
     CTransferSession session;
     CServerPreference preference;
-    CCompressedFormsSeen compressedForms;
+    CFormsSeen compressedForms;
+    CFormsSeen convertedForms;
     TransferLimits limits;
     size_t filesAtOnce = kFilesAtOnce;
     std::mutex observerLock;
@@ -173,10 +214,11 @@ struct CQIRAUpdateIntf::Impl {
 
 // One server, with the two retries that are not the server's fault: a
 // kept-alive connection that went stale, and a partial download that does
-// not fit the server's file.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& file,
-                                                      bool mayResume, JobProgress& progress,
-                                                      const JobCancelled& cancelled) {
+// not fit the server's file. `finish` sees the last attempt before it is
+// reported.
+AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume,
+                                                      JobProgress& progress, const JobCancelled& cancelled,
+                                                      const FinishAttempt& finish) {
     bool retriedStale = false;
     for (;;) {
         const HINTERNET connection = Connection(index);
@@ -188,11 +230,13 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const Remote
             result.Attempt = {ServerName(servers[index]), file.RemoteName, AttemptEnd::Failed,
                               Failure{KindOfNetworkError(error), error}};
         }
-        if (result.Verdict == AttemptVerdict::Fetched && wanted.Check) RefuseAWrongCopy(wanted, result);
+        const bool stale = result.Verdict == AttemptVerdict::Stale && !retriedStale;
+        const bool withoutRange = result.Verdict == AttemptVerdict::WithoutRange && mayResume;
+        if (!stale && !withoutRange) finish(result);
         Report(result.Attempt);
-        if (result.Verdict == AttemptVerdict::Stale && !retriedStale) {
+        if (stale) {
             retriedStale = true;
-        } else if (result.Verdict == AttemptVerdict::WithoutRange && mayResume) {
+        } else if (withoutRange) {
             mayResume = false;
         } else {
             return result;
@@ -200,37 +244,80 @@ AttemptResult CQIRAUpdateIntf::Impl::FetchFormFromOne(size_t index, const Remote
     }
 }
 
+// The one attempt at a file's converted form, from the first server that
+// may have it; the file's size when it was made from it.
+std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchConverted(const RemoteFile& wanted, const FileToFetch& body,
+                                                              JobProgress& progress, const JobCancelled& cancelled) {
+    const std::vector<size_t> order = preference.Order();
+    const auto server = std::find_if(order.begin(), order.end(), [&](size_t index) {
+        return IsUsable(servers[index]) && convertedForms.WorthAsking(index);
+    });
+    if (server == order.end()) return std::nullopt;
+    bool arrived = false;
+    const AttemptResult result =
+        FetchFormFromOne(*server, body, body.MayHavePartial, progress, cancelled, [&](AttemptResult& attempt) {
+            attempt.Attempt.Converted = true;
+            if (attempt.Verdict != AttemptVerdict::Fetched) return;
+            arrived = true;
+            ConvertBody(wanted, attempt);
+        });
+    if (arrived) convertedForms.Found(*server);
+    if (IsMissing(result.Attempt)) convertedForms.Missing(*server);
+    if (result.Verdict == AttemptVerdict::ServerDown) preference.Demote(*server);
+    DropResumePoint(body.LocalPath);
+    RemoveFile(body.LocalPath);
+    if (result.Verdict != AttemptVerdict::Fetched) return std::nullopt;
+    return result.Size;
+}
+
 // The compressed form first when there is one and the server may have it.
 // A server that does not (a 4xx answer: a tree published before, or a
 // mirror without the .gz files) or whose copy does not decode is asked for
 // the plain file once; a server that fails otherwise fails for both forms.
-AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const RemoteFile& wanted, const FileToFetch& plain,
-                                                  const std::optional<FileToFetch>& compressed, bool mayResume,
-                                                  JobProgress& progress, const JobCancelled& cancelled) {
-    if (compressed && compressedForms.WorthAsking(index)) {
-        const AttemptResult result = FetchFormFromOne(index, wanted, *compressed, mayResume, progress, cancelled);
+AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const RemoteFile& wanted, const FormsToFetch& forms,
+                                                  bool mayResume, JobProgress& progress,
+                                                  const JobCancelled& cancelled) {
+    const FinishAttempt checkArrival = [&](AttemptResult& result) {
+        if (result.Verdict == AttemptVerdict::Fetched && wanted.Check) RefuseAWrongCopy(wanted, result);
+    };
+    if (forms.Compressed && compressedForms.WorthAsking(index)) {
+        const AttemptResult result =
+            FetchFormFromOne(index, *forms.Compressed, mayResume, progress, cancelled, checkArrival);
         const Failure& why = result.Attempt.Why;
         const bool failed = result.Attempt.End == AttemptEnd::Failed;
-        const bool missing =
-            failed && why.Kind == FailureKind::HttpStatus && why.HttpStatus >= 400 && why.HttpStatus < 500;
+        const bool missing = IsMissing(result.Attempt);
         if (result.Verdict == AttemptVerdict::Fetched) compressedForms.Found(index);
         if (missing) compressedForms.Missing(index);
         const bool anotherFormMayDo =
             missing || (failed && (why.Kind == FailureKind::Undecodable || why.Kind == FailureKind::OverLimit));
         if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
     }
-    return FetchFormFromOne(index, wanted, plain, mayResume, progress, cancelled);
+    return FetchFormFromOne(index, forms.Plain, mayResume, progress, cancelled, checkArrival);
 }
 
-std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wanted, const FileToFetch& plain,
-                                                         const std::optional<FileToFetch>& compressed,
+// The converted form first, when there is one. What it cannot give, the
+// other forms do, and only their failures count as the file's.
+std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wanted, const FormsToFetch& forms,
                                                          JobProgress& progress, const JobCancelled& cancelled,
                                                          std::optional<Failure>& why) {
+    const FileToFetch& plain = forms.Plain;
+    const std::optional<FileToFetch>& compressed = forms.Compressed;
+    if (forms.Converted) {
+        if (const std::optional<uint64_t> size = FetchConverted(wanted, *forms.Converted, progress, cancelled)) {
+            // Partial downloads of the other forms have nothing left to continue.
+            if (plain.MayHavePartial) {
+                DropResumePoint(plain.LocalPath);
+                DropResumePoint(CompressedPartialPath(plain.LocalPath));
+            }
+            return size;
+        }
+        if (cancelled()) return std::nullopt;
+    }
     bool mayResume = plain.MayHavePartial;
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
         const bool partialsMayExist = mayResume;
-        const AttemptResult result = FetchFromOne(index, wanted, plain, compressed, mayResume, progress, cancelled);
+        const AttemptResult result = FetchFromOne(index, wanted, forms, mayResume, progress, cancelled);
         if (result.Attempt.End == AttemptEnd::Failed) KeepWeightier(why, result.Attempt.Why);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;
@@ -302,10 +389,11 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     jobs.Threads = filesAtOnce;
     jobs.Run = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
-        const FileToFetch plain{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath, SizeLimitOf(file),
-                                mayHavePartial[index]};
-        return FetchFile(file, plain, CompressedFormToFetch(type, file, mayHavePartial[index]), progress, cancelled,
-                         failures[index]);
+        const FormsToFetch forms{{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
+                                  SizeLimitOf(file), mayHavePartial[index]},
+                                 CompressedFormToFetch(type, file, mayHavePartial[index]),
+                                 ConvertedFormToFetch(type, file, mayHavePartial[index])};
+        return FetchFile(file, forms, progress, cancelled, failures[index]);
     };
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };
     jobs.Completed = [&](size_t index, uint64_t size) {

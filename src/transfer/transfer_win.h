@@ -25,6 +25,22 @@ struct CompressedForm {
     std::optional<uint64_t> DecodedSize;  // the file's listed size, when it has one
 };
 
+// A form of a file whose body is not the file but what the caller makes
+// the file from (a patch against a copy it has). It is asked for first,
+// once, from the first server that may have it: never more than Size
+// bytes, into BodyPath, which Convert then turns into the file at the
+// local path, checked as the caller sees fit (Check is not called on it).
+// Whatever goes wrong (no such form, longer than listed, a server that
+// fails, a body that Convert refuses), the file is then fetched in its
+// other forms. A server that answered "missing" (4xx) for three converted
+// forms and gave none is asked for no more. BodyPath is removed afterwards.
+struct ConvertedForm {
+    std::string Name;
+    std::string BodyPath;
+    uint64_t Size = 0;
+    std::function<Status(const std::string& bodyPath)> Convert;
+};
+
 // One file of a batch: its name on the server and the local path it goes to
 // (whose folder exists). With a compressed form, NAME.gz is asked for
 // first and decoded on arrival within its bounds (gzip_decoder.h); when a
@@ -43,11 +59,12 @@ struct RemoteFile {
     // One that is not is that server's fault: it is removed, the server goes
     // last for the rest of the run, and the next one is asked.
     std::function<Status(const std::string& localPath)> Check = nullptr;
+    std::optional<ConvertedForm> Converted = std::nullopt;
 };
 
 // Who follows a batch. With a window and a message, it receives progress
 // (received, total; never equal) of the first file not yet complete, in
-// bytes that travel (those of NAME.gz for a compressed file), and one
+// bytes that travel (those of NAME.gz or of a converted form), and one
 // completion (size, size) per file with the size of the file itself, in
 // list order, sent from the calling thread. StopRequested is asked while the batch runs; true ends every
 // transfer at once.

@@ -157,7 +157,8 @@ void CDlgUpdate::OnUpgradeNow() {
         // A server that failed the check is asked last by the download too.
         DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
                                                            GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
-        DownloadThread->SetSavePath(Run->Profile().StagingFolder);
+        DownloadThread->SetSavePath(Run->FetchFolders().Staging);
+        DownloadThread->SetInstalledFolder(Run->FetchFolders().Installed);
         DownloadThread->SetFileList(Run->FilesToFetch());
         DownloadThread->SetAttemptObserver(Run->TransferObserver());
         DownloadThread->SetPackageType(static_cast<uint32_t>(Type));

@@ -9,6 +9,7 @@ import ctypes
 import datetime
 import hashlib
 import os
+import random
 import shutil
 import signal
 import struct
@@ -94,6 +95,16 @@ def kill_updaters(folder):
 
 def md5(data):
     return hashlib.md5(data).hexdigest()
+
+
+def edited(data, seed, edits=30):
+    """data with a few bytes changed here and there, as a rebuild leaves a program file."""
+    rng = random.Random(seed)
+    out = bytearray(data)
+    for _ in range(edits):
+        at = rng.randrange(len(out) - 4)
+        out[at:at + 4] = rng.randbytes(4)
+    return bytes(out)
 
 
 def write(path, data):
@@ -235,12 +246,15 @@ class Workspace:
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
         self._publish(files, args, sign, **signing)
 
-    def _publish(self, files, args, sign, published=None, expires_days=None):
+    def _publish(self, files, args, sign, published=None, expires_days=None, previous=()):
         """A signed release's statement is published a minute after the
         previous one's, starting a day before now, so that releases made
         within one second stay in order; published (a datetime) sets the
-        time, expires_days an expiry."""
+        time, expires_days an expiry. previous: earlier releases (files as
+        for files) that the changed files get patches from."""
         env = {}
+        for earlier in previous:
+            args += ["--previous", winpath(self._release_folder(earlier))]
         if sign:
             self.last_published = published or self.last_published + datetime.timedelta(minutes=1)
             env["PUBLISHER_TEST_CLOCK"] = self.last_published.strftime("%Y-%m-%dT%H:%M:%SZ")

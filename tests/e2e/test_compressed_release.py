@@ -3,14 +3,15 @@ writes NAME.gz beside each file that compresses well and lists it as
 GZSIZE; Update.exe fetches the .gz, decodes it within its bounds and
 installs exactly the listed file. A tree without the .gz files, a broken
 or hostile .gz, a signed manifest whose GZSIZE was changed and a cut .gz
-download are each handled as a person would want."""
+download are each handled as a person would want. Published with
+--previous, a changed file travels smaller still: as its patch."""
 import os
 import random
 import re
 import zlib
 import unittest
 
-from harness import Registry, Scenario, fetched_in_one_run, read, write
+from harness import Registry, Scenario, edited, fetched_in_one_run, md5, read, write
 
 MIB = 1024 * 1024
 INSTALLED = {"core.dll": b"core 1.0", "same.txt": b"same in both"}
@@ -148,6 +149,89 @@ class CompressedReleaseTest(Scenario):
         self.assertEqual([r["path"] for r in asked], [path, path], "the plain file is never asked for")
         self.assertEqual(asked[1]["range"], "bytes=%d-" % cut)
         self.assertIn("resumed", self.ws.update_log())
+
+
+class PatchedReleaseTest(Scenario):
+    """A release published with --previous: a changed file travels as the
+    patch against its installed copy and is made from it; a patch that
+    cannot be used gives way to the file's .gz or plain form, once."""
+
+    def setUp(self):
+        super().setUp()
+        self.ws.seed(self.server.port, version="1.0")
+        self.manifest = os.path.join(self.ws.www, "1", "UpdateConfig.ini")
+        self.v1 = {"core.dll": program_like(600 * 1024, 1), "noise.bin": random.Random(2).randbytes(200 * 1024)}
+        self.v2 = dict({name: edited(data, 3) for name, data in self.v1.items()}, **{"same.txt": b"same"})
+
+    def patch_path(self, name, base):
+        return os.path.join(self.ws.www, "1", "%s.%s.patch" % (name, md5(base)))
+
+    def asked_for(self, name):
+        return [r["path"][3:] for r in self.server.requests() if r["path"].startswith("/1/" + name)]
+
+    def list_patch_bytes(self, name, count):
+        """Changes the bytes listed for the file's patch, as a server that lies would."""
+        text = read(self.manifest).decode("gbk")
+        changed = re.sub(r"(\[%s\][^\[]*?PATCH=[0-9a-f]{32}:)\d+" % re.escape(name), r"\g<1>%d" % count, text)
+        self.assertNotEqual(changed, text)
+        write(self.manifest, changed.encode("gbk"))
+
+    def test_changed_files_travel_as_patches_against_whichever_copy_is_installed(self):
+        older = {"core.dll": edited(self.v1["core.dll"], 4)}
+        self.ws.install({"core.dll": older["core.dll"], "noise.bin": self.v1["noise.bin"], "same.txt": b"same"})
+        self.ws.publish_program(self.v2, "2.0", previous=[self.v1, older])
+        self.assertEqual(self.ws.run_update("-silent"), 0)
+        for name, data in self.v2.items():
+            self.assertEqual(read(self.ws.app_path(name)), data, name)
+        self.assertEqual(fetched_in_one_run(self.server, 1), ["UpdateConfig.ini",
+                                                              "core.dll.%s.patch" % md5(older["core.dll"]),
+                                                              "noise.bin.%s.patch" % md5(self.v1["noise.bin"])])
+        self.assertEqual(self.ws.update_log().count(": applied ["), 2)
+
+    def test_a_patch_that_cannot_be_used_gives_way_to_the_file_once(self):
+        faults = ["missing", "damaged", "truncated", "longer", "other-base", "too-large"]
+        v1 = {name + ".dll": program_like(200 * 1024, i) for i, name in enumerate(faults)}
+        v1["longer.dll"] = random.Random(9).randbytes(100 * 1024)  # travels plain when not patched
+        v2 = {name: edited(data, 10) for name, data in v1.items()}
+        # Patches for another base and for a larger file, made first, to be served instead of the right ones.
+        elsewhere = edited(v2["other-base.dll"], 11)
+        self.ws.publish_program({"other-base.dll": v2["other-base.dll"], "too-large.dll": v2["too-large.dll"] + b"+"},
+                                "1.5", previous=[{"other-base.dll": elsewhere, "too-large.dll": v1["too-large.dll"]}])
+        other_base = read(self.patch_path("other-base.dll", elsewhere))
+        too_large = read(self.patch_path("too-large.dll", v1["too-large.dll"]))
+        self.ws.install(v1)
+        self.ws.publish_program(v2, "2.0", previous=[v1])
+        patch = {name: self.patch_path(name, v1[name]) for name in v1}
+        os.remove(patch["missing.dll"])
+        damaged = bytearray(read(patch["damaged.dll"]))
+        damaged[len(damaged) // 2:len(damaged) // 2 + 40] = bytes(40)
+        write(patch["damaged.dll"], bytes(damaged))
+        write(patch["truncated.dll"], read(patch["truncated.dll"])[:os.path.getsize(patch["truncated.dll"]) // 2])
+        write(patch["longer.dll"], read(patch["longer.dll"]) + b"!")
+        for name, served in (("other-base.dll", other_base), ("too-large.dll", too_large)):
+            write(patch[name], served)
+            self.list_patch_bytes(name, len(served))
+
+        self.assertEqual(self.ws.run_update("-silent"), 0)
+        for name, data in v2.items():
+            self.assertEqual(read(self.ws.app_path(name)), data, name)
+            whole = name if name == "longer.dll" else name + ".gz"
+            self.assertEqual(self.asked_for(name), [os.path.basename(patch[name]), whole])
+        reasons = ["http-status (HTTP 404)", "undecodable: damaged", "undecodable: truncated",
+                   "over-limit (HTTP 200): more than", "mismatch: base-mismatch", "over-limit: exceeds-size"]
+        for name, reason in zip(v1, reasons):
+            self.assertIn("patch: %s from %s: %s" % (os.path.basename(patch[name]), self.server.address, reason),
+                          self.ws.update_log())
+
+    def test_a_signed_release_whose_patch_list_was_changed_is_refused(self):
+        key, key_line = self.ws.keygen("release.key")
+        self.ws.config_set("Config.dat", "Update", "ReleaseKey", key_line)
+        self.ws.install(self.v1)
+        self.ws.publish_program(self.v2, "2.0", sign=key, previous=[self.v1])
+        self.list_patch_bytes("core.dll", os.path.getsize(self.patch_path("core.dll", self.v1["core.dll"])) + 1)
+        self.assertEqual(self.ws.run_update("-silent"), 3)
+        self.assertEqual(read(self.ws.app_path("core.dll")), self.v1["core.dll"])
+        self.assertEqual(fetched_in_one_run(self.server, 1), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
 
 
 if __name__ == "__main__":

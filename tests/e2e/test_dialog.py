@@ -3,9 +3,11 @@ package that the publisher published is offered, installed after
 "立即升级" and then kept current by the silent run; Esc and the system
 menu's close end the dialog."""
 import os
+import random
 import unittest
 
-from harness import DIALOG_MESSAGE, DIALOG_TITLE, DIALOG_UPGRADE, Scenario, fetched_in_one_run, free_port, read
+from harness import (DIALOG_MESSAGE, DIALOG_TITLE, DIALOG_UPGRADE, Scenario, edited, fetched_in_one_run, free_port,
+                     md5, read)
 
 TYPE = 2
 INSTALLED = {"Maps\\roads.dat": b"roads v1", "Maps\\cities.dat": b"cities"}
@@ -46,6 +48,17 @@ class DialogTest(Scenario):
         self.assertRegex(self.ws.update_log(), r"\[silent package Maps\] compared the installed files: .* read or missing\n")
         self.assertEqual(read(self.ws.app_path("Maps\\config.ini")),
                          read(os.path.join(self.ws.www, str(TYPE), "config.ini")))
+
+    def test_a_changed_file_travels_as_its_patch_through_the_dialog_too(self):
+        old = {"roads.dat": random.Random(1).randbytes(300 * 1024), "cities.dat": b"cities"}
+        new = dict(old, **{"roads.dat": edited(old["roads.dat"], 2)})
+        self.ws.seed(self.server.port, version="7.0")
+        self.ws.install({"Maps\\" + name: data for name, data in old.items()})
+        self.ws.publish_package(TYPE, new, version="2027.2", previous=[old])
+        self.run_dialog(DIALOG_UPGRADE, "-t:%d" % TYPE, "-d:Maps")
+        self.assertEqual(read(self.ws.app_path("Maps\\roads.dat")), new["roads.dat"])
+        self.assertEqual(fetched_in_one_run(self.server, TYPE),
+                         ["UpdateConfig.ini", "roads.dat.%s.patch" % md5(old["roads.dat"])])
 
     def many_files(self):
         """A release of eight files of different sizes, installed as older

@@ -32,10 +32,18 @@ TEST(AttemptLogTest, LogsTheExceptionsAndCountsEveryByte) {
     observe({"h:80", "x.dll.gz", AttemptEnd::Failed, Failure{FailureKind::Undecodable, 0, 200}, 7});
     observe({"h:80", "y.dll", AttemptEnd::Cancelled, {}, 5});
     observe({"h:80", "big.dll", AttemptEnd::Fetched, {}, 3, true});
+    // Every patch is part of the story, whether it was used or not.
+    observe({"h:80", "a.dll.x.patch", AttemptEnd::Fetched, {}, 9, false, true});
+    observe({"h:80", "b.dll.x.patch", AttemptEnd::Failed, Failure{FailureKind::Mismatch, 0, 0, "base-mismatch"}, 8,
+             false, true});
     const std::string text = app.Read("UPDATE\\update.log");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+    EXPECT_NE(text.find("patch: a.dll.x.patch from h:80: applied [9 bytes]\r\n"), std::string::npos);
+    EXPECT_NE(text.find("patch: b.dll.x.patch from h:80: mismatch: base-mismatch [8 bytes]; the file travels as .gz "
+                        "or plain instead"),
+              std::string::npos);
     EXPECT_NE(text.find("transfer: x.dll.gz from h:80: undecodable (HTTP 200) [7 bytes]"), std::string::npos);
     EXPECT_NE(text.find("transfer: big.dll from h:80: fetched [3 bytes, resumed]"), std::string::npos);
-    EXPECT_EQ(attempts.BytesReceived(), 100u * 10 + 7 + 5 + 3);
+    EXPECT_EQ(attempts.BytesReceived(), 100u * 10 + 7 + 5 + 3 + 9 + 8);
 }
 }  // namespace

@@ -20,10 +20,11 @@ ALLOWED = {
     "framework/skin": {"base", "framework"},
     "manifest": {"base", "crypto", "config"},
     "settings": {"base", "config", "transfer"},
-    "engine": {"base", "crypto", "config", "transfer", "manifest", "settings"},
-    "ui": {"base", "crypto", "config", "transfer", "manifest", "settings", "engine", "framework", "framework/skin"},
-    "app": {"base", "crypto", "config", "transfer", "manifest", "settings", "engine", "framework", "framework/skin",
-            "ui"},
+    "engine": {"base", "crypto", "config", "transfer", "delta", "manifest", "settings"},
+    "ui": {"base", "crypto", "config", "transfer", "delta", "manifest", "settings", "engine", "framework",
+           "framework/skin"},
+    "app": {"base", "crypto", "config", "transfer", "delta", "manifest", "settings", "engine", "framework",
+            "framework/skin", "ui"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 

@@ -215,8 +215,9 @@ TEST_F(CompressedTransferTest, APlainFileFromAnotherServerEndsAKeptCompressedDow
     EXPECT_EQ(LocalNames(), std::set<std::string>{"relay.dll"});
 }
 
-// A mirror without .gz files is asked for a few, then for plain files only.
-TEST_F(CompressedTransferTest, AServerWithoutCompressedFormsIsSoonAskedForPlainFilesOnly) {
+// A mirror without .gz files or patches is asked for a few of each, then
+// for plain files only.
+TEST_F(CompressedTransferTest, AServerWithoutOptionalFormsIsSoonAskedForPlainFilesOnly) {
     component->SetFilesAtOnce(1);
     std::vector<RemoteFile> files;
     for (int i = 0; i < 6; ++i) {
@@ -224,14 +225,19 @@ TEST_F(CompressedTransferTest, AServerWithoutCompressedFormsIsSoonAskedForPlainF
         const std::string plain = RandomText(20000, 10 + i);
         tree.Put(1, name, plain);
         files.push_back({name, local.File(name), CompressedForm{1000, plain.size()}});
+        files.back().Converted = {name + ".patch", local.File(name + ".patch"), 100, [](const std::string&) {
+                                      return Status(Failure{FailureKind::Undecodable});
+                                  }};
     }
     ASSERT_EQ(component->GetRemoteFiles(1, files).Status, FetchStatus::Fetched);
-    size_t compressedAsked = 0;
+    size_t compressedAsked = 0, patchesAsked = 0;
     for (const LoggedRequest& request : tree.RequestsUnder("/1/mirror-")) {
-        compressedAsked += request.path.size() > 3 && request.path.substr(request.path.size() - 3) == ".gz";
+        compressedAsked += request.path.ends_with(".gz");
+        patchesAsked += request.path.ends_with(".patch");
     }
     EXPECT_EQ(compressedAsked, 3u);
-    EXPECT_EQ(tree.RequestsUnder("/1/mirror-").size(), 3u + files.size());
+    EXPECT_EQ(patchesAsked, 3u);
+    EXPECT_EQ(tree.RequestsUnder("/1/mirror-").size(), 6u + files.size());
 }
 
 TEST_F(CompressedTransferTest, ACompressedFormLargerThanAnyFileMayBeIsNotAskedFor) {

@@ -29,12 +29,7 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         AppendLine(text, "MD5=" + file.Md5);
         if (!file.Sha256.empty()) AppendLine(text, "SHA256=" + file.Sha256);
         if (file.GzSize) AppendLine(text, "GZSIZE=" + std::to_string(*file.GzSize));
-        if (!file.Patches.empty()) {
-            std::string patches;
-            for (const PublishedPatch& patch : file.Patches)
-                patches += (patches.empty() ? "" : ",") + patch.BaseMd5 + ":" + std::to_string(patch.Bytes);
-            AppendLine(text, "PATCH=" + patches);
-        }
+        if (!file.Patches.empty()) AppendLine(text, std::string(kPatchKey) + "=" + FormatListedPatches(file.Patches));
         AppendLine(text, FileCountLine(files));
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The text of the two manifest layouts, GBK with CRLF line ends.
+#include "manifest/listed_patches.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -9,13 +11,6 @@
 
 struct PublishOptions;
 
-// NAME.<base md5>.patch beside a published file: turns the file of that
-// MD5 (an earlier release's) into this one.
-struct PublishedPatch {
-    std::string BaseMd5;
-    uint64_t Bytes = 0;
-};
-
 struct PublishedFile {
     std::string Name;  // manifest name, GBK
     uint64_t Size = 0;
@@ -23,7 +18,9 @@ struct PublishedFile {
     std::string Md5;
     std::string Sha256;  // only in a signed release; written as "SHA256" when set
     std::optional<uint64_t> GzSize;  // bytes of NAME.gz beside it, when it travels compressed
-    std::vector<PublishedPatch> Patches;  // written as "PATCH" when there are any
+    // NAME.<base md5>.patch beside it, each turning an earlier release's
+    // copy into this one; written as "PATCH" when there are any.
+    std::vector<ListedPatch> Patches;
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever

@@ -4,6 +4,7 @@
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "delta/patch_maker.h"
+#include "manifest/listed_patches.h"
 #include "publisher/temporary_name.h"
 #include "publisher/utf8_path.h"
 
@@ -18,20 +19,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kPatchSuffix[] = ".patch";
-constexpr size_t kMd5HexDigits = 32;
 // A patch that saves less than a tenth of what would travel is not worth a file.
 constexpr uint64_t kMaxPatchPercent = 90;
 
-bool IsLowerHex(std::string_view text) {
-    return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
-
-// "NAME" when name is "NAME.<32 lower-case hex>.patch"; empty otherwise.
+// "NAME" when name is PatchFileName(NAME, <an MD5>); empty otherwise.
 std::string PatchedNameOf(std::string_view name) {
-    const size_t tail = 1 + kMd5HexDigits + sizeof kPatchSuffix - 1;
+    const size_t md5Digits = 32;
+    const size_t tail = 1 + md5Digits + sizeof kPatchSuffix - 1;
     if (name.size() <= tail || !name.ends_with(kPatchSuffix) || name[name.size() - tail] != '.') return {};
-    if (!IsLowerHex(name.substr(name.size() - tail + 1, kMd5HexDigits))) return {};
+    if (!IsLowerHexMd5(name.substr(name.size() - tail + 1, md5Digits))) return {};
     return std::string(name.substr(0, name.size() - tail));
 }
 
@@ -139,7 +135,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
         const std::string baseMd5 = Md5Of(base);
         if (baseMd5 == published.Md5) continue;
         bool listed = false;
-        for (const PublishedPatch& patch : published.Patches) listed = listed || patch.BaseMd5 == baseMd5;
+        for (const ListedPatch& patch : published.Patches) listed = listed || patch.BaseMd5 == baseMd5;
         if (listed) continue;
 
         const MadePatch patch = MakePatch(base, result);
@@ -182,7 +178,7 @@ void CPatchPublisher::ReportSaving(const std::vector<PublishedFile>& files) cons
     uint64_t instead = 0;
     uint64_t travelling = 0;
     for (const PublishedFile& file : files) {
-        for (const PublishedPatch& patch : file.Patches) {
+        for (const ListedPatch& patch : file.Patches) {
             ++patches;
             instead += file.GzSize.value_or(file.Size);
             travelling += patch.Bytes;
