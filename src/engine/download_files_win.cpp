@@ -36,7 +36,9 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
         remote.push_back({file.FileName, folders.Staging + file.FileName, ListedCompressedForm(file),
                           ParseDecimalCount(file.Size)});
         if (HasListedCheck(file)) {
-            remote.back().Check = [file](const std::string& path) { return CheckArrivedFile(path, file); };
+            remote.back().Check = [file](const std::string& path, const S_UpdateSerivceAddr&) {
+                return CheckArrivedFile(path, file);
+            };
         }
         if (!folders.Installed.empty()) remote.back().Converted = PatchForm(file, folders);
         EnsureParentFolder(remote.back().LocalPath);
@@ -45,7 +47,7 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
 }
 
 FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
-                              const std::string& folder, std::function<Status(const std::string& localPath)> check) {
+                              const std::string& folder, ArrivalCheck check) {
     const RemoteFile file{name, folder + name, std::nullopt, maxBytes, std::move(check)};
     EnsureParentFolder(file.LocalPath);
     return transfer.GetRemoteFiles(type, {file});

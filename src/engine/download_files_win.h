@@ -39,4 +39,4 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
 // at most, and what `check` says of it when given (transfer_win.h).
 FetchResult DownloadNamedFile(const std::string& name, uint64_t maxBytes, CQIRAUpdateIntf& transfer, uint32_t type,
                               const std::string& folder,
-                              std::function<Status(const std::string& localPath)> check = nullptr);
+                              ArrivalCheck check = nullptr);

@@ -163,17 +163,7 @@ CheckResult CUpdateRun::Check() {
     std::string bytes;
     std::optional<CConfigFile> fetched;
     if (!FetchManifest(bytes, fetched)) return CheckResult::Failed;
-    if (!settings_.ReleaseKey.empty()) {
-        statement_ = FetchAndCheckStatement(bytes);
-        const std::string name = profile_.ManifestFileName + kSignatureSuffix;
-        if (!statement_->IsVerified()) {
-            Fail(RunStep::Check, Failure{FailureKind::Signature, 0, 0, DescribeStatementVerdict(*statement_)},
-                 "refused: " + name + " (nothing else is fetched)");
-            RemoveStagingFolder();
-            return CheckResult::Failed;
-        }
-        log_.Write(name + ": " + DescribeStatementVerdict(*statement_));
-    }
+    if (statement_) log_.Write(profile_.ManifestFileName + kSignatureSuffix + ": " + DescribeStatementVerdict(*statement_));
     manifestMD5_ = Md5Of(bytes);
     const CConfigFile& manifest = *fetched;
     for (const std::string& name : ListedNames(manifest, profile_.Layout)) {
@@ -226,34 +216,48 @@ bool CUpdateRun::PrepareStagingFolder() {
 }
 
 // Into the staging folder, within the manifest's limit. What a server sends
-// counts only as a manifest that is one (manifest_check.h); otherwise the
-// next server is asked. Read and parsed once, on its arrival.
+// counts only as a manifest that is one (manifest_check.h) and, with a
+// release key, whose statement from the same server verifies; otherwise the
+// next server is asked, so that one mirror with a stale or half-synced
+// release blocks nobody. Read and parsed once, on its arrival.
 bool CUpdateRun::FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest) {
-    const auto check = [&](const std::string& path) -> Status {
+    const auto check = [&](const std::string& path, const S_UpdateSerivceAddr& server) -> Status {
         std::string text;
         if (ReadWholeFile(path, kMaxManifestBytes, text) != FileReadStatus::Ok) {
             return LastLocalFailure("the fetched manifest cannot be read");
         }
         CConfigFile parsed(ConfigDocument::Parse(text));
         if (Status checked = CheckManifest(text, parsed, profile_.Layout); !checked) return checked;
+        if (!settings_.ReleaseKey.empty()) {
+            statement_ = FetchAndCheckStatement(text, server);
+            if (!statement_->IsVerified()) {
+                return Failure{FailureKind::Signature, 0, 0, DescribeStatementVerdict(*statement_)};
+            }
+        }
         bytes = std::move(text);
         manifest.emplace(std::move(parsed));
         return {};
     };
     const FetchResult fetched = DownloadNamedFile(profile_.ManifestFileName, kMaxManifestBytes, *transfer_,
                                                   static_cast<uint32_t>(profile_.Type), profile_.StagingFolder, check);
-    if (!fetched.Fetched()) {
+    if (fetched.Fetched()) return true;
+    if (fetched.Why.Kind == FailureKind::Signature) {
+        Fail(RunStep::Check, fetched.Why,
+             "refused: " + profile_.ManifestFileName + kSignatureSuffix + " (nothing else is fetched)");
+        RemoveStagingFolder();
+    } else {
         Fail(RunStep::Check, fetched.Why, "the manifest " + profile_.ManifestFileName + " could not be fetched");
-        return false;
     }
-    return true;
+    return false;
 }
 
-// Through the same transfer as the manifest, so the server that gave the
-// manifest is asked first.
-StatementVerdict CUpdateRun::FetchAndCheckStatement(std::string_view manifest) {
+// From the server that gave the manifest: another one's statement may be of
+// another release.
+StatementVerdict CUpdateRun::FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server) {
     const std::string name = profile_.ManifestFileName + kSignatureSuffix;
-    const bool fetched = DownloadNamedFile(name, kMaxStatementBytes, *transfer_, static_cast<uint32_t>(profile_.Type),
+    CQIRAUpdateIntf sameServer({server}, settings_.UseProxy);
+    sameServer.SetAttemptObserver(attempts_.Observer());
+    const bool fetched = DownloadNamedFile(name, kMaxStatementBytes, sameServer, static_cast<uint32_t>(profile_.Type),
                                            profile_.StagingFolder)
                              .Fetched();
     const StatementExpectation expected{manifest, settings_.ReleaseKey, profile_.Type,

@@ -107,7 +107,7 @@ private:
     bool PrepareStagingFolder();
     bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
     std::vector<S_UpdateFileInfo> CompareInstalledFiles(const CConfigFile& manifest);
-    StatementVerdict FetchAndCheckStatement(std::string_view manifest);
+    StatementVerdict FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server);
     void RememberAcceptedRelease();
     void NoteUnusablePatchEntries();
     InstallMarker ThisInstall() const;

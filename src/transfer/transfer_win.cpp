@@ -46,8 +46,8 @@ void KeepWeightier(std::optional<Failure>& kept, const Failure& next) {
 // that server: another server may have the right one, and this one is
 // likely wrong for the next file too. A check that could not read the file
 // (a local failure) is no server's fault.
-void RefuseAWrongCopy(const RemoteFile& wanted, AttemptResult& result) {
-    const Status checked = wanted.Check(wanted.LocalPath);
+void RefuseAWrongCopy(const RemoteFile& wanted, const S_UpdateSerivceAddr& server, AttemptResult& result) {
+    const Status checked = wanted.Check(wanted.LocalPath, server);
     if (checked) return;
     DeleteFileW(LongPath(wanted.LocalPath).c_str());
     const bool local = ClassOf(checked.Why().Kind) == FailureClass::Local;
@@ -195,7 +195,7 @@ struct CQIRAUpdateIntf::Impl {
     std::optional<uint64_t> FetchConverted(const RemoteFile& wanted, const FileToFetch& body, JobProgress& progress,
                                            const JobCancelled& cancelled);
     AttemptResult FetchFromOne(size_t index, const RemoteFile& wanted, const FormsToFetch& forms, bool mayResume,
-                               JobProgress& progress, const JobCancelled& cancelled);
+                               JobProgress& progress, const JobCancelled& cancelled, std::optional<Failure>& why);
     AttemptResult FetchFormFromOne(size_t index, const FileToFetch& file, bool mayResume, JobProgress& progress,
                                    const JobCancelled& cancelled, const FinishAttempt& finish);
 
@@ -275,21 +275,25 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchConverted(const RemoteFile& 
 // mirror without the .gz files) or whose copy does not decode is asked for
 // the plain file once; a server that fails otherwise fails for both forms.
 AttemptResult CQIRAUpdateIntf::Impl::FetchFromOne(size_t index, const RemoteFile& wanted, const FormsToFetch& forms,
-                                                  bool mayResume, JobProgress& progress,
-                                                  const JobCancelled& cancelled) {
+                                                  bool mayResume, JobProgress& progress, const JobCancelled& cancelled,
+                                                  std::optional<Failure>& why) {
     const FinishAttempt checkArrival = [&](AttemptResult& result) {
-        if (result.Verdict == AttemptVerdict::Fetched && wanted.Check) RefuseAWrongCopy(wanted, result);
+        if (result.Verdict == AttemptVerdict::Fetched && wanted.Check) RefuseAWrongCopy(wanted, servers[index], result);
     };
     if (forms.Compressed && compressedForms.WorthAsking(index)) {
         const AttemptResult result =
             FetchFormFromOne(index, *forms.Compressed, mayResume, progress, cancelled, checkArrival);
-        const Failure& why = result.Attempt.Why;
+        const Failure& compressedWhy = result.Attempt.Why;
         const bool failed = result.Attempt.End == AttemptEnd::Failed;
         const bool missing = IsMissing(result.Attempt);
         if (result.Verdict == AttemptVerdict::Fetched) compressedForms.Found(index);
         if (missing) compressedForms.Missing(index);
+        // What the server sent and the client refused still counts when the
+        // plain file then cannot be had either.
+        if (failed) KeepWeightier(why, compressedWhy);
         const bool anotherFormMayDo =
-            missing || (failed && (why.Kind == FailureKind::Undecodable || why.Kind == FailureKind::OverLimit));
+            missing ||
+            (failed && (compressedWhy.Kind == FailureKind::Undecodable || compressedWhy.Kind == FailureKind::OverLimit));
         if (result.Verdict != AttemptVerdict::NotHere || !anotherFormMayDo) return result;
     }
     return FetchFormFromOne(index, forms.Plain, mayResume, progress, cancelled, checkArrival);
@@ -317,7 +321,7 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wante
     for (const size_t index : preference.Order()) {
         if (!IsUsable(servers[index])) continue;
         const bool partialsMayExist = mayResume;
-        const AttemptResult result = FetchFromOne(index, wanted, forms, mayResume, progress, cancelled);
+        const AttemptResult result = FetchFromOne(index, wanted, forms, mayResume, progress, cancelled, why);
         if (result.Attempt.End == AttemptEnd::Failed) KeepWeightier(why, result.Attempt.Why);
         // A failed attempt may have left a partial download for the next server to continue.
         mayResume = true;

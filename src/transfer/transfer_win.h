@@ -46,6 +46,10 @@ struct ConvertedForm {
 // first and decoded on arrival within its bounds (gzip_decoder.h); when a
 // server does not have it or it does not decode, that server is asked for
 // NAME once.
+// Whether a file that arrived at localPath is the one wanted; the server is
+// the one that sent it, for a check that asks it more.
+using ArrivalCheck = std::function<Status(const std::string& localPath, const S_UpdateSerivceAddr& server)>;
+
 struct RemoteFile {
     std::string Name;
     std::string LocalPath;
@@ -58,7 +62,7 @@ struct RemoteFile {
     // digests, or a manifest's layout); called on a transferring thread.
     // One that is not is that server's fault: it is removed, the server goes
     // last for the rest of the run, and the next one is asked.
-    std::function<Status(const std::string& localPath)> Check = nullptr;
+    ArrivalCheck Check = nullptr;
     std::optional<ConvertedForm> Converted = std::nullopt;
 };
 
