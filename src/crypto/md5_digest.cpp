@@ -1,5 +1,7 @@
 #include "crypto/md5_digest.h"
 
+#include "base/hex_text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -102,4 +104,11 @@ std::array<uint8_t, 16> Md5Digest::Finish() {
         for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (8 * j));
     }
     return digest;
+}
+
+std::string Md5Hex(std::string_view bytes) {
+    Md5Digest digest;
+    digest.Update(bytes.data(), bytes.size());
+    const auto value = digest.Finish();
+    return LowerHex(value.data(), value.size());
 }

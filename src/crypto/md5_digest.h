@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 class Md5Digest {
 public:
@@ -17,3 +19,7 @@ private:
     size_t pendingSize_ = 0;
     uint64_t totalBytes_ = 0;
 };
+
+// The MD5 of bytes in memory as 32 lowercase hexadecimal digits, the form
+// manifests carry.
+std::string Md5Hex(std::string_view bytes);

@@ -1,7 +1,6 @@
 #include "engine/patch_use.h"
 
 #include "base/decimal_text.h"
-#include "base/text_rules.h"
 #include "delta/patch_file.h"
 
 #include <algorithm>
@@ -19,8 +18,8 @@ std::optional<ListedPatch> PatchToFetch(const S_UpdateFileInfo& file) {
 
 Status ApplyFetchedPatch(const std::string& patchPath, const std::string& installedPath, const std::string& resultPath,
                          const S_UpdateFileInfo& file) {
-    const ExpectedResult expected{ParseDecimalCount(file.Size).value_or(0), FoldAsciiCase(file.MD5),
-                                  FoldAsciiCase(file.SHA256)};
+    // The applier compares the digests in either case, as manifests may spell them.
+    const ExpectedResult expected{ParseDecimalCount(file.Size).value_or(0), file.MD5, file.SHA256};
     const PatchResult applied = ApplyPatchFile(patchPath, installedPath, resultPath, expected);
     if (applied.Applied()) return {};
     return PatchFailure(applied);

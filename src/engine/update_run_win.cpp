@@ -2,7 +2,6 @@
 
 #include "base/directory_ex.h"
 #include "base/file_io.h"
-#include "base/hex_text.h"
 #include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/path_text.h"
@@ -28,13 +27,6 @@
 #include <chrono>
 
 namespace {
-std::string Md5Of(std::string_view bytes) {
-    Md5Digest digest;
-    digest.Update(bytes.data(), bytes.size());
-    const auto value = digest.Finish();
-    return LowerHex(value.data(), value.size());
-}
-
 std::string ServerList(const std::vector<S_UpdateSerivceAddr>& servers) {
     std::string text;
     for (const S_UpdateSerivceAddr& server : servers) {
@@ -164,7 +156,7 @@ CheckResult CUpdateRun::Check() {
     std::optional<CConfigFile> fetched;
     if (!FetchManifest(bytes, fetched)) return CheckResult::Failed;
     if (statement_) log_.Write(profile_.ManifestFileName + kSignatureSuffix + ": " + DescribeStatementVerdict(*statement_));
-    manifestMD5_ = Md5Of(bytes);
+    manifestMD5_ = Md5Hex(bytes);
     const CConfigFile& manifest = *fetched;
     for (const std::string& name : ListedNames(manifest, profile_.Layout)) {
         if (const char* why = WhyUnsafeManifestName(name)) log_.Write("skipped: the listed name \"" + name + "\" is " + why);
@@ -456,7 +448,7 @@ void CUpdateRun::FinishInterruptedInstall() {
     std::string bytes;
     const bool sameManifest =
         marker && ReadWholeFile(profile_.StagingFolder + marker->ManifestFileName, kMaxManifestBytes, bytes) ==
-                      FileReadStatus::Ok && Md5Of(bytes) == marker->ManifestMD5;
+                      FileReadStatus::Ok && Md5Hex(bytes) == marker->ManifestMD5;
     if (!sameManifest) {
         log_.Write("an interrupted install cannot be finished: its staged manifest is gone or changed");
         RemoveFile(markerPath);

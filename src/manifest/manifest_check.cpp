@@ -1,9 +1,11 @@
 #include "manifest/manifest_check.h"
 
 #include "base/decimal_text.h"
+#include "base/hex_text.h"
 #include "base/text_rules.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,10 +60,9 @@ std::optional<uint64_t> ReadCount(const CConfigFile& manifest, const std::string
     return ParseDecimalCount(text);
 }
 
-bool IsHexDigest(const std::string& text) {
-    return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-           });
+bool IsMd5Text(const std::string& text) {
+    std::array<uint8_t, 16> md5{};
+    return ParseHex(text, md5.data(), md5.size());
 }
 
 // Every listed file of a marked manifest, and the count it states.
@@ -79,7 +80,7 @@ Status CheckMarkedFiles(const CConfigFile& manifest, const std::vector<std::stri
         std::string size, md5;
         manifest.ReadString(name, "SIZE", "", size);
         manifest.ReadString(name, "MD5", "", md5);
-        if (!ParseDecimalCount(size) || !IsHexDigest(md5)) {
+        if (!ParseDecimalCount(size) || !IsMd5Text(md5)) {
             return NotAManifest("the listed file " + name + " has no SIZE or no 32-digit MD5");
         }
     }

@@ -1,4 +1,3 @@
-#include "base/hex_text.h"
 #include "crypto/crypto_primitives.h"
 #include "crypto/md5_digest.h"
 #include "delta/patch_file.h"
@@ -33,9 +32,7 @@ std::string Rebuilt(std::string bytes) {
 }
 
 ExpectedResult Expect(const std::string& result) {
-    Md5Digest md5;
-    md5.Update(result.data(), result.size());
-    return {result.size(), LowerHex(md5.Finish().data(), 16), {}};
+    return {result.size(), Md5Hex(result), {}};
 }
 
 PatchResult Apply(const std::string& patch, const std::string& base, const ExpectedResult& expected,

@@ -345,3 +345,14 @@ class Scenario(unittest.TestCase):
         Registry.delete()
         Registry.create()
         self.addCleanup(Registry.delete)
+
+    def start_mirror(self):
+        """A second server with a copy of what www/ holds now, configured as
+        the secondary: the scenario may then spoil the primary's copy."""
+        mirror = os.path.join(self.ws.root, "mirror")
+        shutil.copytree(self.ws.www, mirror)
+        server = UpdateServer(mirror).start()
+        self.addCleanup(server.stop)
+        self.ws.config_set("Config.dat", "Update", "ServerIP2", "127.0.0.1")
+        self.ws.config_set("Config.dat", "Update", "ServerPort2", server.port)
+        return server

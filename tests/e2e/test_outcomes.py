@@ -2,10 +2,9 @@
 (UPDATE\\update.log), for each way a silent run can end, and what a server
 may send that never passes for a release."""
 import os
-import shutil
 import unittest
 
-from harness import Scenario, UpdateServer, free_port, read, write
+from harness import Scenario, free_port, read, write
 
 RELEASE = {"a.txt": b"a 2", "b.txt": b"b 2"}
 
@@ -114,12 +113,7 @@ class ServerDataTest(OutcomeScenario):
 
     def setUp(self):
         super().setUp()
-        mirror = os.path.join(self.ws.root, "mirror")
-        shutil.copytree(self.ws.www, mirror)
-        self.mirror = UpdateServer(mirror).start()
-        self.addCleanup(self.mirror.stop)
-        self.ws.config_set("Config.dat", "Update", "ServerIP2", "127.0.0.1")
-        self.ws.config_set("Config.dat", "Update", "ServerPort2", self.mirror.port)
+        self.start_mirror()
         self.manifest = read(self.ws.www + "/1/UpdateConfig.ini")
 
     def assert_installed_from_the_mirror(self, code, log, why):

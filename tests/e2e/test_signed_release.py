@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import unittest
 
-from harness import Registry, Scenario, UpdateServer, fetched, md5, read, utc_now, write
+from harness import Registry, Scenario, fetched, md5, read, utc_now, write
 from signing import openssl_sign, openssl_sign_statement, openssl_verifies
 
 INSTALLED = {"core.dll": b"core 4.0.9", "readme.txt": b"same in both"}
@@ -129,18 +129,14 @@ class SignedReleaseTest(Scenario):
     def test_a_mirror_whose_statement_is_of_another_release_sends_the_run_to_the_next(self):
         self.trust(self.key_line)
         self.ws.publish_program(RELEASE, "4.1", sign=self.key)
-        mirror = os.path.join(self.ws.root, "mirror")
-        shutil.copytree(self.ws.www, mirror)
-        with UpdateServer(mirror) as second:
-            self.ws.config_set("Config.dat", "Update", "ServerIP2", "127.0.0.1")
-            self.ws.config_set("Config.dat", "Update", "ServerPort2", second.port)
-            # The primary is half way through its sync: the new manifest, the old statement.
-            write(self.manifest, read(self.manifest).replace(b"REGION=cn", b"REGION=cn\r\nNOTIFIY=0"))
-            self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
-            self.assertEqual(self.exit_code, 0, self.log)
-            self.assert_installed()
-            self.assertIn("transfer: UpdateConfig.ini from 127.0.0.1:%d: signature: manifest-sha256" % self.server.port,
-                          self.log)
+        self.start_mirror()
+        # The primary is half way through its sync: the new manifest, the old statement.
+        write(self.manifest, read(self.manifest).replace(b"REGION=cn", b"REGION=cn\r\nNOTIFIY=0"))
+        self.assertEqual(self.update(), ["UpdateConfig.ini", "UpdateConfig.ini.sig"])
+        self.assertEqual(self.exit_code, 0, self.log)
+        self.assert_installed()
+        self.assertIn("transfer: UpdateConfig.ini from 127.0.0.1:%d: signature: manifest-sha256" % self.server.port,
+                      self.log)
 
     def test_a_file_whose_sha256_differs_is_not_installed(self):
         # The release is re-signed after the change, by OpenSSL with the

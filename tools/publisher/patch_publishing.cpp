@@ -51,13 +51,6 @@ bool IsPatchable(const fs::path& path) {
     return !ec && size <= PatchMakingLimits{}.MaxFileBytes;
 }
 
-std::string Md5Of(const std::string& bytes) {
-    Md5Digest md5;
-    md5.Update(bytes.data(), bytes.size());
-    const auto digest = md5.Finish();
-    return LowerHex(digest.data(), digest.size());
-}
-
 // Written under a temporary name and renamed, so that the server never
 // hands out half a patch.
 bool WriteFile(const fs::path& path, const std::string& bytes) {
@@ -132,7 +125,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
             continue;
         }
         resultRead = true;
-        const std::string baseMd5 = Md5Of(base);
+        const std::string baseMd5 = Md5Hex(base);
         if (baseMd5 == published.Md5) continue;
         bool listed = false;
         for (const ListedPatch& patch : published.Patches) listed = listed || patch.BaseMd5 == baseMd5;
