@@ -16,7 +16,7 @@ enum class FailureKind : uint8_t {
     Proxy,       // the proxy could not be found, refused, or asked for credentials
     TooSlow,     // data came, but under the speed floor
     HttpStatus,  // an answer other than the one asked for (404, 5xx, ...)
-    BrokenBody,  // a body shorter or longer than announced, or one without framing
+    BrokenBody,  // a body shorter or longer than announced, one without framing, or an answer that broke off (WinHTTP 12152, 12030)
     // What a server sent, and the client refused.
     OverLimit,    // larger than the limit (a manifest over 64 MiB, a file past its listed size)
     Unreadable,   // not in the layout it must have, or not text of its code page

@@ -135,6 +135,11 @@ void CCryptConfigFile::ReadSection(const std::string& section, std::vector<std::
     impl_->Document.AppendEntryNames(section, names);
 }
 
+void CCryptConfigFile::ReadValues(const std::string& section, const std::string& key,
+                                  std::vector<std::string>& values) const {
+    impl_->Document.AppendValues(section, key, values);
+}
+
 CryptConfigState CCryptConfigFile::State() const { return impl_->State; }
 
 int32_t CCryptConfigFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {

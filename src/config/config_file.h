@@ -54,6 +54,8 @@ public:
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const;
     // Entry names of a section in file order, appended to names.
     void ReadSection(const std::string& section, std::vector<std::string>& names) const;
+    // Every value a repeated key holds, the binding one first (config_syntax.h).
+    void ReadValues(const std::string& section, const std::string& key, std::vector<std::string>& values) const;
     // Status: 0 when the file was replaced with the value in it, -1 otherwise.
     int32_t WriteString(const std::string& section, const std::string& key, const std::string& value);
     // The same, with the reason when the file could not be replaced.

@@ -100,8 +100,11 @@ size_t ConfigDocument::FindEntry(const Section& section, const std::string& fold
 
 void ConfigDocument::AddEntry(Section& section, std::string_view key, std::string_view value) {
     std::string folded = FoldAsciiCase(key);
-    if (FindEntry(section, folded) != kNoEntry) return;  // the first one wins
-    section.Entries.push_back(Entry{std::string(key), std::move(folded), std::string(value)});
+    if (const size_t first = FindEntry(section, folded); first != kNoEntry) {
+        section.Entries[first].Repeats.emplace_back(value);  // the first one wins
+        return;
+    }
+    section.Entries.push_back(Entry{std::string(key), std::move(folded), std::string(value), {}});
     const size_t count = section.Entries.size();
     if (count > kLinearScanLimit + 1) {
         section.KeyIndex.emplace(section.Entries.back().Folded, count - 1);
@@ -117,6 +120,15 @@ const std::string* ConfigDocument::Find(std::string_view section, std::string_vi
     return entry == kNoEntry ? nullptr : &found->Entries[entry].Value;
 }
 
+void ConfigDocument::AppendValues(std::string_view section, std::string_view key,
+                                  std::vector<std::string>& values) const {
+    const Section* found = FindSection(section);
+    if (!found) return;
+    const size_t entry = FindEntry(*found, FoldAsciiCase(key));
+    if (entry == kNoEntry) return;
+    values.push_back(found->Entries[entry].Value);
+    values.insert(values.end(), found->Entries[entry].Repeats.begin(), found->Entries[entry].Repeats.end());
+}
 
 void ConfigDocument::AppendSectionNames(std::vector<std::string>& names) const {
     for (const Section& section : sections_) names.push_back(section.Name);
@@ -142,6 +154,7 @@ bool ConfigDocument::Set(std::string_view section, std::string_view key, std::st
     const size_t entry = FindEntry(*target, FoldAsciiCase(key));
     if (entry != kNoEntry) {
         target->Entries[entry].Value = value;
+        target->Entries[entry].Repeats.clear();
     } else {
         AddEntry(*target, key, value);
     }
@@ -155,16 +168,21 @@ std::string ConfigDocument::Serialize() const {
         text += section.Name;
         text += "]\r\n";
         for (const Entry& entry : section.Entries) {
-            text += entry.Key;
-            text += '=';
-            if (NeedsQuotes(entry.Value)) {
-                text += '"';
-                text += entry.Value;
-                text += '"';
-            } else {
-                text += entry.Value;
+            // Repeats read as nothing, but they are kept: a key whose rule
+            // is not "the first wins" must not lose a value to another write.
+            for (size_t i = 0; i <= entry.Repeats.size(); ++i) {
+                const std::string& value = i == 0 ? entry.Value : entry.Repeats[i - 1];
+                text += entry.Key;
+                text += '=';
+                if (NeedsQuotes(value)) {
+                    text += '"';
+                    text += value;
+                    text += '"';
+                } else {
+                    text += value;
+                }
+                text += "\r\n";
             }
-            text += "\r\n";
         }
     }
     return text;

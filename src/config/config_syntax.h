@@ -22,6 +22,10 @@ public:
 
     // nullptr when the section or the key is missing.
     const std::string* Find(std::string_view section, std::string_view key) const;
+    // Every value a key was given in its section, the one that binds first
+    // and later repeats after it: for the few keys whose rule is not "the
+    // first wins". A write keeps only the value it sets.
+    void AppendValues(std::string_view section, std::string_view key, std::vector<std::string>& values) const;
     void AppendSectionNames(std::vector<std::string>& names) const;
     void AppendEntryNames(std::string_view section, std::vector<std::string>& names) const;
 
@@ -40,6 +44,7 @@ private:
         std::string Key;
         std::string Folded;  // FoldAsciiCase(Key)
         std::string Value;
+        std::vector<std::string> Repeats;  // values of later lines with the same key
     };
     struct Section {
         std::string Name;

@@ -38,6 +38,7 @@ Status WriteInstallMarker(const std::string& path, const InstallMarker& marker) 
         {"VersionRecord", VersionRecordName(marker.Version)},
         {"RecordSectionFormat", marker.RecordSectionFormat},
         {"CopiesPackageManifest", marker.CopiesPackageManifest ? "1" : "0"},
+        {"Published", marker.Published ? FormatUtcTime(*marker.Published) : std::string()},
     };
     for (const auto& [key, value] : keys) {
         // A version with a line break in it cannot be kept in the marker.
@@ -73,5 +74,6 @@ std::optional<InstallMarker> ReadInstallMarker(const std::string& path) {
     }
     const std::string* copies = value("CopiesPackageManifest");
     marker.CopiesPackageManifest = copies && *copies == "1";
+    if (const std::string* published = value("Published")) marker.Published = ParseUtcTime(*published);
     return marker;
 }

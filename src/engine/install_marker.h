@@ -5,6 +5,7 @@
 // the previous one was cut short in between, which release it was putting
 // in place and how that release was to be recorded.
 #include "base/failure.h"
+#include "base/utc_time_text.h"
 #include "engine/run_profile.h"
 
 #include <optional>
@@ -19,6 +20,9 @@ struct InstallMarker {
     VersionRecord Version = VersionRecord::Always;
     std::string RecordSectionFormat;
     bool CopiesPackageManifest = false;
+    // The publication time of the release's verified statement, which the
+    // finished install makes the newest accepted; nothing when unsigned.
+    std::optional<UtcTime> Published;
 };
 
 // Written through to the disk, or why it could not be.

@@ -31,15 +31,16 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
     // stays staged, partial downloads of large files included, for the next
     // run to continue from; it checks every staged file's digest first.
     if (!run.FetchFiles()) return run.Conclude();
+    // The install records the new version; the notification names the one it replaced.
+    const UpdateSettings before = run.Settings();
     // A file that arrived damaged installs nothing either, and the next run
     // starts again from the manifest.
     if (run.Install() == InstallResult::StagedFilesInvalid) {
         run.RemoveStagingFolder();
         return run.Conclude();
     }
-    const UpdateSettings& settings = run.Settings();
-    if (Notify && ShouldNotify(run.Header(), settings.Version, settings.Region)) {
-        const bool upgradeNow = Notify(settings.Version, run.Header().Version, settings.WebSiteURL) == IDYES;
+    if (Notify && ShouldNotify(run.Header(), before.Version, before.Region)) {
+        const bool upgradeNow = Notify(before.Version, run.Header().Version, before.WebSiteURL) == IDYES;
         run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
         if (upgradeNow) CloseClient();
     }

@@ -174,7 +174,7 @@ CheckResult CUpdateRun::Check() {
     NoteUnusablePatchEntries();
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
-    if (!failure_) RememberAcceptedRelease();
+    if (!failure_) RememberPublished(VerifiedPublication());
     return CheckResult::UpToDate;
 }
 
@@ -260,14 +260,22 @@ StatementVerdict CUpdateRun::FetchAndCheckStatement(std::string_view manifest, c
     return CheckFetchedStatement(fetched ? profile_.StagingFolder + name : std::string(), expected);
 }
 
+std::optional<UtcTime> CUpdateRun::VerifiedPublication() const {
+    if (!statement_ || !statement_->IsVerified()) return std::nullopt;
+    return statement_->Remember;
+}
+
 // A verified release that was installed, or found in place, sets how old a
-// release of this target may be from now on. Not writing it costs only that
-// protection until the next run: the install itself stands.
-void CUpdateRun::RememberAcceptedRelease() {
-    if (!statement_ || !statement_->IsVerified()) return;
+// release of this target may be from now on; the rest of the run checks
+// against it too. Not writing it costs only that protection until the next
+// run: the install itself stands.
+void CUpdateRun::RememberPublished(const std::optional<UtcTime>& published) {
+    if (!published) return;
+    const auto held = settings_.NewestPublishedFor(profile_.Type);
+    if (!held || *held < *published) settings_.NewestPublished[profile_.Type] = *published;
     const std::string what = "newest accepted publication time for " + FormatReleaseTarget(profile_.Type) + " \"" +
-                             FormatUtcTime(statement_->Remember) + "\"";
-    switch (WriteNewestPublished(profile_.ApplicationFolder, profile_.Type, statement_->Remember)) {
+                             FormatUtcTime(*published) + "\"";
+    switch (WriteNewestPublished(profile_.ApplicationFolder, profile_.Type, *published)) {
     case NewestPublishedWrite::Written:
         log_.Write("Config.dat: " + what + " recorded");
         break;
@@ -340,13 +348,12 @@ InstallMarker CUpdateRun::ThisInstall() const {
     marker.Version = profile_.Version;
     marker.RecordSectionFormat = profile_.RecordSectionFormat;
     marker.CopiesPackageManifest = profile_.CopiesPackageManifest;
+    marker.Published = VerifiedPublication();
     return marker;
 }
 
 InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
-    const InstallResult result = InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
-    if (result == InstallResult::Installed) RememberAcceptedRelease();
-    return result;
+    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
 }
 
 InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
@@ -401,6 +408,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
         }
     }
     complete = Record(marker, complete);
+    if (complete) RememberPublished(marker.Published);
     RemoveFile(markerPath);
     return complete ? InstallResult::Installed : InstallResult::Incomplete;
 }
@@ -414,6 +422,8 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
         if (marker.Version == VersionRecord::Always || IsVersionGreater(marker.NewVersion, marker.OldVersion)) {
             if (const Status written = WriteConfiguredVersion(profile_.ApplicationFolder, marker.NewVersion)) {
                 log_.Write("Config.dat: version \"" + marker.NewVersion + "\" recorded");
+                // What the rest of the run compares against and records as the old version.
+                settings_.Version = marker.NewVersion;
                 changedInstallation_ = true;
             } else {
                 Fail(RunStep::Install, written.Why(),
@@ -461,10 +471,17 @@ void CUpdateRun::FinishInterruptedInstall() {
     std::erase_if(staged,
                   [&](const S_UpdateFileInfo& file) { return !FileExists(profile_.StagingFolder + file.FileName); });
     const std::optional<RunFailure> before = failure_;
-    if (InstallAndRecord(staged, *marker, {}) == InstallResult::StagedFilesInvalid) {
+    switch (InstallAndRecord(staged, *marker, {})) {
+    case InstallResult::StagedFilesInvalid:
         // Nothing was replaced; the run goes on as if there had been no marker.
         RemoveFile(markerPath);
         failure_ = before;
+        break;
+    case InstallResult::Installed:
+        finishedInstall_ = marker->NewVersion;
+        break;
+    case InstallResult::Incomplete:
+        break;
     }
 }
 
@@ -477,8 +494,14 @@ void CUpdateRun::RemoveStagingFolder() {
 RunOutcome CUpdateRun::Conclude() {
     const RunOutcome outcome = Outcome();
     if (!concluded_) {
+        // Whatever the check after it met, a finished install is news of its own.
+        const std::string finished =
+            !finishedInstall_ ? std::string()
+            : profile_.Layout == ManifestLayout::Program
+                ? "; the install of release \"" + *finishedInstall_ + "\" cut short before was finished"
+                : "; the install cut short before was finished";
         log_.Write(std::string("outcome: ") + DescribeOutcome(outcome) + " (exit code " +
-                   std::to_string(ExitCodeOf(outcome)) + ")");
+                   std::to_string(ExitCodeOf(outcome)) + ")" + finished);
         concluded_ = true;
     }
     return outcome;

@@ -108,7 +108,8 @@ private:
     bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
     std::vector<S_UpdateFileInfo> CompareInstalledFiles(const CConfigFile& manifest);
     StatementVerdict FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server);
-    void RememberAcceptedRelease();
+    std::optional<UtcTime> VerifiedPublication() const;
+    void RememberPublished(const std::optional<UtcTime>& published);
     void NoteUnusablePatchEntries();
     InstallMarker ThisInstall() const;
     void FinishInterruptedInstall();
@@ -129,5 +130,7 @@ private:
     std::vector<S_UpdateFileInfo> toFetch_;
     std::optional<RunFailure> failure_;
     bool changedInstallation_ = false;
+    // The release of an install cut short that this run finished.
+    std::optional<std::string> finishedInstall_;
     bool concluded_ = false;
 };

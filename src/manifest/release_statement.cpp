@@ -29,10 +29,27 @@ constexpr std::array<FieldForm, kFieldCount> kFields = {{
 constexpr std::string_view kPackagePrefix = "package ";
 constexpr size_t kMaxShownBytes = 72;
 
-// A server's bytes as a log may show them.
+// A server's bytes as a log may show them: every byte that is not printable
+// ASCII is named, so that a carriage return of a statement saved with CRLF
+// is seen for what it is.
 std::string Shown(std::string_view bytes) {
+    constexpr char kDigits[] = "0123456789abcdef";
     std::string shown;
-    for (const char c : bytes.substr(0, kMaxShownBytes)) shown += c >= 0x20 && c < 0x7f ? c : '?';
+    for (const char c : bytes.substr(0, kMaxShownBytes)) {
+        switch (c) {
+        case '\r': shown += "\\r"; break;
+        case '\n': shown += "\\n"; break;
+        case '\t': shown += "\\t"; break;
+        case '\\': shown += "\\\\"; break;
+        default:
+            if (c >= 0x20 && c < 0x7f) {
+                shown += c;
+            } else {
+                const auto byte = static_cast<unsigned char>(c);
+                shown += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 15]};
+            }
+        }
+    }
     if (bytes.size() > kMaxShownBytes) shown += "...";
     return shown;
 }

@@ -34,10 +34,17 @@ NewestPublishedTimes ReadNewestPublished(const CCryptConfigFile& config) {
     NewestPublishedTimes times;
     for (const std::string& key : keys) {
         const int32_t type = TypeOfKey(FoldAsciiCase(key));
-        std::string value;
-        config.ReadString("Update", key, "", value);
-        const std::optional<UtcTime> time = ParseUtcTime(value);
-        if (type != 0 && time) times.emplace(type, *time);
+        if (type == 0) continue;
+        // A hand-edited file may name the key twice: the time only grows, so
+        // the greatest binds, and a write keeps that one alone.
+        std::vector<std::string> values;
+        config.ReadValues("Update", key, values);
+        for (const std::string& value : values) {
+            const std::optional<UtcTime> time = ParseUtcTime(value);
+            if (!time) continue;
+            const auto [held, added] = times.emplace(type, *time);
+            if (!added && held->second < *time) held->second = *time;
+        }
     }
     return times;
 }

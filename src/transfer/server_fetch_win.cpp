@@ -111,12 +111,21 @@ bool IsProxyError(DWORD error) {
            error == ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT || error == ERROR_WINHTTP_AUTODETECTION_FAILED;
 }
 
+// A server that was reached but whose answer broke off or made no sense:
+// not a connection that failed.
+bool IsBrokenAnswer(DWORD error) {
+    return error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE || error == ERROR_WINHTTP_CONNECTION_ERROR ||
+           error == ERROR_WINHTTP_RESEND_REQUEST || error == ERROR_WINHTTP_INVALID_HEADER ||
+           error == ERROR_WINHTTP_HEADER_NOT_FOUND;
+}
+
 }  // namespace
 
 FailureKind KindOfNetworkError(DWORD error) {
     if (IsTimeOut(error)) return FailureKind::TimedOut;
     if (IsTlsError(error)) return FailureKind::Tls;
     if (IsProxyError(error)) return FailureKind::Proxy;
+    if (IsBrokenAnswer(error)) return FailureKind::BrokenBody;
     return FailureKind::Connect;
 }
 
@@ -268,7 +277,7 @@ AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
     case StepStatus::Failed:
         if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, FailureKind::TimedOut, step.Error);
         if (beforeAnswer && MayBeStaleConnection(step.Error)) {
-            return End(AttemptVerdict::Stale, FailureKind::Connect, step.Error);
+            return End(AttemptVerdict::Stale, KindOfNetworkError(step.Error), step.Error);
         }
         return End(MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
                    KindOfNetworkError(step.Error), step.Error);

@@ -121,6 +121,24 @@ class DataPackageTest(Scenario):
         self.assertEqual(read(self.ws.app_path("Map\\deep\\x.dat")), b"x")
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
 
+    def test_every_cut_of_the_manifest_ends_with_the_exit_code_its_log_names(self):
+        """A run that ends in a crash after its outcome was logged would
+        leave an exit status that no table lists (a crash under Wine even
+        looks like 5): the status must be the one the outcome line names."""
+        manifest = os.path.join(self.ws.www, "2", "config.ini")
+        whole = read(manifest)
+        runs = int(os.environ.get("UPDATE_CUT_RUNS", "40"))
+        cuts = [len(whole) * i // runs for i in range(runs)]
+        for cut in cuts:
+            write(manifest, whole[:cut])
+            log_before = len(self.ws.update_log())
+            code = self.update()
+            outcome = [l for l in self.ws.update_log()[log_before:].splitlines() if " outcome: " in l]
+            self.assertEqual(len(outcome), 1, "cut at %d" % cut)
+            self.assertIn("(exit code %d)" % code, outcome[0], "cut at %d" % cut)
+            self.assertEqual(code, 3, "cut at %d: %s" % (cut, outcome[0]))
+        self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
+
     def test_unsafe_package_name_does_nothing(self):
         write(self.ws.app_path("UPDATE\\keep.txt"), b"keep")
         write(self.ws.app_path("x.bak"), b"x")

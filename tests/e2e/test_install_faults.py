@@ -128,6 +128,47 @@ class InstallFaultsTest(Scenario):
                 self.assertFalse(os.path.exists(staging), moment)
         self.assertGreaterEqual(killed, len(moments) - 1, "the runs were caught at their moments")
 
+    def test_a_run_that_finishes_a_cut_install_never_goes_back_to_an_older_release(self):
+        """A mirror that lags serves an older release after the kill: the
+        next run finishes 4.0.2 and refuses or ignores the older one."""
+        marker = self.ws.app_path("UPDATE\\Program.install")
+        older = release_files(3, self.old["big.bin"])
+        key, key_line = self.ws.keygen("release.key")
+        for signed in (False, True):
+            with self.subTest(signed=signed):
+                self.install_old()
+                if signed:
+                    self.ws.config_set("Config.dat", "Update", "ReleaseKey", key_line)
+                shutil.rmtree(self.ws.www)
+                os.makedirs(self.ws.www)
+                self.ws.publish_program(older, "4.0.15", sign=key if signed else None)
+                lagging = self.ws.www + ".lagging"
+                shutil.copytree(self.ws.www, lagging, dirs_exist_ok=True)
+                self.ws.publish_program(self.new, "4.0.2", sign=key if signed else None)
+                newest = self.ws.last_published.strftime("%Y-%m-%dT%H:%M:%SZ") if signed else None
+                self.assertTrue(self.kill_when("as the install begins", lambda: os.path.exists(marker)))
+                self.assertTrue(os.path.exists(marker))
+                shutil.rmtree(self.ws.www)
+                shutil.copytree(lagging, self.ws.www)
+
+                log_before = self.ws.update_log()
+                self.assertEqual(self.ws.run_update("-silent"), 3 if signed else 0)
+                log = self.ws.update_log()[len(log_before):]
+                self.assertEqual(set(self.state().values()), {"new"}, log)
+                self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.0.2")
+                self.assertEqual(log.count('version "4.0.2" recorded'), 1, log)
+                self.assertIn('the install of release "4.0.2" cut short before was finished', log)
+                self.assertEqual(self.ws.config_get("Config.dat", "Update", "NewestPublished.program"), newest)
+                if signed:
+                    self.assertIn("the newest this installation accepted for program", log)
+
+                # The record of the next real release names the finished one as the old version.
+                shutil.rmtree(self.ws.www)
+                self.ws.publish_program(dict(self.new, **{"readme.txt": b"4.0.3"}), "4.0.3",
+                                        sign=key if signed else None)
+                self.assertEqual(self.ws.run_update("-silent"), 0)
+                self.assertIn("OldVersion=4.0.2", self.ws.config_dump("UpdateRecord.dat").split("NewVersion=4.0.3")[1])
+
 
 @unittest.skipUnless(hasattr(os, "geteuid") and os.geteuid() == 0, "mounting a small tmpfs needs root")
 class FullDiskTest(Scenario):

@@ -144,8 +144,9 @@ TEST(ReleaseStatementTest, OnlyAWholeSignedStatementInItsOneFormVerifies) {
         EXPECT_EQ(verdict.Field.Name, field) << text;
     }
     EXPECT_EQ(DescribeStatementVerdict(CheckReleaseStatement(Edited("07:00:00Z\nexp", "07:00\x01\nexp"), kSample)),
-              "the release statement is malformed: published \"2026-12-08T07:00?\": wanted a UTC time "
+              "the release statement is malformed: published \"2026-12-08T07:00\\x01\": wanted a UTC time "
               "YYYY-MM-DDTHH:MM:SSZ");
+    EXPECT_EQ(CheckReleaseStatement(Edited("package 2", "package 2\r"), kSample).Field.Stated, "package 2\\r");
 }
 
 TEST(ReleaseStatementTest, AFetchedStatementIsReadFromItsFile) {

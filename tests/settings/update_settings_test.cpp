@@ -126,6 +126,17 @@ TEST(UpdateSettingsTest, NewestPublishedTimesOnlyMoveForward) {
     std::string written;
     CCryptConfigFile(dir.File("Config.dat"), "").ReadString("Update", "NewestPublished.program", "", written);
     EXPECT_EQ(written, "2026-12-08T07:00:00Z");
+    // Hand-edited, the key twice: the greater time binds, survives other
+    // writes, and is the one a write keeps.
+    dir.Write("Config.dat", "[Update]\r\nNewestPublished.program=2026-12-09T00:00:00Z\r\n"
+                            "newestpublished.PROGRAM=2026-12-10T00:00:00Z\r\n");
+    EXPECT_EQ(ReadUpdateSettings(dir.Path()).NewestPublishedFor(1), time + 17h + 24h);
+    CCryptConfigFile(dir.File("Config.dat"), "").WriteString("Update", "Version", "4.1");
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time + 17h), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time + 18h + 24h), NewestPublishedWrite::Written);
+    std::vector<std::string> values;
+    CCryptConfigFile(dir.File("Config.dat"), "").ReadValues("Update", "NewestPublished.program", values);
+    EXPECT_EQ(values, std::vector<std::string>{"2026-12-10T01:00:00Z"});
     dir.Write("unreadable\\Config.dat\\x", "");  // a folder where the file should be
     EXPECT_EQ(WriteNewestPublished(dir.File("unreadable\\"), 1, time), NewestPublishedWrite::ConfigUnreadable);
 }

@@ -99,6 +99,8 @@ TEST_F(TransferTest, EveryServerFaultFailsAndLeavesTheLocalPathAsItWas) {
         {"bad-missing.bin", "", ""},
     };
     auto component = Component();
+    FailureKind lastKind = FailureKind::Connect;  // written on the transferring thread, read after the call
+    component->SetAttemptObserver([&](const TransferAttempt& attempt) { lastKind = attempt.Why.Kind; });
     for (const auto& c : cases) {
         if (*c.kind) {
             tree.Put(1, c.name, bytes);
@@ -108,7 +110,12 @@ TEST_F(TransferTest, EveryServerFaultFailsAndLeavesTheLocalPathAsItWas) {
         EXPECT_EQ(component->GetRemoteFile(1, c.name, local.File("target.bin"), nullptr, 0), -1) << c.name;
         EXPECT_TRUE(local.Read("target.bin") == "old content") << c.name;
         EXPECT_EQ(LocalNames(), std::set<std::string>{"target.bin"}) << c.name;
+        // A server that answered, but not with HTTP, is not one that could not be reached.
+        if (std::string(c.kind) == "garbage") {
+            EXPECT_EQ(lastKind, FailureKind::BrokenBody) << DescribeFailure({lastKind});
+        }
     }
+    component->SetAttemptObserver({});
     // A redirect was not followed (the second request is the one retry on a
     // fresh connection that a broken kept-alive one earns).
     EXPECT_LE(tree.RequestsUnder("/1/bad-redirect.bin").size(), 2u);
