@@ -34,9 +34,26 @@ size_t PeakWorkingSetKiB() {
     return counters.PeakWorkingSetSize / 1024;
 }
 
+// The release as a run reads it, once per compare as a run does.
+Release ReadManifest(const std::string& manifestPath) {
+    std::string bytes;
+    Release release;
+    if (ReadWholeFile(manifestPath, kMaxManifestBytes, bytes) != FileReadStatus::Ok ||
+        !ReadRelease(bytes, ManifestLayout::Program, 1, release)) {
+        std::fprintf(stderr, "bench_compare: %s is no manifest\n", manifestPath.c_str());
+    }
+    return release;
+}
+
+std::vector<std::string> ListedNames(const std::string& manifestPath) {
+    std::vector<std::string> names;
+    for (const S_UpdateFileInfo& file : ReadManifest(manifestPath).Files) names.push_back(file.FileName);
+    return names;
+}
+
 size_t Compare(const std::string& manifestPath, const std::string& folder, RememberedDigests* memory = nullptr) {
     std::vector<S_UpdateFileInfo> changed;
-    CompareManifest(CConfigFile(manifestPath), S_UpdateCheckInfo(folder, "", ""), changed, memory);
+    CompareManifest(ReadManifest(manifestPath), S_UpdateCheckInfo(folder, "", ""), changed, memory);
     return changed.size();
 }
 
@@ -74,8 +91,7 @@ void CompareRemembered(const char* prefix, const std::string& manifestPath, cons
 // Hashing alone (one thread), the compare as the updater runs it, and the
 // remembered compare of the tree.
 void CompareTree(const std::string& folder, const std::string& manifestPath, const std::string& memoryPath) {
-    std::vector<std::string> names;
-    CConfigFile(manifestPath).ReadSection("FILES", names);
+    const std::vector<std::string> names = ListedNames(manifestPath);
     std::vector<DigestRequest> paths;
     for (const auto& name : names) paths.push_back({folder + name});
 
@@ -122,8 +138,7 @@ int main(int argc, char** argv) {
         } else if (option == "--absent" && i + 1 < argc) {
             CompareAbsent(folder + "absent\\", argv[++i]);
         } else if (option == "--tiny" && i + 3 < argc) {
-            std::vector<std::string> names;
-            CConfigFile(argv[i + 2]).ReadSection("FILES", names);
+            const std::vector<std::string> names = ListedNames(argv[i + 2]);
             const std::string prefix = "tiny" + std::to_string(names.size());
             CompareRemembered(prefix.c_str(), argv[i + 2], S_UpdateCheckInfo(argv[i + 1], "", "").LocalFolder,
                               argv[i + 3]);

@@ -61,30 +61,24 @@ void CConfigFile::ReadSections(std::vector<std::string>& names) const { impl_->D
 // write that fails stays pending, is retried with the next write and, at the
 // latest, when the object is re-targeted or destroyed.
 struct CCryptConfigFile::Impl {
-    struct PendingWrite {
-        std::string Section;
-        std::string Key;
-        std::string Value;
-    };
-
     std::string Path;
     std::string Key;
     ConfigDocument Document;  // what the last read or write saw, pending writes included
     CryptConfigState State = CryptConfigState::Missing;
-    std::vector<PendingWrite> Pending;
+    std::vector<CCryptConfigFile::Entry> Pending;
 
     void Load() {
         CryptConfigContent content = LoadCryptConfig(Path, Key);
         State = content.State;
         Document = std::move(content.Document);
-        for (const PendingWrite& write : Pending) Document.Set(write.Section, write.Key, write.Value);
+        for (const CCryptConfigFile::Entry& write : Pending) Document.Set(write.Section, write.Key, write.Value);
     }
 
     Status Flush() {
         if (Pending.empty()) return {};
         const CryptConfigContent current = LoadCryptConfig(Path, Key);
         ConfigDocument merged = current.Document;
-        for (const PendingWrite& write : Pending) merged.Set(write.Section, write.Key, write.Value);
+        for (const CCryptConfigFile::Entry& write : Pending) merged.Set(write.Section, write.Key, write.Value);
         Status stored = StoreCryptConfig(Path, Key, merged, current);
         Document = std::move(merged);  // reads see the values even when they are still pending
         if (stored) Pending.clear();
@@ -124,10 +118,17 @@ int32_t CCryptConfigFile::WriteString(const std::string& section, const std::str
 }
 
 Status CCryptConfigFile::Write(const std::string& section, const std::string& key, const std::string& value) {
-    if (!ConfigDocument::IsWritable(section, key, value)) {
-        return Failure{FailureKind::BadRequest, 0, 0, "[" + section + "] " + key + " cannot hold that value"};
+    return Write(std::vector<Entry>{{section, key, value}});
+}
+
+Status CCryptConfigFile::Write(const std::vector<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        if (!ConfigDocument::IsWritable(entry.Section, entry.Key, entry.Value)) {
+            return Failure{FailureKind::BadRequest, 0, 0,
+                           "[" + entry.Section + "] " + entry.Key + " cannot hold that value"};
+        }
     }
-    impl_->Pending.push_back(Impl::PendingWrite{section, key, value});
+    impl_->Pending.insert(impl_->Pending.end(), entries.begin(), entries.end());
     return impl_->Flush();
 }
 

@@ -60,6 +60,14 @@ public:
     int32_t WriteString(const std::string& section, const std::string& key, const std::string& value);
     // The same, with the reason when the file could not be replaced.
     Status Write(const std::string& section, const std::string& key, const std::string& value);
+    // Several keys in one replace of the file: all of them or, on failure,
+    // none yet (they stay pending, as a single write does).
+    struct Entry {
+        std::string Section;
+        std::string Key;
+        std::string Value;
+    };
+    Status Write(const std::vector<Entry>& entries);
     int32_t WriteInteger(const std::string& section, const std::string& key, int32_t value);
 
     // What the file was when it was last read: missing, encrypted, plain,

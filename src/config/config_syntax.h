@@ -26,6 +26,7 @@ public:
     // and later repeats after it: for the few keys whose rule is not "the
     // first wins". A write keeps only the value it sets.
     void AppendValues(std::string_view section, std::string_view key, std::vector<std::string>& values) const;
+    bool HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
     void AppendSectionNames(std::vector<std::string>& names) const;
     void AppendEntryNames(std::string_view section, std::vector<std::string>& names) const;
 

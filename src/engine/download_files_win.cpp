@@ -1,6 +1,5 @@
 #include "engine/download_files_win.h"
 
-#include "base/decimal_text.h"
 #include "base/ensure_parent_folder.h"
 #include "base/file_io.h"
 #include "engine/patch_use.h"
@@ -22,20 +21,23 @@ std::optional<ConvertedForm> PatchForm(const S_UpdateFileInfo& file, const Downl
 }
 }  // namespace
 
-std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file) {
-    const std::optional<uint64_t> size = ParseDecimalCount(file.GzSize);
-    if (!size || *size == 0) return std::nullopt;
-    return CompressedForm{*size, ParseDecimalCount(file.Size)};
+namespace {
+// The smallest compressed form the manifest lists for the file, as the
+// transfer fetches and decodes it.
+std::optional<CompressedForm> CompressedFormOf(const S_UpdateFileInfo& file) {
+    const ListedCompression* listed = file.SmallestCompressed();
+    if (!listed) return std::nullopt;
+    return CompressedForm{std::string(listed->Form->Suffix), listed->Form->ZlibWindowBits, listed->Size, file.Size};
 }
+}  // namespace
 
 FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
                           const DownloadFolders& folders, const DownloadObserver& observer) {
     std::vector<RemoteFile> remote;
     remote.reserve(files.size());
     for (const S_UpdateFileInfo& file : files) {
-        remote.push_back({file.FileName, folders.Staging + file.FileName, ListedCompressedForm(file),
-                          ParseDecimalCount(file.Size)});
-        if (HasListedCheck(file)) {
+        remote.push_back({file.FileName, folders.Staging + file.FileName, CompressedFormOf(file), file.Size});
+        if (file.HasListedCheck()) {
             remote.back().Check = [file](const std::string& path, const S_UpdateSerivceAddr&) {
                 return CheckArrivedFile(path, file);
             };

@@ -14,10 +14,6 @@
 
 using DownloadObserver = FetchObserver;
 
-// The gzip form that a manifest lists for a file: nothing without a
-// "GZSIZE" of one byte or more.
-std::optional<CompressedForm> ListedCompressedForm(const S_UpdateFileInfo& file);
-
 // Where fetched files go, and where the installed copies lie that patches
 // apply to (empty: no file travels as a patch). Both end with a separator.
 struct DownloadFolders {

@@ -13,7 +13,6 @@ RunProfile Folders(const std::string& applicationFolder, int32_t type, const std
     profile.ApplicationFolder = applicationFolder;
     profile.TargetFolder = type == 1 ? applicationFolder : applicationFolder + name + "\\";
     profile.StagingFolder = CUpdateArea(applicationFolder).StagingFolder(type, name);
-    profile.CopiesPackageManifest = type != 1;
     return profile;
 }
 }  // namespace
@@ -34,6 +33,11 @@ RunProfile SilentPackageRun(const std::string& applicationFolder, int32_t type, 
     profile.ManifestFileName = kPackageManifestName;
     profile.Layout = ManifestLayout::DataPackage;
     profile.Version = VersionRecord::Never;
+    // The run's own manifest, fetched and checked by it, is the package's
+    // record of its release. The dialog reads the package's UpdateConfig.ini
+    // and so has no config.ini to copy: one left staged by an earlier run
+    // would be a stale record.
+    profile.CopiesPackageManifest = true;
     return profile;
 }
 

@@ -2,7 +2,7 @@
 // Where one update run works and how it records what it installed. The
 // three runs of the updater (silent program, silent data package, dialog)
 // differ only in these values; everything else is the one update run.
-#include "manifest/manifest.h"
+#include "manifest/release_reader.h"
 
 #include <cstdint>
 #include <string>
@@ -26,7 +26,7 @@ struct RunProfile {
     VersionRecord Version = VersionRecord::Always;
     // strftime format of the update record's section; empty: no record.
     std::string RecordSectionFormat;
-    // A data package's staged "config.ini" goes into its folder after a complete install.
+    // The silent package run's "config.ini" goes into the package's folder after a complete install.
     bool CopiesPackageManifest = false;
 
     bool IsProgram() const { return Type == 1; }

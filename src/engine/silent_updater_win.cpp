@@ -2,6 +2,7 @@
 
 #include "base/directory_ex.h"
 #include "engine/client_program_win.h"
+#include "manifest/manifest.h"
 
 #include <windows.h>
 

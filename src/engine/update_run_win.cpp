@@ -5,7 +5,6 @@
 #include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/path_text.h"
-#include "config/config_file.h"
 #include "crypto/md5_digest.h"
 #include "engine/download_files_win.h"
 #include "engine/install_marker.h"
@@ -13,10 +12,7 @@
 #include "engine/update_area.h"
 #include "manifest/listed_patches.h"
 #include "manifest/manifest.h"
-#include "manifest/manifest_check.h"
-#include "manifest/name_check.h"
 #include "manifest/remembered_digests_file.h"
-#include "manifest/version_compare.h"
 #include "settings/newest_published.h"
 #include "settings/register_install_win.h"
 #include "settings/update_record.h"
@@ -44,19 +40,6 @@ const char* StateOf(CryptConfigState state) {
     }
 }
 
-// The changed files of a manifest against the installed ones, by its layout.
-std::vector<S_UpdateFileInfo> ListChangedFiles(const CConfigFile& manifest, ManifestLayout layout,
-                                               const std::string& targetFolder, const UpdateSettings& settings,
-                                               RememberedDigests* memory) {
-    std::vector<S_UpdateFileInfo> changed;
-    if (layout == ManifestLayout::Program) {
-        CompareManifest(manifest, S_UpdateCheckInfo(targetFolder, settings.Version, settings.Region), changed, memory);
-    } else {
-        BuildPackageFileList(manifest, targetFolder, changed, memory);
-    }
-    return changed;
-}
-
 // How a compare decided the installed files, and why a memory that was
 // there was not used.
 std::string DescribeRecall(const LoadedDigests& remembered) {
@@ -72,17 +55,6 @@ std::string DescribeRecall(const LoadedDigests& remembered) {
         return line + " (the remembered digests were " + DescribeRememberedDigestsState(remembered.State) +
                ": not used)";
     }
-}
-
-// Every file section that a manifest lists, whatever is installed.
-std::vector<std::string> ListedNames(const CConfigFile& manifest, ManifestLayout layout) {
-    std::vector<std::string> names;
-    if (layout == ManifestLayout::Program) {
-        manifest.ReadSection("FILES", names);
-    } else {
-        manifest.ReadSections(names);
-    }
-    return names;
 }
 
 // Why a folder could not be made: a file standing where it or a folder on
@@ -104,6 +76,8 @@ CUpdateRun::CUpdateRun(RunProfile profile)
 
 CUpdateRun::~CUpdateRun() = default;
 
+const UpdateSettings& CUpdateRun::Settings() const { return config_ ? config_->Settings() : beforeTheCheck_; }
+
 void CUpdateRun::Fail(RunStep step, const Failure& why, const std::string& what) {
     log_.Write(what + ": " + DescribeFailure(why));
     failure_ = RunFailure{step, why};
@@ -111,7 +85,7 @@ void CUpdateRun::Fail(RunStep step, const Failure& why, const std::string& what)
 
 CheckResult CUpdateRun::Check() {
     statement_.reset();
-    header_ = {};
+    release_ = {};
     changed_.clear();
     toFetch_.clear();
     // A name that is refused touches nothing at all, not even old backups.
@@ -123,26 +97,27 @@ CheckResult CUpdateRun::Check() {
     // Backups go first, whatever follows: they are the leftovers of earlier
     // runs, and a damaged Config.dat must not keep them forever.
     const CleanupReport cleanup = CleanUpAfterEarlierInstalls(profile_.ApplicationFolder);
-    settings_ = ReadUpdateSettings(profile_.ApplicationFolder);
-    log_.Write("start: installed version \"" + settings_.Version + "\", region \"" + settings_.Region +
-               "\", servers " + ServerList(settings_.Servers) + (settings_.UseProxy ? ", the user's proxy" : ""));
+    config_ = std::make_unique<CClientConfig>(profile_.ApplicationFolder);
+    const UpdateSettings& settings = Settings();
+    log_.Write("start: installed version \"" + settings.Version + "\", region \"" + settings.Region +
+               "\", servers " + ServerList(settings.Servers) + (settings.UseProxy ? ", the user's proxy" : ""));
     if (cleanup.BackupsRemoved + cleanup.BackupsRestored + cleanup.TemporariesRemoved > 0) {
         log_.Write("earlier installs: " + std::to_string(cleanup.BackupsRemoved) + " backups removed, " +
                    std::to_string(cleanup.BackupsRestored) + " moved back to their missing files, " +
                    std::to_string(cleanup.TemporariesRemoved) + " temporary copies removed");
     }
-    for (const std::string& problem : settings_.ServerProblems) log_.Write("Config.dat: " + problem + ": not used");
+    for (const std::string& problem : settings.ServerProblems) log_.Write("Config.dat: " + problem + ": not used");
     for (const FileFailure& failure : cleanup.Failures) {
         log_.Write("earlier installs: " + failure.Name + ": " + DescribeFailure(failure.Why));
     }
-    if (!settings_.IsConfigUsable()) {
-        Fail(RunStep::Check, Failure{FailureKind::ConfigUnusable, 0, 0, StateOf(settings_.ConfigState)},
+    if (!settings.IsConfigUsable()) {
+        Fail(RunStep::Check, Failure{FailureKind::ConfigUnusable, 0, 0, StateOf(settings.ConfigState)},
              "Config.dat cannot be used, so its servers and version are unknown");
         return CheckResult::Failed;
     }
     // A key that cannot be read would refuse every release of every server:
     // the installation is at fault, not what any server sends.
-    if (EcdsaPublicKey key; !settings_.ReleaseKey.empty() && !ParseReleaseKey(settings_.ReleaseKey, key)) {
+    if (EcdsaPublicKey key; !settings.ReleaseKey.empty() && !ParseReleaseKey(settings.ReleaseKey, key)) {
         Fail(RunStep::Check, Failure{FailureKind::ConfigUnusable, 0, 0, "its ReleaseKey is no release key"},
              "Config.dat cannot be used, so no release can be trusted");
         return CheckResult::Failed;
@@ -150,24 +125,22 @@ CheckResult CUpdateRun::Check() {
     FinishInterruptedInstall();
     if (!PrepareStagingFolder()) return CheckResult::Failed;
 
-    transfer_ = std::make_unique<CQIRAUpdateIntf>(settings_.Servers, settings_.UseProxy);
+    transfer_ = std::make_unique<CQIRAUpdateIntf>(Settings().Servers, Settings().UseProxy);
     transfer_->SetAttemptObserver(attempts_.Observer());
     std::string bytes;
-    std::optional<CConfigFile> fetched;
-    if (!FetchManifest(bytes, fetched)) return CheckResult::Failed;
+    if (!FetchManifest(bytes)) return CheckResult::Failed;
     if (statement_) log_.Write(profile_.ManifestFileName + kSignatureSuffix + ": " + DescribeStatementVerdict(*statement_));
     manifestMD5_ = Md5Hex(bytes);
-    const CConfigFile& manifest = *fetched;
-    for (const std::string& name : ListedNames(manifest, profile_.Layout)) {
-        if (const char* why = WhyUnsafeManifestName(name)) log_.Write("skipped: the listed name \"" + name + "\" is " + why);
+    for (const SkippedName& skipped : release_.Skipped) {
+        log_.Write("skipped: the listed name \"" + skipped.Name + "\" is " + skipped.Why);
     }
-    if (profile_.Layout == ManifestLayout::Program) header_ = ReadManifestHeader(manifest);
-    changed_ = CompareInstalledFiles(manifest);
+    const ManifestHeader& header = release_.Header;
+    changed_ = CompareInstalledFiles();
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
                (profile_.Layout == ManifestLayout::Program
-                    ? ", release \"" + header_.Version + "\" region \"" + header_.Region + "\"" +
-                          (header_.Unconditional ? ", forced" : "")
+                    ? ", release \"" + header.Version + "\" region \"" + header.Region + "\"" +
+                          (header.Unconditional ? ", forced" : "")
                     : std::string()) +
                ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
                " to fetch");
@@ -181,15 +154,13 @@ CheckResult CUpdateRun::Check() {
 // What earlier compares of the folder learned spares reading the files it
 // proves unchanged. It is a cache: one that cannot be used or saved costs
 // time only, never the run.
-std::vector<S_UpdateFileInfo> CUpdateRun::CompareInstalledFiles(const CConfigFile& manifest) {
-    // A program release that is not due compares no file.
-    if (profile_.Layout == ManifestLayout::Program && !IsUpdateDue(header_, settings_.Version, settings_.Region)) {
-        return {};
-    }
+std::vector<S_UpdateFileInfo> CUpdateRun::CompareInstalledFiles() {
+    // A release that is not due compares no file and reads no memory.
+    if (!IsDue(release_, Settings().Version, Settings().Region)) return {};
     const std::string memoryPath = CUpdateArea::RememberedDigestsPath(profile_.StagingFolder);
     LoadedDigests remembered = LoadRememberedDigests(memoryPath, profile_.TargetFolder);
-    std::vector<S_UpdateFileInfo> changed =
-        ListChangedFiles(manifest, profile_.Layout, profile_.TargetFolder, settings_, &remembered.Memory);
+    std::vector<S_UpdateFileInfo> changed;
+    AppendChangedFiles(release_.Files, profile_.TargetFolder, changed, &remembered.Memory);
     log_.Write(DescribeRecall(remembered));
     if (remembered.Memory.IsChanged()) {
         if (const Status saved = SaveRememberedDigests(memoryPath, remembered.Memory); !saved) {
@@ -212,22 +183,22 @@ bool CUpdateRun::PrepareStagingFolder() {
 // release key, whose statement from the same server verifies; otherwise the
 // next server is asked, so that one mirror with a stale or half-synced
 // release blocks nobody. Read and parsed once, on its arrival.
-bool CUpdateRun::FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest) {
+bool CUpdateRun::FetchManifest(std::string& bytes) {
     const auto check = [&](const std::string& path, const S_UpdateSerivceAddr& server) -> Status {
         std::string text;
         if (ReadWholeFile(path, kMaxManifestBytes, text) != FileReadStatus::Ok) {
             return LastLocalFailure("the fetched manifest cannot be read");
         }
-        CConfigFile parsed(ConfigDocument::Parse(text));
-        if (Status checked = CheckManifest(text, parsed, profile_.Layout); !checked) return checked;
-        if (!settings_.ReleaseKey.empty()) {
+        Release read;
+        if (Status checked = ReadRelease(text, profile_.Layout, profile_.Type, read); !checked) return checked;
+        if (!Settings().ReleaseKey.empty()) {
             statement_ = FetchAndCheckStatement(text, server);
             if (!statement_->IsVerified()) {
                 return Failure{FailureKind::Signature, 0, 0, DescribeStatementVerdict(*statement_)};
             }
         }
         bytes = std::move(text);
-        manifest.emplace(std::move(parsed));
+        release_ = std::move(read);
         return {};
     };
     const FetchResult fetched = DownloadNamedFile(profile_.ManifestFileName, kMaxManifestBytes, *transfer_,
@@ -247,14 +218,14 @@ bool CUpdateRun::FetchManifest(std::string& bytes, std::optional<CConfigFile>& m
 // another release.
 StatementVerdict CUpdateRun::FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server) {
     const std::string name = profile_.ManifestFileName + kSignatureSuffix;
-    CQIRAUpdateIntf sameServer({server}, settings_.UseProxy);
+    CQIRAUpdateIntf sameServer({server}, Settings().UseProxy);
     sameServer.SetAttemptObserver(attempts_.Observer());
     const bool fetched = DownloadNamedFile(name, kMaxStatementBytes, sameServer, static_cast<uint32_t>(profile_.Type),
                                            profile_.StagingFolder)
                              .Fetched();
-    const StatementExpectation expected{manifest, settings_.ReleaseKey, profile_.Type,
+    const StatementExpectation expected{manifest, Settings().ReleaseKey, profile_.Type,
                                         std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()),
-                                        settings_.NewestPublishedFor(profile_.Type)};
+                                        Settings().NewestPublishedFor(profile_.Type)};
     // A statement staged by an earlier run must not stand in for one that
     // the server does not give.
     return CheckFetchedStatement(fetched ? profile_.StagingFolder + name : std::string(), expected);
@@ -271,11 +242,9 @@ std::optional<UtcTime> CUpdateRun::VerifiedPublication() const {
 // run: the install itself stands.
 void CUpdateRun::RememberPublished(const std::optional<UtcTime>& published) {
     if (!published) return;
-    const auto held = settings_.NewestPublishedFor(profile_.Type);
-    if (!held || *held < *published) settings_.NewestPublished[profile_.Type] = *published;
     const std::string what = "newest accepted publication time for " + FormatReleaseTarget(profile_.Type) + " \"" +
                              FormatUtcTime(*published) + "\"";
-    switch (WriteNewestPublished(profile_.ApplicationFolder, profile_.Type, *published)) {
+    switch (config_->WriteNewestPublished(profile_.Type, *published)) {
     case NewestPublishedWrite::Written:
         log_.Write("Config.dat: " + what + " recorded");
         break;
@@ -294,10 +263,10 @@ void CUpdateRun::RememberPublished(const std::optional<UtcTime>& published) {
 // and every run would compare the whole tree again.
 void CUpdateRun::RecordCurrentFiles() {
     if (profile_.Layout != ManifestLayout::Program || profile_.Version == VersionRecord::Never ||
-        !IsVersionGreater(header_.Version, settings_.Version)) {
+        !IsVersionGreater(release_.Header.Version, Settings().Version)) {
         return;
     }
-    log_.Write("every file of release \"" + header_.Version + "\" is in place already: recording it");
+    log_.Write("every file of release \"" + release_.Header.Version + "\" is in place already: recording it");
     if (Record(ThisInstall(), true)) changedInstallation_ = true;
 }
 
@@ -305,7 +274,7 @@ void CUpdateRun::RecordCurrentFiles() {
 // refuse the release: a later publisher may list what it does not know.
 void CUpdateRun::NoteUnusablePatchEntries() {
     for (const S_UpdateFileInfo& file : toFetch_) {
-        for (const std::string& entry : ParseListedPatches(file.Patch).Unusable) {
+        for (const std::string& entry : file.Patches.Unusable) {
             log_.Write("passed over: \"" + entry + "\" in the " + kPatchKey + " of " + file.FileName +
                        " (not <base md5>:<bytes>, or a base listed before)");
         }
@@ -334,7 +303,7 @@ void CUpdateRun::FetchFailed(const std::string& name, const Failure& why) {
 }
 
 std::vector<S_UpdateSerivceAddr> CUpdateRun::ServersInPreferredOrder() const {
-    return transfer_ ? transfer_->ServersInPreferredOrder() : settings_.Servers;
+    return transfer_ ? transfer_->ServersInPreferredOrder() : Settings().Servers;
 }
 
 // The release this run checked, and how the profile records it.
@@ -343,8 +312,8 @@ InstallMarker CUpdateRun::ThisInstall() const {
     marker.ManifestFileName = profile_.ManifestFileName;
     marker.ManifestMD5 = manifestMD5_;
     marker.Layout = profile_.Layout;
-    marker.NewVersion = header_.Version;
-    marker.OldVersion = settings_.Version;
+    marker.NewVersion = release_.Header.Version;
+    marker.OldVersion = Settings().Version;
     marker.Version = profile_.Version;
     marker.RecordSectionFormat = profile_.RecordSectionFormat;
     marker.CopiesPackageManifest = profile_.CopiesPackageManifest;
@@ -368,7 +337,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     // A hand-written manifest may list a file with no size or digest: it
     // goes in, but nobody may read "verified" for it.
     const auto unchecked = std::count_if(files.begin(), files.end(),
-                                         [](const S_UpdateFileInfo& file) { return !HasListedCheck(file); });
+                                         [](const S_UpdateFileInfo& file) { return !file.HasListedCheck(); });
     log_.Write("verified " + std::to_string(files.size() - static_cast<size_t>(unchecked)) + " staged files");
     if (beforeReplacing) beforeReplacing();
 
@@ -387,7 +356,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     for (const S_UpdateFileInfo& file : files) {
         const bool installed = std::none_of(report.Failures.begin(), report.Failures.end(),
                                             [&](const FileFailure& failure) { return failure.Name == file.FileName; });
-        if (!HasListedCheck(file) && installed) log_.Write("installed without a size or digest check: " + file.FileName);
+        if (!file.HasListedCheck() && installed) log_.Write("installed without a size or digest check: " + file.FileName);
     }
     if (report.Replaced > 0) changedInstallation_ = true;
     bool complete = report.Complete();
@@ -420,10 +389,8 @@ bool CUpdateRun::Record(const InstallMarker& marker, bool complete) {
     bool succeeded = complete;
     if (complete && marker.Version != VersionRecord::Never) {
         if (marker.Version == VersionRecord::Always || IsVersionGreater(marker.NewVersion, marker.OldVersion)) {
-            if (const Status written = WriteConfiguredVersion(profile_.ApplicationFolder, marker.NewVersion)) {
+            if (const Status written = config_->WriteVersion(marker.NewVersion)) {
                 log_.Write("Config.dat: version \"" + marker.NewVersion + "\" recorded");
-                // What the rest of the run compares against and records as the old version.
-                settings_.Version = marker.NewVersion;
                 changedInstallation_ = true;
             } else {
                 Fail(RunStep::Install, written.Why(),
@@ -464,10 +431,16 @@ void CUpdateRun::FinishInterruptedInstall() {
         RemoveFile(markerPath);
         return;
     }
+    Release release;
+    if (const Status read = ReadRelease(bytes, marker->Layout, profile_.Type, release); !read) {
+        log_.Write("an interrupted install cannot be finished: its staged manifest is no manifest: " +
+                   DescribeFailure(read.Why()));
+        RemoveFile(markerPath);
+        return;
+    }
     log_.Write("finishing the install of release \"" + marker->NewVersion + "\" that was cut short");
-    const CConfigFile manifest(ConfigDocument::Parse(bytes));
     std::vector<S_UpdateFileInfo> staged;
-    AppendChangedFiles(manifest, ListedNames(manifest, marker->Layout), profile_.TargetFolder, staged);
+    AppendChangedFiles(release.Files, profile_.TargetFolder, staged);
     std::erase_if(staged,
                   [&](const S_UpdateFileInfo& file) { return !FileExists(profile_.StagingFolder + file.FileName); });
     const std::optional<RunFailure> before = failure_;

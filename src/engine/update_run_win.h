@@ -14,8 +14,7 @@
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
 #include "engine/run_profile.h"
-#include "config/config_file.h"
-#include "manifest/manifest_header.h"
+#include "manifest/release_reader.h"
 #include "manifest/release_signature.h"
 #include "manifest/update_file_info.h"
 #include "settings/update_settings.h"
@@ -50,8 +49,9 @@ public:
     CUpdateRun& operator=(const CUpdateRun&) = delete;
 
     const RunProfile& Profile() const { return profile_; }
-    // Read by the check, after the clean-up; the defaults before.
-    const UpdateSettings& Settings() const { return settings_; }
+    // Read by the check, after the clean-up, and following the run's own
+    // writes; the defaults before.
+    const UpdateSettings& Settings() const;
     CRunLog& Log() { return log_; }
     // For a transfer of the front end's own that continues this run: its
     // attempts go to this run's log. It must end before the run does.
@@ -69,7 +69,7 @@ public:
     const std::optional<StatementVerdict>& ReleaseStatement() const { return statement_; }
 
     // After a check that fetched the manifest:
-    const ManifestHeader& Header() const { return header_; }  // program layout only
+    const ManifestHeader& Header() const { return release_.Header; }  // the version and region: program layout only
     const std::vector<S_UpdateFileInfo>& ChangedFiles() const { return changed_; }
     // The changed files not already staged with their digest, in manifest order.
     const std::vector<S_UpdateFileInfo>& FilesToFetch() const { return toFetch_; }
@@ -105,8 +105,8 @@ private:
     // Logs "what: why" and ends the run with that failure.
     void Fail(RunStep step, const Failure& why, const std::string& what);
     bool PrepareStagingFolder();
-    bool FetchManifest(std::string& bytes, std::optional<CConfigFile>& manifest);
-    std::vector<S_UpdateFileInfo> CompareInstalledFiles(const CConfigFile& manifest);
+    bool FetchManifest(std::string& bytes);
+    std::vector<S_UpdateFileInfo> CompareInstalledFiles();
     StatementVerdict FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server);
     std::optional<UtcTime> VerifiedPublication() const;
     void RememberPublished(const std::optional<UtcTime>& published);
@@ -119,13 +119,14 @@ private:
     void RecordCurrentFiles();
 
     RunProfile profile_;
-    UpdateSettings settings_;
+    std::unique_ptr<CClientConfig> config_;  // Config.dat, read once by the check
+    const UpdateSettings beforeTheCheck_;
     CRunLog log_;
     CAttemptLog attempts_;
     std::unique_ptr<CQIRAUpdateIntf> transfer_;
     std::optional<StatementVerdict> statement_;
     std::string manifestMD5_;
-    ManifestHeader header_;
+    Release release_;  // the release the check read
     std::vector<S_UpdateFileInfo> changed_;
     std::vector<S_UpdateFileInfo> toFetch_;
     std::optional<RunFailure> failure_;

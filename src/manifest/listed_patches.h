@@ -2,13 +2,12 @@
 // The patches a manifest lists for a file, "PATCH=<base md5>:<bytes>[,...]"
 // in its section: each is "NAME.<base md5>.patch" beside NAME on the server
 // and turns the copy of that MD5 into the listed file (docs/server-tree.md).
+#include "manifest/release_vocabulary.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-inline constexpr char kPatchKey[] = "PATCH";
-inline constexpr char kPatchSuffix[] = ".patch";
 
 struct ListedPatch {
     std::string BaseMd5;  // 32 lower-case hex digits

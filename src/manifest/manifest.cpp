@@ -1,51 +1,31 @@
 #include "manifest/manifest.h"
 
+#include "base/hex_text.h"
 #include "base/path_info.h"
 #include "base/path_text.h"
-#include "base/text_rules.h"
 #include "crypto/file_digests.h"
 #include "manifest/installed_digests.h"
-#include "manifest/listed_patches.h"
-#include "manifest/manifest_header.h"
-#include "manifest/name_check.h"
 #include "manifest/parallel_digests.h"
 
 #include <utility>
 
 namespace {
 
-constexpr char kFilesSection[] = "FILES";
-
-// A "SHA256" comes only with a signed release; when the section has one,
-// the file must match it as well as its "MD5".
-bool HasListedSha256(const S_UpdateFileInfo& file, const FileDigests& digests) {
-    return file.SHA256.empty() || EqualsIgnoringAsciiCase(digests.Sha256, file.SHA256);
-}
-
-// "SIZE" as a plain decimal byte count; false for anything else.
-bool ParseSize(const std::string& text, int64_t& size) {
-    if (text.empty() || text.size() > 18) return false;
-    size = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        size = size * 10 + (c - '0');
-    }
-    return true;
-}
-
-bool HasListedSize(const S_UpdateFileInfo& file, int64_t actualSize) {
-    int64_t expectedSize = 0;
-    return !ParseSize(file.Size, expectedSize) || expectedSize == actualSize;
+template <size_t N>
+std::optional<std::array<uint8_t, N>> BytesOf(const std::string& hex) {
+    std::array<uint8_t, N> bytes{};
+    if (!ParseHex(hex, bytes.data(), N)) return std::nullopt;
+    return bytes;
 }
 
 // A file of `size` bytes (-1: unknown) with these digests against its listing.
 Status CompareWithListing(const S_UpdateFileInfo& file, int64_t size, const FileDigests& digests) {
     const char* differs = nullptr;
-    if (size < 0 || !HasListedSize(file, size)) {
+    if (size < 0 || (file.Size && *file.Size != static_cast<uint64_t>(size))) {
         differs = "its size is not the one listed";
-    } else if (!file.MD5.empty() && !EqualsIgnoringAsciiCase(digests.Md5, file.MD5)) {
+    } else if (file.MD5 && !file.MD5->Matches(BytesOf<16>(digests.Md5).value_or(Md5Bytes{}))) {
         differs = "its MD5 is not the one listed";
-    } else if (!HasListedSha256(file, digests)) {
+    } else if (file.SHA256 && !file.SHA256->Matches(BytesOf<32>(digests.Sha256).value_or(Sha256Bytes{}))) {
         differs = "its SHA-256 is not the one listed";
     }
     if (!differs) return {};
@@ -54,55 +34,52 @@ Status CompareWithListing(const S_UpdateFileInfo& file, int64_t size, const File
 
 }  // namespace
 
+bool IsVersionGreater(std::string_view version, std::string_view than) {
+    // string_view compares through char_traits<char>, which orders bytes as unsigned char.
+    return version.compare(than) > 0;
+}
+
+bool IsUpdateDue(const ManifestHeader& header, const std::string& localVersion, const std::string& localRegion) {
+    return header.Unconditional || header.Region != localRegion || IsVersionGreater(header.Version, localVersion);
+}
+
+bool ShouldNotify(const ManifestHeader& header, const std::string& localVersion, const std::string& localRegion) {
+    if (header.Region != localRegion) return true;
+    return IsVersionGreater(header.Version, localVersion) && header.Notify;
+}
+
 S_UpdateCheckInfo::S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion)
     : LocalFolder(WithSeparator(std::move(localFolder), '\\')),
       LocalVersion(std::move(localVersion)),
       LocalRegion(std::move(localRegion)) {}
 
-void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
-                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files,
-                        RememberedDigests* memory) {
-    // A name that leaves the folder is never fetched or installed: a manifest
-    // from a compromised or broken server must not write elsewhere.
-    std::vector<S_UpdateFileInfo> candidates;
+void AppendChangedFiles(const std::vector<S_UpdateFileInfo>& listed, const std::string& localFolder,
+                        std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory) {
     std::vector<InstalledFile> installed;
-    for (const std::string& name : names) {
-        if (!IsSafeManifestName(name)) continue;
-        S_UpdateFileInfo file;
-        file.FileName = name;
-        manifest.ReadString(name, "MD5", "", file.MD5);
-        manifest.ReadString(name, "SIZE", "", file.Size);
-        int64_t size = 0;
-        installed.push_back({name, ParseSize(file.Size, size) ? static_cast<uint64_t>(size) : 0});
-        candidates.push_back(std::move(file));
-    }
-
+    installed.reserve(listed.size());
+    for (const S_UpdateFileInfo& file : listed) installed.push_back({file.FileName, file.Size.value_or(0)});
     const std::vector<std::optional<std::string>> localMd5s = InstalledMd5s(localFolder, installed, memory);
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        S_UpdateFileInfo& file = candidates[i];
-        if (localMd5s[i] == file.MD5) continue;
-        file.InstalledMD5 = localMd5s[i].value_or("");
-        manifest.ReadString(file.FileName, "MODIFYTIME", "", file.ModifyTime);
-        manifest.ReadString(file.FileName, "SHA256", "", file.SHA256);
-        manifest.ReadString(file.FileName, "GZSIZE", "", file.GzSize);
-        manifest.ReadString(file.FileName, kPatchKey, "", file.Patch);
-        files.push_back(std::move(file));
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const std::optional<Md5Bytes> local = localMd5s[i] ? BytesOf<16>(*localMd5s[i]) : std::nullopt;
+        if (local && listed[i].MD5 && listed[i].MD5->IsSpelledAs(*local)) continue;
+        files.push_back(listed[i]);
+        files.back().InstalledMD5 = local;
     }
 }
 
-void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
-                     RememberedDigests* memory) {
-    if (!IsUpdateDue(ReadManifestHeader(manifest), check.LocalVersion, check.LocalRegion)) return;
-    std::vector<std::string> names;
-    manifest.ReadSection(kFilesSection, names);
-    AppendChangedFiles(manifest, names, check.LocalFolder, files, memory);
+bool IsDue(const Release& release, const std::string& localVersion, const std::string& localRegion) {
+    return release.Layout == ManifestLayout::DataPackage || IsUpdateDue(release.Header, localVersion, localRegion);
 }
 
-void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
+void CompareManifest(const Release& release, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
+                     RememberedDigests* memory) {
+    if (!IsDue(release, check.LocalVersion, check.LocalRegion)) return;
+    AppendChangedFiles(release.Files, check.LocalFolder, files, memory);
+}
+
+void BuildPackageFileList(const Release& release, const std::string& targetFolder,
                           std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory) {
-    std::vector<std::string> names;
-    manifest.ReadSections(names);
-    AppendChangedFiles(manifest, names, targetFolder, files, memory);
+    AppendChangedFiles(release.Files, targetFolder, files, memory);
 }
 
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
@@ -111,7 +88,7 @@ std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileI
     for (const S_UpdateFileInfo& file : changed) {
         // Only a digest tells a staged copy from an earlier attempt apart
         // from another file of that name.
-        if (!file.MD5.empty() && CheckArrivedFile(stagingFolder + file.FileName, file)) continue;
+        if (file.MD5 && CheckArrivedFile(stagingFolder + file.FileName, file)) continue;
         toFetch.push_back(file);
     }
     return toFetch;
@@ -121,7 +98,9 @@ std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>&
                                             const std::string& stagingFolder) {
     std::vector<DigestRequest> staged;
     staged.reserve(files.size());
-    for (const S_UpdateFileInfo& file : files) staged.push_back({stagingFolder + file.FileName, !file.SHA256.empty()});
+    for (const S_UpdateFileInfo& file : files) {
+        staged.push_back({stagingFolder + file.FileName, file.SHA256.has_value(), file.Size.value_or(0)});
+    }
     const std::vector<std::optional<FileDigests>> digests = HashExistingFiles(staged);
     for (size_t i = 0; i < files.size(); ++i) {
         if (!digests[i] || !CompareWithListing(files[i], FileSize(staged[i].Path), *digests[i])) return i;
@@ -131,11 +110,8 @@ std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>&
 
 Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file) {
     FileDigests digests;
-    if (!DigestFile(path, !file.SHA256.empty(), digests)) return LastLocalFailure("the file that arrived cannot be read");
+    if (!DigestFile(path, file.SHA256.has_value(), digests)) {
+        return LastLocalFailure("the file that arrived cannot be read");
+    }
     return CompareWithListing(file, FileSize(path), digests);
-}
-
-bool HasListedCheck(const S_UpdateFileInfo& file) {
-    int64_t size = 0;
-    return ParseSize(file.Size, size) || !file.MD5.empty() || !file.SHA256.empty();
 }

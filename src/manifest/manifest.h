@@ -1,29 +1,32 @@
 #pragma once
-// The program manifest "UpdateConfig.ini" and the data-package manifest
-// "config.ini": which files of a release differ from the installed ones,
-// which of those are still to be fetched, and whether what was staged is
-// what the manifest describes.
+// The decisions made on a release that has been read (release_reader.h):
+// whether it is due for this installation, which of its files differ from
+// the installed ones, which of those are still to be fetched, and whether
+// what was staged or has arrived is what the manifest lists.
 #include "base/failure.h"
-#include "config/config_file.h"
+#include "manifest/release_reader.h"
 #include "manifest/remembered_digests.h"
-#include "manifest/update_file_info.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// The manifests' names, on the server and in the staging folder.
-inline constexpr char kProgramManifestName[] = "UpdateConfig.ini";
-inline constexpr char kPackageManifestName[] = "config.ini";
-// A larger answer is no manifest of ours.
-inline constexpr size_t kMaxManifestBytes = 64u << 20;
+// Versions, regions and digests are texts compared byte by byte. A version is
+// greater when its first differing byte is greater (unsigned), or when the
+// other version is a proper prefix of it: "2.0.1" > "2.0", "1.0.10" < "1.0.9".
+// This is the only version comparison of the updater.
+bool IsVersionGreater(std::string_view version, std::string_view than);
 
-// How a fetched manifest lists its files.
-enum class ManifestLayout {
-    Program,      // "UpdateConfig.ini": [Version] header, [FILES], one section per file
-    DataPackage,  // "config.ini": every section is a file
-};
+// An update is due when it is forced, when the regions differ in any way, or
+// when the release's version is greater than the installed one.
+bool IsUpdateDue(const ManifestHeader& header, const std::string& localVersion, const std::string& localRegion);
+
+// Whether a silent program update asks the user with the new-version
+// notification: always for another region; for the same region only when
+// the version is greater and the manifest asks for it.
+bool ShouldNotify(const ManifestHeader& header, const std::string& localVersion, const std::string& localRegion);
 
 struct S_UpdateCheckInfo {
     S_UpdateCheckInfo(std::string localFolder, std::string localVersion, std::string localRegion);
@@ -32,44 +35,42 @@ struct S_UpdateCheckInfo {
     std::string LocalRegion;
 };
 
-// The per-file rule over names in manifest order: appends a record for each
-// name whose installed copy (localFolder + name) is missing or whose digest
-// differs from the manifest's "MD5" (byte for byte). Names that would leave
-// the folder are never listed. Installed copies are hashed on several
-// threads; the list keeps the manifest's order. With a memory of
-// localFolder (remembered_digests_file.h), files it proves unchanged are
-// not read, and it learns the digests of those that are.
-void AppendChangedFiles(const CConfigFile& manifest, const std::vector<std::string>& names,
-                        const std::string& localFolder, std::vector<S_UpdateFileInfo>& files,
-                        RememberedDigests* memory = nullptr);
+// The per-file rule over listed files in manifest order: appends each one
+// whose installed copy (localFolder + name) is missing or whose MD5 is not
+// the one listed, spelled as md5sum prints it; the entry then carries the
+// installed copy's MD5 when there is one. Installed copies are hashed on
+// several threads. With a memory of localFolder (remembered_digests_file.h),
+// files it proves unchanged are not read, and it learns the digests of
+// those that are.
+void AppendChangedFiles(const std::vector<S_UpdateFileInfo>& listed, const std::string& localFolder,
+                        std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory = nullptr);
 
-// Region, version and forced-update test on the manifest header; when an
-// update is due, the per-file rule over the "FILES" entries. files is appended to.
-void CompareManifest(const CConfigFile& manifest, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
+// Whether the release is due for an installation of that version and
+// region: a program release as IsUpdateDue says, a data package always.
+bool IsDue(const Release& release, const std::string& localVersion, const std::string& localRegion);
+
+// When the release is due, the per-file rule over its files. files is
+// appended to.
+void CompareManifest(const Release& release, const S_UpdateCheckInfo& check, std::vector<S_UpdateFileInfo>& files,
                      RememberedDigests* memory = nullptr);
 
-// Every section of a data-package manifest is a file; the per-file rule over
-// all of them against targetFolder. files is appended to.
-void BuildPackageFileList(const CConfigFile& manifest, const std::string& targetFolder,
+// A data package: every file of the release, against targetFolder.
+// files is appended to.
+void BuildPackageFileList(const Release& release, const std::string& targetFolder,
                           std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory = nullptr);
 
 // The changed files that still have to be fetched: those not already in the
-// staging folder with the listed digests (left there by an earlier attempt).
+// staging folder as listed (left there by an earlier attempt).
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
                                                  const std::string& stagingFolder);
 
 // The first file (in list order) whose staged copy is missing or not the
-// listed one; nothing when every one is. A staged copy is accepted when its
-// size matches a numeric "SIZE", its MD5 a non-empty "MD5" and its SHA-256
-// a "SHA256" when the section has one (hex compared without regard to
-// case). Hashed on several threads.
+// listed one; nothing when every one is. A staged copy passes when its size,
+// MD5 and SHA-256 are the listed ones, each where one is listed. Hashed on
+// several threads.
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
                                             const std::string& stagingFolder);
 
 // The same test for one file that has just arrived at path: Mismatch saying
 // what differs, or the local failure that kept it from being read.
 Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file);
-
-// Whether the listing gives the file any check at all: a size, an MD5 or a
-// SHA-256. A file without one can only be installed blind.
-bool HasListedCheck(const S_UpdateFileInfo& file);

@@ -3,6 +3,7 @@
 #include "base/decimal_text.h"
 #include "base/hex_text.h"
 #include "base/text_rules.h"
+#include "manifest/release_vocabulary.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-constexpr char kVersionSection[] = "Version";
-constexpr char kFilesSection[] = "FILES";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 Failure NotAManifest(std::string why) { return Failure{FailureKind::Unreadable, 0, 0, std::move(why)}; }
@@ -54,10 +53,9 @@ bool IsManifestText(std::string_view bytes) {
     return IsWellFormedGbk(bytes);
 }
 
-std::optional<uint64_t> ReadCount(const CConfigFile& manifest, const std::string& section) {
-    std::string text;
-    manifest.ReadString(section, kFileCountKey, "", text);
-    return ParseDecimalCount(text);
+std::optional<uint64_t> ReadCount(const ConfigDocument& manifest, const std::string& section) {
+    const std::string* text = manifest.Find(section, kFileCountKey);
+    return text ? ParseDecimalCount(*text) : std::nullopt;
 }
 
 bool IsMd5Text(const std::string& text) {
@@ -66,7 +64,7 @@ bool IsMd5Text(const std::string& text) {
 }
 
 // Every listed file of a marked manifest, and the count it states.
-Status CheckMarkedFiles(const CConfigFile& manifest, const std::vector<std::string>& names, uint64_t count) {
+Status CheckMarkedFiles(const ConfigDocument& manifest, const std::vector<std::string>& names, uint64_t count) {
     if (names.size() != count) {
         return NotAManifest("it lists " + std::to_string(names.size()) + " files but says " + std::to_string(count) +
                             " (cut short?)");
@@ -77,16 +75,29 @@ Status CheckMarkedFiles(const CConfigFile& manifest, const std::vector<std::stri
             return NotAManifest("the section of " + name + " is missing or does not end with " + kFileCountKey + "=" +
                                 std::to_string(count) + " (cut short?)");
         }
-        std::string size, md5;
-        manifest.ReadString(name, "SIZE", "", size);
-        manifest.ReadString(name, "MD5", "", md5);
-        if (!ParseDecimalCount(size) || !IsMd5Text(md5)) {
+        const std::string* size = manifest.Find(name, kSizeKey);
+        const std::string* md5 = manifest.Find(name, kMd5Key);
+        if (!size || !ParseDecimalCount(*size) || !md5 || !IsMd5Text(*md5)) {
             return NotAManifest("the listed file " + name + " has no SIZE or no 32-digit MD5");
         }
     }
     return {};
 }
 }  // namespace
+
+std::optional<std::string_view> MarkedValue(std::string_view bytes, std::string_view mark) {
+    bytes = WithoutUtf8Mark(bytes);
+    // Marks stand only in the comment lines before the first section; a
+    // line without its end is a manifest cut short there.
+    for (size_t start = 0; start < bytes.size() && bytes[start] != '[';) {
+        const size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) break;
+        const std::string_view line = bytes.substr(start, end - start);
+        if (line.starts_with(mark)) return line.substr(mark.size());
+        start = bytes.find_first_not_of("\r\n", end);
+    }
+    return std::nullopt;
+}
 
 std::optional<uint64_t> MarkedFileCount(std::string_view bytes) {
     bytes = WithoutUtf8Mark(bytes);
@@ -98,20 +109,14 @@ std::optional<uint64_t> MarkedFileCount(std::string_view bytes) {
     return ParseDecimalCount(bytes.substr(0, lineEnd));
 }
 
-Status CheckManifest(std::string_view bytes, const CConfigFile& manifest, ManifestLayout layout) {
+Status CheckManifest(std::string_view bytes, const ConfigDocument& manifest, bool programLayout,
+                     const std::vector<std::string>& names) {
     if (bytes.empty()) return NotAManifest("the answer is empty");
     if (!IsManifestText(bytes)) return NotAManifest("it is not GBK or UTF-8 text (UTF-16, compressed or binary?)");
-    std::vector<std::string> names;
-    if (layout == ManifestLayout::Program) {
-        std::string version;
-        if (manifest.ReadString(kVersionSection, "VERSION", "", version) != 0) {
-            return NotAManifest("it has no [Version] with a VERSION");
-        }
-        manifest.ReadSection(kFilesSection, names);
-    } else {
-        manifest.ReadSections(names);
-        if (names.empty()) return NotAManifest("it has no file section");
-    }
+    // An error page has no [Version]; a hand-written release may well have
+    // one without a VERSION, which reads as the empty version.
+    if (programLayout && !manifest.HasSection(kVersionSection)) return NotAManifest("it has no [Version] section");
+    if (!programLayout && names.empty()) return NotAManifest("it has no file section");
     // A first line that begins like the mark but does not end like it is a
     // mark cut short, not a hand-written manifest.
     if (!WithoutUtf8Mark(bytes).starts_with(kFileCountMark)) return {};

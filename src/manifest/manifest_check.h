@@ -13,23 +13,27 @@
 // away a listed file, a section, or the key that ends one. A marked manifest
 // must list exactly N files, each with a section that carries FILECOUNT=N, a
 // decimal SIZE and a 32-digit MD5. A manifest without the mark, as a person
-// may write by hand, is taken as it is.
+// may write by hand, is taken as it is; a program manifest needs its
+// [Version] section (VERSION may be absent, and reads as the empty version).
 #include "base/failure.h"
-#include "config/config_file.h"
-#include "manifest/manifest.h"
+#include "config/config_syntax.h"
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
-inline constexpr char kFileCountKey[] = "FILECOUNT";
-// The first line of a marked manifest, before its count.
-inline constexpr char kFileCountMark[] = "; FILECOUNT=";
-
-// The answer's bytes and the document parsed from them: succeeded, or the
-// reason it is no manifest (Unreadable).
-Status CheckManifest(std::string_view bytes, const CConfigFile& manifest, ManifestLayout layout);
+// The answer's bytes, the document parsed from them and the names it lists
+// as files: succeeded, or the reason it is no manifest (Unreadable).
+Status CheckManifest(std::string_view bytes, const ConfigDocument& manifest, bool programLayout,
+                     const std::vector<std::string>& listedNames);
 
 // The count that the first line of a marked manifest states; nothing for an
 // unmarked one (or a mark whose count is not a number).
 std::optional<uint64_t> MarkedFileCount(std::string_view bytes);
+
+// The value of a comment line "<mark><value>" among the first lines of a
+// manifest (before its first section): how a data package's "config.ini"
+// carries what readers of its layout must pass over.
+std::optional<std::string_view> MarkedValue(std::string_view bytes, std::string_view mark);

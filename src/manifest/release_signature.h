@@ -11,14 +11,13 @@
 #include "base/utc_time_text.h"
 #include "crypto/ecdsa_p256.h"
 #include "manifest/release_statement.h"
+#include "manifest/release_vocabulary.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-inline constexpr char kSignatureSuffix[] = ".sig";
 
 // The key line as the publisher writes it and the installation holds it.
 std::string FormatReleaseKey(const EcdsaPublicKey& key);

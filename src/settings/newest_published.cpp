@@ -49,8 +49,7 @@ NewestPublishedTimes ReadNewestPublished(const CCryptConfigFile& config) {
     return times;
 }
 
-NewestPublishedWrite WriteNewestPublished(const std::string& applicationFolder, int32_t type, UtcTime time) {
-    CCryptConfigFile config(applicationFolder + "Config.dat", "");
+NewestPublishedWrite WriteNewestPublished(CCryptConfigFile& config, int32_t type, UtcTime time) {
     if (config.State() == CryptConfigState::Unreadable) return NewestPublishedWrite::ConfigUnreadable;
     const NewestPublishedTimes stored = ReadNewestPublished(config);
     if (const auto found = stored.find(type); found != stored.end() && found->second >= time) {

@@ -31,7 +31,7 @@ enum class NewestPublishedWrite {
     NotWritten,        // it could not be replaced (no access, a full disk)
 };
 
-// Remembers the time for the package type in "Config.dat", unless the file
-// holds a later one: the file is re-read, merged and replaced atomically,
-// and the time never goes back.
-NewestPublishedWrite WriteNewestPublished(const std::string& applicationFolder, int32_t type, UtcTime time);
+// Remembers the time for the package type in "Config.dat", unless it holds
+// a later one: the file is re-read, merged and replaced atomically, and the
+// time never goes back.
+NewestPublishedWrite WriteNewestPublished(CCryptConfigFile& config, int32_t type, UtcTime time);

@@ -17,18 +17,11 @@ std::string FormatLocalTime(const std::string& format) {
     return std::string(buffer, length);
 }
 
-Status WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version) {
-    CCryptConfigFile config(applicationFolder + "Config.dat", "");
-    return config.Write("Update", "Version", version);
-}
-
 Status WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded) {
     CCryptConfigFile record(applicationFolder + "UpdateRecord.dat", "");
     const std::string section = FormatLocalTime(sectionFormat);
-    // A write that fails stays pending and goes with the next one, so the
-    // last write tells whether all three reached the disk.
-    record.WriteInteger(section, "IsSucceed", succeeded ? 1 : 0);
-    record.WriteString(section, "NewVersion", newVersion);
-    return record.Write(section, "OldVersion", oldVersion);
+    return record.Write({{section, "IsSucceed", succeeded ? "1" : "0"},
+                         {section, "NewVersion", newVersion},
+                         {section, "OldVersion", oldVersion}});
 }

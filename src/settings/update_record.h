@@ -8,11 +8,8 @@
 // result does not fit.
 std::string FormatLocalTime(const std::string& format);
 
-// "Config.dat" / [Update] / Version := version, on disk, or why not.
-Status WriteConfiguredVersion(const std::string& applicationFolder, const std::string& version);
-
 // "UpdateRecord.dat": a section named by the local time in sectionFormat with
-// IsSucceed, NewVersion and OldVersion, in that order. A later update in the
-// same section overwrites the three values. Succeeds when all three are on disk.
+// IsSucceed, NewVersion and OldVersion, in that order, in one replace of the
+// file. A later update in the same section overwrites the three values.
 Status WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded = true);

@@ -41,9 +41,10 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
 }
 }  // namespace
 
-UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
-    UpdateSettings settings;
-    const CCryptConfigFile config(applicationFolder + "Config.dat", kNoKey);
+CClientConfig::CClientConfig(const std::string& applicationFolder)
+    : file_(applicationFolder + "Config.dat", kNoKey) {
+    UpdateSettings& settings = settings_;
+    const CCryptConfigFile& config = file_;
     settings.ConfigState = config.State();
     config.ReadString("Update", "Version", "", settings.Version);
     config.ReadString("Update", "Region", "", settings.Region);
@@ -57,5 +58,20 @@ UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
 
     const CCryptConfigFile user(applicationFolder + "UserConfig.dat", kNoKey);
     settings.UseProxy = user.ReadInteger("Server", "UseProxy", 1) != 0;
-    return settings;
+}
+
+Status CClientConfig::WriteVersion(const std::string& version) {
+    Status written = file_.Write("Update", "Version", version);
+    if (written) settings_.Version = version;
+    return written;
+}
+
+NewestPublishedWrite CClientConfig::WriteNewestPublished(int32_t type, UtcTime time) {
+    const NewestPublishedWrite written = ::WriteNewestPublished(file_, type, time);
+    if (written == NewestPublishedWrite::Written) settings_.NewestPublished[type] = time;
+    return written;
+}
+
+UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {
+    return CClientConfig(applicationFolder).Settings();
 }

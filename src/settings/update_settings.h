@@ -1,6 +1,8 @@
 #pragma once
 // What an update run takes from the client's own configuration:
 // "Config.dat" and "UserConfig.dat" in the application folder, each read once.
+#include "base/failure.h"
+#include "config/config_file.h"
 #include "config/crypt_config_store.h"
 #include "settings/newest_published.h"
 #include "transfer/server_address.h"
@@ -42,8 +44,32 @@ struct UpdateSettings {
     }
 };
 
-// Missing files and keys give the defaults above; host names are looked up.
-// applicationFolder ends with the separator.
+// "Config.dat" as one run holds it: read once, at the start, with
+// "UserConfig.dat"; every write of the run goes through it, merged with the
+// file's content at that moment (another writer's keys survive), and what it
+// holds follows each write, so that no later step of the run sees an older
+// state. Missing files and keys give the defaults above; host names are
+// looked up once, here.
+class CClientConfig {
+public:
+    // applicationFolder ends with the separator.
+    explicit CClientConfig(const std::string& applicationFolder);
+    CClientConfig(const CClientConfig&) = delete;
+    CClientConfig& operator=(const CClientConfig&) = delete;
+
+    const UpdateSettings& Settings() const { return settings_; }
+
+    // [Update] Version := version, on disk, or why not.
+    Status WriteVersion(const std::string& version);
+    // The newest accepted publication time of a target (newest_published.h).
+    NewestPublishedWrite WriteNewestPublished(int32_t type, UtcTime time);
+
+private:
+    CCryptConfigFile file_;
+    UpdateSettings settings_;
+};
+
+// The settings of CClientConfig, for a reader that writes nothing.
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder);
 
 // A dotted IPv4 host is taken as it is; a name is looked up (Winsock is

@@ -6,8 +6,6 @@
 #include <array>
 
 namespace {
-// zlib's gzip-only mode: 16 + the largest window.
-constexpr int kGzipWindowBits = 16 + MAX_WBITS;
 constexpr size_t kBlockSize = 64 * 1024;
 }  // namespace
 
@@ -16,7 +14,7 @@ struct CGzipDecoder::Stream {
     bool ready = false;
     std::array<char, kBlockSize> block{};
 
-    Stream() { ready = inflateInit2(&z, kGzipWindowBits) == Z_OK; }
+    explicit Stream(int windowBits) { ready = inflateInit2(&z, windowBits) == Z_OK; }
     ~Stream() {
         if (ready) inflateEnd(&z);
     }
@@ -29,8 +27,11 @@ uint64_t GzipOutputBound(std::optional<uint64_t> listedSize, uint64_t compressed
     return std::min(ratio, kMaxUnlistedOutput);
 }
 
-CGzipDecoder::CGzipDecoder(uint64_t maxInput, uint64_t maxOutput, Sink sink)
-    : stream_(std::make_unique<Stream>()), maxInput_(maxInput), maxOutput_(maxOutput), sink_(std::move(sink)) {
+CGzipDecoder::CGzipDecoder(const GzipBounds& bounds, Sink sink)
+    : stream_(std::make_unique<Stream>(bounds.WindowBits)),
+      maxInput_(bounds.MaxInput),
+      maxOutput_(bounds.MaxOutput),
+      sink_(std::move(sink)) {
     if (!stream_->ready) status_ = GzipStatus::Corrupt;
 }
 

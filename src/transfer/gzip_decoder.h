@@ -28,10 +28,13 @@ enum class GzipStatus {
     WriteFailed,     // the output refused a block
 };
 
-// The bounds of one decoding, set before its first byte.
+// One decoding, set before its first byte: its bounds, and zlib's window
+// bits of the form (16 + 15 for a gzip stream; the forms and their bits are
+// the release's, release_vocabulary.h).
 struct GzipBounds {
     uint64_t MaxInput = 0;   // the compressed form's listed size
     uint64_t MaxOutput = 0;  // the decoded file's size limit
+    int WindowBits = 0;
 };
 
 // The output bound for a file: its listed size, or the ratio bound.
@@ -42,7 +45,7 @@ public:
     // Receives the decoded bytes block by block; false stops the decoding.
     using Sink = std::function<bool(std::string_view block)>;
 
-    CGzipDecoder(uint64_t maxInput, uint64_t maxOutput, Sink sink);
+    CGzipDecoder(const GzipBounds& bounds, Sink sink);
     ~CGzipDecoder();
     CGzipDecoder(const CGzipDecoder&) = delete;
     CGzipDecoder& operator=(const CGzipDecoder&) = delete;

@@ -1,29 +1,27 @@
 #include "transfer/response_body_win.h"
 
-std::string CompressedPartialPath(const std::string& localPath) { return localPath + kCompressedFormSuffix; }
-
 CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds)
     : decoded_(localPath, CPartialFile::Fresh{}),
-      decoder_(bounds.MaxInput, bounds.MaxOutput,
-               [this](std::string_view block) { return decoded_.Write(block.data(), block.size()); }) {
+      decoder_(bounds, [this](std::string_view block) { return decoded_.Write(block.data(), block.size()); }) {
     if (!decoded_.IsOpen()) opened_ = BodyStatus::LocalError;
 }
 
-CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Fresh)
+CDecodedBody::CDecodedBody(const std::string& localPath, const std::string&, const GzipBounds& bounds,
+                           CPartialFile::Fresh)
     : CDecodedBody(localPath, bounds) {}
 
-CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds, const ResumeInfo& info)
+CDecodedBody::CDecodedBody(const std::string& localPath, const std::string& keptPath, const GzipBounds& bounds,
+                           const ResumeInfo& info)
     : CDecodedBody(localPath, bounds) {
     if (opened_ != BodyStatus::Ok) return;
-    kept_.emplace(CompressedPartialPath(localPath), info);
+    kept_.emplace(keptPath, info);
     if (!kept_->IsOpen()) opened_ = BodyStatus::LocalError;
 }
 
-CDecodedBody::CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued,
-                           const std::function<bool()>& stopRequested)
+CDecodedBody::CDecodedBody(const std::string& localPath, const std::string& keptPath, const GzipBounds& bounds,
+                           CPartialFile::Continued, const std::function<bool()>& stopRequested)
     : CDecodedBody(localPath, bounds) {
     if (opened_ != BodyStatus::Ok) return;
-    const std::string keptPath = CompressedPartialPath(localPath);
     BodyStatus status = BodyStatus::Ok;
     const bool read = ReadPartialBytes(keptPath, [&](std::string_view block) {
         if (stopRequested()) return false;

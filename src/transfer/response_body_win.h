@@ -47,33 +47,29 @@ private:
     CPartialFile file_;
 };
 
-// What the server's name of a file's compressed form ends with.
-constexpr char kCompressedFormSuffix[] = ".gz";
-
-// The path under which the compressed form of localPath keeps its partial download.
-std::string CompressedPartialPath(const std::string& localPath);
-
-// The body of a file's gzip form ("NAME.gz"), decoded as it arrives into a
-// temporary file that replaces the local path only when the stream ended
-// exactly where it should, within its bounds.
+// The body of a file's compressed form ("NAME.gz"), decoded as it arrives
+// into a temporary file that replaces the local path only when the stream
+// ended exactly where it should, within its bounds.
 //
 // A large compressed body is also kept as a partial download of its own
-// (under the path "<local path>.gz"), so that a later attempt can ask only
-// for the rest of the compressed stream: that attempt decodes the kept
-// bytes again before the new ones.
+// (at keptPath, "<local path>.gz" for a gzip form), so that a later attempt
+// can ask only for the rest of the compressed stream: that attempt decodes
+// the kept bytes again before the new ones.
 class CDecodedBody final : public CBodySink {
 public:
     // Decodes a body that is not kept.
-    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Fresh);
+    CDecodedBody(const std::string& localPath, const std::string& keptPath, const GzipBounds& bounds,
+                 CPartialFile::Fresh);
     // Decodes a body that is kept as the start of a partial download that `info` describes.
-    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, const ResumeInfo& info);
+    CDecodedBody(const std::string& localPath, const std::string& keptPath, const GzipBounds& bounds,
+                 const ResumeInfo& info);
     // Decodes the kept bytes of the compressed partial download, then the
     // body that continues it. Undecodable when the kept bytes are; they are
     // then removed. stopRequested is asked between blocks of the kept bytes
     // (a large file takes a while); a stop leaves them as they are and the
     // body unopened.
-    CDecodedBody(const std::string& localPath, const GzipBounds& bounds, CPartialFile::Continued,
-                 const std::function<bool()>& stopRequested);
+    CDecodedBody(const std::string& localPath, const std::string& keptPath, const GzipBounds& bounds,
+                 CPartialFile::Continued, const std::function<bool()>& stopRequested);
     ~CDecodedBody() override;
 
     BodyStatus OpenStatus() const override { return opened_; }

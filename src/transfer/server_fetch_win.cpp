@@ -140,18 +140,19 @@ bool MeansServerDown(DWORD error) {
 // Where the partial download of a file continues: its own path, or that of
 // its compressed form.
 std::string PartialPathOf(const FileToFetch& file) {
-    return file.Gzip ? CompressedPartialPath(file.LocalPath) : file.LocalPath;
+    return file.Compressed ? file.KeptPath : file.LocalPath;
 }
 
 template <typename Start>
 std::unique_ptr<CBodySink> OpenBody(const FileToFetch& file, const Start& start) {
-    if (file.Gzip) return std::make_unique<CDecodedBody>(file.LocalPath, *file.Gzip, start);
+    if (file.Compressed) return std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed, start);
     return std::make_unique<CPlainBody>(file.LocalPath, start);
 }
 
 std::unique_ptr<CBodySink> OpenContinuedBody(const FileToFetch& file, const JobCancelled& cancelled) {
-    if (file.Gzip) {
-        return std::make_unique<CDecodedBody>(file.LocalPath, *file.Gzip, CPartialFile::Continued{}, cancelled);
+    if (file.Compressed) {
+        return std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed,
+                                              CPartialFile::Continued{}, cancelled);
     }
     return std::make_unique<CPlainBody>(file.LocalPath, CPartialFile::Continued{});
 }

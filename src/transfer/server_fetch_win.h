@@ -21,10 +21,11 @@ struct FileToFetch {
     std::string LocalPath;
     uint64_t SizeLimit = 0;  // bytes of the body at most: more is refused as over the limit
     bool MayHavePartial = true;  // false when its folder holds no partial download at all
-    // Set for a file's gzip form: the body is decoded into LocalPath within
-    // these bounds, and its partial download is kept under
-    // CompressedPartialPath (decoded_body_win.h).
-    std::optional<GzipBounds> Gzip = std::nullopt;
+    // Set for a file's compressed form: the body is decoded into LocalPath
+    // within these bounds, and its partial download is kept at KeptPath
+    // (response_body_win.h).
+    std::optional<GzipBounds> Compressed = std::nullopt;
+    std::string KeptPath = {};
 };
 
 enum class AttemptVerdict {

@@ -82,17 +82,19 @@ bool IsUsable(const S_UpdateSerivceAddr& server) {
     return !server.Address.empty() && server.Port != 0;
 }
 
-// The request for a file's gzip form, if it has one: never more than the
+// The request for a file's compressed form, if it has one: never more than the
 // listed compressed size in, never a larger file out than a plain download
 // could give. A compressed form larger than a plain download may be is
 // none: the file travels plain.
 std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile& file, bool mayHavePartial) {
     if (!file.Compressed || file.Compressed->Size > kFileLimit) return std::nullopt;
-    const std::string name = file.Name + kCompressedFormSuffix;
-    const uint64_t maxOutput =
-        std::min(GzipOutputBound(file.Compressed->DecodedSize, file.Compressed->Size), SizeLimitOf(file));
-    return FileToFetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, file.Compressed->Size, mayHavePartial,
-                       GzipBounds{file.Compressed->Size, maxOutput}};
+    const CompressedForm& form = *file.Compressed;
+    const std::string name = file.Name + form.Suffix;
+    const uint64_t maxOutput = std::min(GzipOutputBound(form.DecodedSize, form.Size), SizeLimitOf(file));
+    FileToFetch fetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, form.Size, mayHavePartial};
+    fetch.Compressed = GzipBounds{form.Size, maxOutput, form.WindowBits};
+    fetch.KeptPath = file.LocalPath + form.Suffix;
+    return fetch;
 }
 
 // The request for a file's converted form, if it has one that a file may be made from.
@@ -311,7 +313,7 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wante
             // Partial downloads of the other forms have nothing left to continue.
             if (plain.MayHavePartial) {
                 DropResumePoint(plain.LocalPath);
-                DropResumePoint(CompressedPartialPath(plain.LocalPath));
+                if (compressed) DropResumePoint(compressed->KeptPath);
             }
             return size;
         }
@@ -330,7 +332,7 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wante
             // A partial download of the other form has nothing left to continue.
             if (compressed && partialsMayExist) {
                 const bool gotCompressed = result.Attempt.RemoteName == compressed->RemoteName;
-                DropResumePoint(gotCompressed ? plain.LocalPath : CompressedPartialPath(plain.LocalPath));
+                DropResumePoint(gotCompressed ? plain.LocalPath : compressed->KeptPath);
             }
             return result.Size;
         case AttemptVerdict::GiveUp:

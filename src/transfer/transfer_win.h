@@ -19,9 +19,12 @@
 #include <string>
 #include <vector>
 
-// A file's gzip form on the server, "NAME.gz" beside "NAME".
+// A file's compressed form on the server, NAME + Suffix beside NAME
+// ("NAME.gz"), decoded by zlib with these window bits (gzip_decoder.h).
 struct CompressedForm {
-    uint64_t Size = 0;                    // bytes of NAME.gz, as listed
+    std::string Suffix;
+    int WindowBits = 0;
+    uint64_t Size = 0;                    // bytes of the compressed form, as listed
     std::optional<uint64_t> DecodedSize;  // the file's listed size, when it has one
 };
 
@@ -41,15 +44,15 @@ struct ConvertedForm {
     std::function<Status(const std::string& bodyPath)> Convert;
 };
 
-// One file of a batch: its name on the server and the local path it goes to
-// (whose folder exists). With a compressed form, NAME.gz is asked for
-// first and decoded on arrival within its bounds (gzip_decoder.h); when a
-// server does not have it or it does not decode, that server is asked for
-// NAME once.
 // Whether a file that arrived at localPath is the one wanted; the server is
 // the one that sent it, for a check that asks it more.
 using ArrivalCheck = std::function<Status(const std::string& localPath, const S_UpdateSerivceAddr& server)>;
 
+// One file of a batch: its name on the server and the local path it goes to
+// (whose folder exists). With a compressed form, that form is asked for
+// first and decoded on arrival within its bounds (gzip_decoder.h); when a
+// server does not have it or it does not decode, that server is asked for
+// NAME once.
 struct RemoteFile {
     std::string Name;
     std::string LocalPath;

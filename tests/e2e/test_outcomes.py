@@ -105,6 +105,13 @@ class OutcomeTest(OutcomeScenario):
         self.assert_logged(log, "verified 0 staged files", "installed without a size or digest check: new.txt",
                            'skipped: the listed name "con.dat" is a name that Windows reserves for a device',
                            'skipped: the listed name "sub\\NUL" is a name that Windows reserves for a device')
+        # A forced release whose [Version] has no VERSION is the empty version.
+        write(self.ws.www + "/1/UpdateConfig.ini", "[Version]\r\nREGION=cn\r\nUNCONDITIONALUPDATE=1\r\n[FILES]\r\nnew.txt\r\n")
+        write(self.ws.www + "/1/new.txt", b"forced")
+        code, log = self.run_and_log()
+        self.assertEqual(code, 0, log)
+        self.assertEqual(read(self.ws.app_path("new.txt")), b"forced")
+        self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "")
 
 
 class ServerDataTest(OutcomeScenario):
@@ -123,7 +130,7 @@ class ServerDataTest(OutcomeScenario):
         self.assert_logged(log, "from 127.0.0.1:%d: %s" % (self.server.port, why), 'version "4.0.2" recorded')
 
     def test_a_manifest_that_is_none_sends_the_run_to_the_mirror(self):
-        cases = [("an error page", b"<html><body>502 Bad Gateway</body></html>", "no [Version] with a VERSION"),
+        cases = [("an error page", b"<html><body>502 Bad Gateway</body></html>", "it has no [Version] section"),
                  ("an empty body", b"", "the answer is empty"),
                  ("UTF-16", self.manifest.decode("gbk").encode("utf-16"), "is not GBK or UTF-8 text"),
                  ("cut in [Version]", self.manifest[:self.manifest.index(b"REGION")], "lists 0 files but says 2"),

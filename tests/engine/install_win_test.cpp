@@ -30,7 +30,7 @@ class InstallTest : public ::testing::Test {
 protected:
     InstallReport Install(const std::vector<std::string>& names) {
         std::vector<S_UpdateFileInfo> files;
-        for (const auto& n : names) files.push_back({n, "", "", ""});
+        for (const auto& n : names) files.emplace_back().FileName = n;
         return InstallStagedFiles(files, dir.File("stage\\"), dir.File("app\\"));
     }
     // Nothing of the updater's own is left beside the installed file.

@@ -1,5 +1,7 @@
 #include "engine/patch_use.h"
 
+#include "manifest/release_reader.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -7,27 +9,31 @@ namespace {
 const std::string kInstalled(32, 'a');
 const std::string kEarlier(32, 'b');
 
+S_UpdateFileInfo ReadFile(const std::string& keys) {
+    Release release;
+    EXPECT_TRUE(ReadRelease("[a.dll]\r\nMD5=" + std::string(32, 'c') + "\r\n" + keys, ManifestLayout::DataPackage, 2,
+                            release));
+    S_UpdateFileInfo file = release.Files.at(0);
+    file.InstalledMD5 = ListedMd5::Read(kInstalled)->Bytes;
+    return file;
+}
+
 // A file travels as the patch listed for its installed copy, only when that
 // saves bytes and its listed size bounds the result; an entry that cannot
 // be read is passed over, and the rest of the list still counts.
 TEST(PatchUseTest, OnlyThePatchForTheInstalledCopyAndOnlyWhenItSaves) {
-    S_UpdateFileInfo file{"a.dll", "", "1000", "", "", "", kInstalled};
-    file.Patch = kEarlier + ":90,garbage," + kInstalled + ":0," + kInstalled + ":300," + kInstalled + ":1,B" +
-                 kEarlier.substr(1) + ":5";
-    const ListedPatches listed = ParseListedPatches(file.Patch);
-    EXPECT_EQ(listed.Unusable, (std::vector<std::string>{"garbage", kInstalled + ":0", kInstalled + ":1",
-                                                         "B" + kEarlier.substr(1) + ":5"}));
+    const std::string patches = "PATCH=" + kEarlier + ":90,garbage," + kInstalled + ":0," + kInstalled + ":300," +
+                                kInstalled + ":1,B" + kEarlier.substr(1) + ":5\r\n";
+    S_UpdateFileInfo file = ReadFile("SIZE=1000\r\n" + patches);
+    EXPECT_EQ(file.Patches.Unusable, (std::vector<std::string>{"garbage", kInstalled + ":0", kInstalled + ":1",
+                                                               "B" + kEarlier.substr(1) + ":5"}));
     ASSERT_TRUE(PatchToFetch(file));
     EXPECT_EQ(PatchToFetch(file)->Bytes, 300u);
-    file.GzSize = "300";
-    EXPECT_FALSE(PatchToFetch(file)) << "the .gz is no larger";
-    file.GzSize.clear();
+    EXPECT_FALSE(PatchToFetch(ReadFile("SIZE=1000\r\nGZSIZE=300\r\n" + patches))) << "the .gz is no larger";
     for (const std::string size : {"", "1k"}) {
-        file.Size = size;
-        EXPECT_FALSE(PatchToFetch(file)) << "no bound for the result: " << size;
+        EXPECT_FALSE(PatchToFetch(ReadFile("SIZE=" + size + "\r\n" + patches))) << "no bound for the result: " << size;
     }
-    file.Size = "1000";
-    file.InstalledMD5.clear();
+    file.InstalledMD5.reset();
     EXPECT_FALSE(PatchToFetch(file));
 }
 

@@ -43,7 +43,7 @@ TEST(RunProfileTest, HowEachRunRecordsAnInstall) {
     const RunProfile dialogPackage = DialogRun("C:\\App\\", 3, "Map");
     EXPECT_EQ(dialogPackage.Version, VersionRecord::Never);
     EXPECT_EQ(dialogPackage.RecordSectionFormat, "%Y-%m-%d %H:%M:%S");
-    EXPECT_TRUE(dialogPackage.CopiesPackageManifest);
+    EXPECT_FALSE(dialogPackage.CopiesPackageManifest) << "the dialog fetches no config.ini to copy";
 }
 
 TEST(RunProfileTest, OnlyAPlainFolderNameIsAUsablePackage) {

@@ -3,6 +3,8 @@
 // and a stream it calls finished decodes to exactly what it handed on.
 #include "transfer/gzip_decoder.h"
 
+#include "manifest/release_vocabulary.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -17,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint64_t maxInput = stream.size() - (data[1] & 1 ? std::min<size_t>(stream.size(), 3) : 0);
 
     uint64_t handedOn = 0;
-    CGzipDecoder decoder(maxInput, maxOutput, [&](std::string_view block) {
+    CGzipDecoder decoder({maxInput, maxOutput, kGzipForm.ZlibWindowBits}, [&](std::string_view block) {
         handedOn += block.size();
         return true;
     });

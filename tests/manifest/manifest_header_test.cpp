@@ -1,6 +1,4 @@
-#include "manifest/manifest_header.h"
-
-#include "config/config_syntax.h"
+#include "manifest/manifest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +12,38 @@ ManifestHeader Header(const std::string& version, const std::string& region, boo
     return header;
 }
 
+// A release is read once: absent keys are empty texts and 0, and a
+// manifest written by hand gets an identity from what it lists, which the
+// publisher's RELEASEID replaces.
 TEST(ManifestHeaderTest, AbsentKeysReadAsEmptyAndZero) {
-    const CConfigFile manifest(ConfigDocument::Parse("[version]\r\nversion=4.0.2\r\nNOTIFIY=2\r\n"));
-    const ManifestHeader header = ReadManifestHeader(manifest);
+    Release release;
+    ASSERT_TRUE(ReadRelease("[version]\r\nversion=4.0.2\r\nNOTIFIY=2\r\n", ManifestLayout::Program, 1, release));
+    const ManifestHeader& header = release.Header;
     EXPECT_EQ(header.Version, "4.0.2");
     EXPECT_EQ(header.Region, "");
     EXPECT_FALSE(header.Unconditional);
     EXPECT_TRUE(header.Notify);
+    EXPECT_EQ(header.ReleaseId, DeriveReleaseId(1, "4.0.2", {}));
+
+    // [Version] without VERSION is the empty version; no [Version] at all is no manifest.
+    ASSERT_TRUE(ReadRelease("[Version]\r\nUNCONDITIONALUPDATE=1\r\n", ManifestLayout::Program, 1, release));
+    EXPECT_EQ(release.Header.Version, "");
+    EXPECT_FALSE(ReadRelease("<html>[FILES]\r\n", ManifestLayout::Program, 1, release));
+
+    const std::string files = "[FILES]\r\na.txt\r\n[a.txt]\r\nMD5=5d41402abc4b2a76b9719d911017c592\r\n";
+    ASSERT_TRUE(ReadRelease("[Version]\r\nVERSION=4.1\r\n" + files, ManifestLayout::Program, 1, release));
+    const std::string derived = release.Header.ReleaseId;
+    EXPECT_TRUE(IsReleaseId(derived));
+    EXPECT_EQ(derived, DeriveReleaseId(1, "4.1", {{"a.txt", "5d41402abc4b2a76b9719d911017c592"}}));
+    ASSERT_TRUE(ReadRelease("[Version]\r\nVERSION=4.1\r\n" + files, ManifestLayout::Program, 2, release));
+    EXPECT_NE(release.Header.ReleaseId, derived);  // another target
+    ASSERT_TRUE(ReadRelease("[Version]\r\nVERSION=4.1\r\nRELEASEID=0123456789abcdef0123456789abcdef\r\n" + files,
+                            ManifestLayout::Program, 1, release));
+    EXPECT_EQ(release.Header.ReleaseId, "0123456789abcdef0123456789abcdef");
+    ASSERT_TRUE(ReadRelease("; FILECOUNT=1\r\n; RELEASEID=0123456789abcdef0123456789abcdef\r\n"
+                            "[a.txt]\r\nSIZE=5\r\nMD5=5d41402abc4b2a76b9719d911017c592\r\nFILECOUNT=1\r\n",
+                            ManifestLayout::DataPackage, 2, release));
+    EXPECT_EQ(release.Header.ReleaseId, "0123456789abcdef0123456789abcdef");
 }
 
 TEST(ManifestHeaderTest, NotificationTable) {

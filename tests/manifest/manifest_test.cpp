@@ -1,5 +1,4 @@
 #include "manifest/manifest.h"
-#include "manifest/manifest_check.h"
 
 #include "base/file_io.h"
 #include "manifest/remembered_digests_file.h"
@@ -22,6 +21,24 @@ std::vector<std::string> Names(const std::vector<S_UpdateFileInfo>& files) {
     return names;
 }
 
+Release ReadManifest(const TempDir& dir, const std::string& name, ManifestLayout layout) {
+    std::string bytes;
+    EXPECT_EQ(ReadWholeFile(dir.File(name), kMaxManifestBytes, bytes), FileReadStatus::Ok) << name;
+    Release release;
+    EXPECT_TRUE(ReadRelease(bytes, layout, layout == ManifestLayout::Program ? 1 : 2, release)) << bytes;
+    return release;
+}
+
+S_UpdateFileInfo Listed(const std::string& name, std::optional<uint64_t> size, std::string_view md5) {
+    S_UpdateFileInfo file;
+    file.FileName = name;
+    file.Size = size;
+    file.MD5 = ListedMd5::Read(md5);
+    return file;
+}
+
+std::optional<Md5Bytes> Md5Of(std::string_view hex) { return ListedMd5::Read(hex)->Bytes; }
+
 class ManifestTest : public ::testing::Test {
 protected:
     // A program manifest with the given header lines and the files a.txt
@@ -35,8 +52,8 @@ protected:
     std::vector<std::string> Compare(const std::string& version, const std::string& region,
                                      RememberedDigests* memory = nullptr) {
         std::vector<S_UpdateFileInfo> files;
-        CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), version, region),
-                        files, memory);
+        CompareManifest(ReadManifest(dir, "UpdateConfig.ini", ManifestLayout::Program),
+                        S_UpdateCheckInfo(dir.File("app"), version, region), files, memory);
         return Names(files);
     }
     void InstallCurrentA() { dir.Write("app\\a.txt", "hello"); }
@@ -77,18 +94,19 @@ TEST_F(ManifestTest, PerFileRuleListsMissingAndDifferingCopies) {
     EXPECT_EQ(Compare("", ""), List{"a.txt"});
 
     std::vector<S_UpdateFileInfo> files;
-    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), "", ""), files);
+    const Release release = ReadManifest(dir, "UpdateConfig.ini", ManifestLayout::Program);
+    CompareManifest(release, S_UpdateCheckInfo(dir.File("app"), "", ""), files);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].Size, "5");
+    EXPECT_EQ(files[0].Size, 5u);
     EXPECT_EQ(files[0].ModifyTime, "2026-12-01 10:00:00");
-    EXPECT_EQ(files[0].MD5, kHelloMd5);
-    EXPECT_EQ(files[0].InstalledMD5, kHelloThereMd5);
+    EXPECT_EQ(files[0].MD5->Hex(), kHelloMd5);
+    EXPECT_EQ(files[0].InstalledMD5, Md5Of(kHelloThereMd5));
     dir.Write("app\\a.txt", "hello");
     RemoveFile(dir.File("app\\sub\\b.txt"));
     files.clear();
-    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(dir.File("app"), "", ""), files);
+    CompareManifest(release, S_UpdateCheckInfo(dir.File("app"), "", ""), files);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].InstalledMD5, "");  // nothing installed to read
+    EXPECT_EQ(files[0].InstalledMD5, std::nullopt);  // nothing installed to read
 }
 
 TEST_F(ManifestTest, DigestsCompareCaseSensitively) {
@@ -100,8 +118,7 @@ TEST_F(ManifestTest, DigestsCompareCaseSensitively) {
     EXPECT_EQ(Compare("", ""), List{"a.txt"});
 }
 
-TEST_F(ManifestTest, NothingListedWithoutManifestOrFiles) {
-    EXPECT_EQ(Compare("", ""), List{});
+TEST_F(ManifestTest, NothingListedWithoutFiles) {
     dir.Write("UpdateConfig.ini", "[Version]\r\nUNCONDITIONALUPDATE=1\r\n");
     EXPECT_EQ(Compare("", ""), List{});
 }
@@ -123,20 +140,17 @@ TEST_F(ManifestTest, PackageManifestTakesEverySectionInOrder) {
     dir.Write("config.ini", std::string("[c.dat]\r\nMD5=x\r\n[a.txt]\r\nMD5=") + kHelloMd5 +
                                 "\r\n[Version]\r\nSIZE=1\r\n[d\\e.dat]\r\nSIZE=3\r\n");
     std::vector<S_UpdateFileInfo> files;
-    BuildPackageFileList(CConfigFile(dir.File("config.ini")), dir.File("pkg\\"), files);
+    BuildPackageFileList(ReadManifest(dir, "config.ini", ManifestLayout::DataPackage), dir.File("pkg\\"), files);
     EXPECT_EQ(Names(files), (List{"c.dat", "Version", "d\\e.dat"}));
-    EXPECT_EQ(files[2].Size, "3");
-
-    files.clear();
-    BuildPackageFileList(CConfigFile(dir.File("missing.ini")), dir.File("pkg\\"), files);
-    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(files[2].Size, 3u);
+    EXPECT_FALSE(files[0].MD5->IsDigest);  // "x": no file can match it
 }
 
 TEST_F(ManifestTest, StagedCopiesWithTheDigestAreNotFetchedAgain) {
     dir.Write("stage\\a.txt", "hello");
     dir.Write("stage\\b.txt", "stale");
-    const std::vector<S_UpdateFileInfo> changed = {
-        {"a.txt", "", "5", kHelloMd5}, {"b.txt", "", "5", kWorldMd5}, {"c.txt", "", "5", kWorldMd5}};
+    const std::vector<S_UpdateFileInfo> changed = {Listed("a.txt", 5, kHelloMd5), Listed("b.txt", 5, kWorldMd5),
+                                                   Listed("c.txt", 5, kWorldMd5)};
     EXPECT_EQ(Names(SelectFilesToFetch(changed, dir.File("stage\\"))), (List{"b.txt", "c.txt"}));
 }
 
@@ -149,22 +163,25 @@ TEST_F(ManifestTest, FetchedFileMustMatchSizeAndDigest) {
         {"5", "5D41402ABC4B2A76B9719D911017C592", true},    // hex case does not matter here
         {"6", kHelloMd5, false},                            // truncated or padded
         {"5", kWorldMd5, false},                            // damaged
+        {"5", "5d41402abc4b2a76b9719d911017c59", false},    // no digest: nothing matches it
         {"abc", kHelloMd5, true},                           // a SIZE that is no number is not checked
     };
     for (const Case& c : cases) {
-        const bool valid = !FindInvalidStagedFile({{"f.txt", "", c.size, c.md5}}, dir.Path());
+        dir.Write("pkg.ini", "[f.txt]\r\nSIZE=" + c.size + "\r\nMD5=" + c.md5 + "\r\n");
+        const Release release = ReadManifest(dir, "pkg.ini", ManifestLayout::DataPackage);
+        const bool valid = !FindInvalidStagedFile(release.Files, dir.Path());
         EXPECT_EQ(valid, c.valid) << c.size << " " << c.md5;
     }
-    EXPECT_TRUE(FindInvalidStagedFile({{"gone.txt", "", "", ""}}, dir.Path()));
+    EXPECT_TRUE(FindInvalidStagedFile({Listed("gone.txt", std::nullopt, "")}, dir.Path()));
 }
 
 TEST_F(ManifestTest, TheFirstInvalidStagedFileInListOrder) {
     dir.Write("stage\\a.txt", "hello");
     dir.Write("stage\\b.txt", "world");
-    const S_UpdateFileInfo a{"a.txt", "", "5", kHelloMd5};
-    const S_UpdateFileInfo b{"b.txt", "", "5", kWorldMd5};
-    const S_UpdateFileInfo damaged{"b.txt", "", "5", kHelloMd5};
-    const S_UpdateFileInfo missing{"c.txt", "", "", ""};
+    const S_UpdateFileInfo a = Listed("a.txt", 5, kHelloMd5);
+    const S_UpdateFileInfo b = Listed("b.txt", 5, kWorldMd5);
+    const S_UpdateFileInfo damaged = Listed("b.txt", 5, kHelloMd5);
+    const S_UpdateFileInfo missing = Listed("c.txt", std::nullopt, "");
     const std::string stage = dir.File("stage\\");
     EXPECT_EQ(FindInvalidStagedFile({a, b}, stage), std::nullopt);
     EXPECT_EQ(FindInvalidStagedFile({}, stage), std::nullopt);
@@ -177,9 +194,9 @@ TEST_F(ManifestTest, TheFirstInvalidStagedFileInListOrder) {
 TEST_F(ManifestTest, AListedSha256MustMatchToo) {
     dir.Write("pkg.ini", std::string("[a.txt]\r\nSIZE=5\r\nMD5=") + kHelloMd5 + "\r\nSHA256=" + kHelloSha256 + "\r\n");
     std::vector<S_UpdateFileInfo> listed;
-    BuildPackageFileList(CConfigFile(dir.File("pkg.ini")), dir.File("pkg\\"), listed);
+    BuildPackageFileList(ReadManifest(dir, "pkg.ini", ManifestLayout::DataPackage), dir.File("pkg\\"), listed);
     ASSERT_EQ(listed.size(), 1u);
-    EXPECT_EQ(listed[0].SHA256, kHelloSha256);
+    EXPECT_EQ(listed[0].SHA256->Hex(), kHelloSha256);
 
     dir.Write("stage\\a.txt", "hello");
     std::string otherSha256 = kHelloSha256;
@@ -193,8 +210,8 @@ TEST_F(ManifestTest, AListedSha256MustMatchToo) {
         {std::string(kHelloSha256).substr(0, 63), false},
     };
     for (const Case& c : cases) {
-        S_UpdateFileInfo file{"a.txt", "", "5", kHelloMd5};
-        file.SHA256 = c.sha256;
+        S_UpdateFileInfo file = Listed("a.txt", 5, kHelloMd5);
+        file.SHA256 = ListedSha256::Read(c.sha256);
         EXPECT_EQ(!FindInvalidStagedFile({file}, dir.File("stage\\")), c.valid) << c.sha256;
         // A staged copy that is not the listed one is fetched again.
         EXPECT_EQ(SelectFilesToFetch({file}, dir.File("stage\\")).empty(), c.valid) << c.sha256;
@@ -222,9 +239,8 @@ TEST(ManifestCheckTest, AMarkedPackageManifestMustBeWhole) {
         {std::string("[\0a\0]\0", 6), false},                  // UTF-16
     };
     for (const auto& c : cases) {
-        const CConfigFile manifest(ConfigDocument::Parse(c.text));
-        EXPECT_EQ(static_cast<bool>(CheckManifest(c.text, manifest, ManifestLayout::DataPackage)), c.accepted)
-            << c.text;
+        Release release;
+        EXPECT_EQ(static_cast<bool>(ReadRelease(c.text, ManifestLayout::DataPackage, 2, release)), c.accepted) << c.text;
     }
 }
 
@@ -259,9 +275,10 @@ TEST_F(RememberedCompareTest, UnchangedFilesAreNotReadAgainAndChangesAreFound) {
     dir.Write("app\\a.txt", "hellO");
     std::filesystem::last_write_time(FsPath("a.txt"), written);
     std::vector<S_UpdateFileInfo> files;
-    CompareManifest(CConfigFile(dir.File("UpdateConfig.ini")), S_UpdateCheckInfo(Folder(), "", ""), files, &memory);
+    CompareManifest(ReadManifest(dir, "UpdateConfig.ini", ManifestLayout::Program), S_UpdateCheckInfo(Folder(), "", ""),
+                    files, &memory);
     ASSERT_EQ(Names(files), List{"a.txt"});
-    EXPECT_EQ(files[0].InstalledMD5, kHelloThereMd5);
+    EXPECT_EQ(files[0].InstalledMD5, Md5Of(kHelloThereMd5));
     EXPECT_EQ(memory.Counts().Read, 1u);
 
     // Another file of the same size and times moved in: a new file id.

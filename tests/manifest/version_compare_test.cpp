@@ -1,4 +1,4 @@
-#include "manifest/version_compare.h"
+#include "manifest/manifest.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "settings/update_record.h"
 
 #include "config/config_file.h"
+#include "settings/update_settings.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ TEST(UpdateRecordTest, ConfiguredVersionKeepsOtherKeys) {
         config.WriteString("Update", "ServerIP", "127.0.0.1");
         config.WriteString("Update", "Version", "1.0");
     }
-    WriteConfiguredVersion(dir.Path(), "");  // an empty version is written as it is
+    CClientConfig(dir.Path()).WriteVersion("");  // an empty version is written as it is
     EXPECT_EQ(Read(dir.File("Config.dat"), "Update", "Version"), "");
     EXPECT_EQ(Read(dir.File("Config.dat"), "Update", "ServerIP"), "127.0.0.1");
 }

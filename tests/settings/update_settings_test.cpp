@@ -112,12 +112,14 @@ TEST(UpdateSettingsTest, NewestPublishedTimesOnlyMoveForward) {
                                            {});
     EXPECT_EQ(seeded.NewestPublished, (NewestPublishedTimes{{7, time - 7 * 24h - 7h}}));
     TempDir dir;
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time), NewestPublishedWrite::Written);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(1, time), NewestPublishedWrite::Written);
     CCryptConfigFile(dir.File("Config.dat"), "").WriteString("Update", "ServerIP", "10.0.0.5");
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time), NewestPublishedWrite::AlreadyNewer);
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time - 1s), NewestPublishedWrite::AlreadyNewer);
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 7, time - 1s), NewestPublishedWrite::Written);
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 7, time), NewestPublishedWrite::Written);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(1, time), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(1, time - 1s), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(7, time - 1s), NewestPublishedWrite::Written);
+    CClientConfig config(dir.Path());
+    EXPECT_EQ(config.WriteNewestPublished(7, time), NewestPublishedWrite::Written);
+    EXPECT_EQ(config.Settings().NewestPublishedFor(7), time) << "what the run holds follows its write";
     const UpdateSettings settings = ReadUpdateSettings(dir.Path());
     EXPECT_EQ(settings.NewestPublished, (NewestPublishedTimes{{1, time}, {7, time}}));
     EXPECT_EQ(settings.NewestPublishedFor(1), time);
@@ -132,13 +134,13 @@ TEST(UpdateSettingsTest, NewestPublishedTimesOnlyMoveForward) {
                             "newestpublished.PROGRAM=2026-12-10T00:00:00Z\r\n");
     EXPECT_EQ(ReadUpdateSettings(dir.Path()).NewestPublishedFor(1), time + 17h + 24h);
     CCryptConfigFile(dir.File("Config.dat"), "").WriteString("Update", "Version", "4.1");
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time + 17h), NewestPublishedWrite::AlreadyNewer);
-    EXPECT_EQ(WriteNewestPublished(dir.Path(), 1, time + 18h + 24h), NewestPublishedWrite::Written);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(1, time + 17h), NewestPublishedWrite::AlreadyNewer);
+    EXPECT_EQ(CClientConfig(dir.Path()).WriteNewestPublished(1, time + 18h + 24h), NewestPublishedWrite::Written);
     std::vector<std::string> values;
     CCryptConfigFile(dir.File("Config.dat"), "").ReadValues("Update", "NewestPublished.program", values);
     EXPECT_EQ(values, std::vector<std::string>{"2026-12-10T01:00:00Z"});
     dir.Write("unreadable\\Config.dat\\x", "");  // a folder where the file should be
-    EXPECT_EQ(WriteNewestPublished(dir.File("unreadable\\"), 1, time), NewestPublishedWrite::ConfigUnreadable);
+    EXPECT_EQ(CClientConfig(dir.File("unreadable\\")).WriteNewestPublished(1, time), NewestPublishedWrite::ConfigUnreadable);
 }
 
 TEST(ResolveHostAddressTest, EmptyAndUnresolvable) {

@@ -2,11 +2,14 @@
 // The test update server seen from a test program: its address, the folder
 // it serves, the faults it injects and the requests it logged. The wrapper
 // tests/server/update_server.py starts it and exports its whereabouts.
+#include "manifest/release_vocabulary.h"
 #include "transfer/server_address.h"
+#include "transfer/transfer_win.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,3 +62,8 @@ protected:
 
     ServedTree tree;
 };
+
+// A file's gzip form as a release lists it ("NAME.gz", its size, the file's size).
+inline CompressedForm GzipForm(uint64_t size, std::optional<uint64_t> decodedSize) {
+    return CompressedForm{std::string(kGzipForm.Suffix), kGzipForm.ZlibWindowBits, size, decodedSize};
+}

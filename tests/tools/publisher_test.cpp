@@ -3,6 +3,7 @@
 #include "base/path_info.h"
 #include "crypto/md5.h"
 #include "delta/patch_file.h"
+#include "manifest/release_reader.h"
 #include "manifest/release_signature.h"
 #include "publisher/publisher_cli.h"
 #include "publisher/publisher_clock.h"
@@ -73,9 +74,15 @@ TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
 
     ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify"})) << log_.str();
 
-    EXPECT_EQ("; FILECOUNT=4\r\n[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\nNOTIFIY=1\r\n"
-              "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
-              Manifest("1\\UpdateConfig.ini"));
+    const std::string header = "; FILECOUNT=4\r\n[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\n"
+                               "NOTIFIY=1\r\n";
+    const std::string files = "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" +
+                              kFileSections;
+    // The identity the publisher writes is the one a client derives from the
+    // same manifest written without it.
+    Release unnamed;
+    ASSERT_TRUE(ReadRelease(header + files, ManifestLayout::Program, 1, unnamed));
+    EXPECT_EQ(header + "RELEASEID=" + unnamed.Header.ReleaseId + "\r\n" + files, Manifest("1\\UpdateConfig.ini"));
     EXPECT_EQ("abcdefghijklmnopqrstuvwxyz", out_.Read("site\\1\\sub\\deeper\\m.txt"));
     EXPECT_EQ("a", out_.Read("site\\1\\" + kGbkName));
     EXPECT_TRUE(out_.Exists("site\\1\\empty.bin"));
@@ -116,9 +123,13 @@ TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
 
     ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12"})) << log_.str();
 
-    EXPECT_EQ("; FILECOUNT=4\r\n" + kFileSections, Manifest("7\\config.ini"));
+    Release package;
+    ASSERT_TRUE(ReadRelease(Manifest("7\\config.ini"), ManifestLayout::DataPackage, 7, package));
+    const std::string id = package.Header.ReleaseId;
+    EXPECT_EQ("; FILECOUNT=4\r\n; RELEASEID=" + id + "\r\n" + kFileSections, Manifest("7\\config.ini"));
     EXPECT_EQ("; FILECOUNT=4\r\n[Version]\r\nVERSION=2026.12\r\nREGION=\r\nUNCONDITIONALUPDATE=1\r\nNOTIFIY=0\r\n"
-              "[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName + "\r\n" + kFileSections,
+              "RELEASEID=" + id + "\r\n[FILES]\r\nZeta.txt\r\nempty.bin\r\nsub\\deeper\\m.txt\r\n" + kGbkName +
+                  "\r\n" + kFileSections,
               Manifest("7\\UpdateConfig.ini"));
     EXPECT_EQ("abc", out_.Read("site\\7\\Zeta.txt"));
 

@@ -34,7 +34,7 @@ protected:
                        std::optional<uint64_t> listedGzSize = std::nullopt) const {
         tree.Put(1, name, plain);
         tree.Put(1, name + ".gz", compressed);
-        return {name, local.File(name), CompressedForm{listedGzSize.value_or(compressed.size()), plain.size()}};
+        return {name, local.File(name), GzipForm(listedGzSize.value_or(compressed.size()), plain.size())};
     }
 
     FetchResult Fetch(const RemoteFile& file) { return component->GetRemoteFiles(1, {file}); }
@@ -119,7 +119,7 @@ TEST_F(CompressedTransferTest, ABrokenCompressedFormFallsBackToThePlainFile) {
 
     // A tree served without its .gz files.
     tree.Put(1, "missing.dll", plain);
-    ASSERT_EQ(Fetch({"missing.dll", local.File("missing.dll"), CompressedForm{1000, plain.size()}}).Status, FetchStatus::Fetched);
+    ASSERT_EQ(Fetch({"missing.dll", local.File("missing.dll"), GzipForm(1000, plain.size())}).Status, FetchStatus::Fetched);
     EXPECT_TRUE(local.Read("missing.dll") == plain);
 }
 
@@ -130,7 +130,7 @@ TEST_F(CompressedTransferTest, AGzipBombIsStoppedAtItsBoundAndNothingIsKept) {
     const std::string bomb = GzipOfZeros(1ull << 30);
     tree.Put(1, "bomb.dll.gz", bomb);
     for (const std::optional<uint64_t> listedSize : {std::optional<uint64_t>(4096), std::optional<uint64_t>()}) {
-        ASSERT_EQ(Fetch({"bomb.dll", local.File("bomb.dll"), CompressedForm{bomb.size(), listedSize}}).Status,
+        ASSERT_EQ(Fetch({"bomb.dll", local.File("bomb.dll"), GzipForm(bomb.size(), listedSize)}).Status,
                   FetchStatus::Failed);
         EXPECT_TRUE(LocalNames().empty());
     }
@@ -224,7 +224,7 @@ TEST_F(CompressedTransferTest, AServerWithoutOptionalFormsIsSoonAskedForPlainFil
         const std::string name = "mirror-" + std::to_string(i) + ".dll";
         const std::string plain = RandomText(20000, 10 + i);
         tree.Put(1, name, plain);
-        files.push_back({name, local.File(name), CompressedForm{1000, plain.size()}});
+        files.push_back({name, local.File(name), GzipForm(1000, plain.size())});
         files.back().Converted = {name + ".patch", local.File(name + ".patch"), 100, [](const std::string&) {
                                       return Status(Failure{FailureKind::Undecodable});
                                   }};

@@ -1,5 +1,7 @@
 #include "transfer/gzip_decoder.h"
 
+#include "manifest/release_vocabulary.h"
+
 #include "support/gzip_maker.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +17,7 @@ struct Decoded {
 // Feeds the stream in pieces of `piece` bytes, as a transfer hands them over.
 Decoded Decode(const std::string& compressed, uint64_t maxInput, uint64_t maxOutput, size_t piece = 1000) {
     Decoded decoded{GzipStatus::NeedsMore, {}};
-    CGzipDecoder decoder(maxInput, maxOutput, [&](std::string_view block) {
+    CGzipDecoder decoder({maxInput, maxOutput, kGzipForm.ZlibWindowBits}, [&](std::string_view block) {
         decoded.output.append(block);
         return true;
     });
@@ -56,7 +58,7 @@ TEST(GzipDecoderTest, AGzipBombStopsAtTheBound) {
     const uint64_t bound = GzipOutputBound(std::nullopt, bomb.size());
     EXPECT_EQ(bound, bomb.size() * kMaxCompressionRatio);
     uint64_t written = 0;
-    CGzipDecoder decoder(bomb.size(), bound, [&](std::string_view block) {
+    CGzipDecoder decoder({bomb.size(), bound, kGzipForm.ZlibWindowBits}, [&](std::string_view block) {
         written += block.size();
         return true;
     });
@@ -84,7 +86,7 @@ TEST(GzipDecoderTest, DamagedStreamsAreErrors) {
 
 TEST(GzipDecoderTest, AnOutputThatRefusesABlockStopsTheDecoding) {
     const std::string compressed = Gzip(RandomText(200000));
-    CGzipDecoder decoder(compressed.size(), 1 << 20, [](std::string_view) { return false; });
+    CGzipDecoder decoder({compressed.size(), 1 << 20, kGzipForm.ZlibWindowBits}, [](std::string_view) { return false; });
     EXPECT_EQ(decoder.Feed(compressed), GzipStatus::WriteFailed);
     EXPECT_EQ(decoder.Finish(), GzipStatus::WriteFailed);
 }

@@ -1,8 +1,8 @@
 #include "transfer/transfer_win.h"
 
 #include "support/gzip_maker.h"
-#include "support/temp_dir.h"
 #include "support/served_tree_win.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -137,7 +137,7 @@ TEST_F(NotifyTest, ACompressedFileShowsTheCompressedBytesAndCompletesWithItsOwnS
     tree.Put(1, "packed.dll.gz", compressed);
     tree.SetFault("/1/packed.dll.gz", "trickle", R"("step": 65536, "delay": 0.05)");
     NotifyWindow window;
-    const RemoteFile file{"packed.dll", local.File("packed.dll"), CompressedForm{compressed.size(), plain.size()}};
+    const RemoteFile file{"packed.dll", local.File("packed.dll"), GzipForm(compressed.size(), plain.size())};
     ASSERT_EQ(component->GetRemoteFiles(1, {file}, {window.Handle(), kNotify, {}}).Status, FetchStatus::Fetched);
     const std::vector<Notice> notices = window.Notices();
     ASSERT_GE(notices.size(), 3u);

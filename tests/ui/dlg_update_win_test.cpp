@@ -340,15 +340,17 @@ TEST_F(DlgUpdateUpgradeTest, DataPackageInstallsIntoItsFolderWithoutTouchingTheP
     tree.Put(2, "UpdateConfig.ini", kManifest);
     tree.Put(2, "a.dll", kHello);
     tree.Put(2, "sub\\b.txt", kWorld);
-    app.Write("UPDATE\\Foo\\config.ini", "[a.dll]\r\n");  // the package's own manifest, staged
+    app.Write("UPDATE\\Foo\\config.ini", "[a.dll]\r\n");  // left staged by an earlier silent run
     CDlgUpdate dialog;
     dialog.Type = 2;
     dialog.Name = "Foo";
     EXPECT_EQ(Upgrade(dialog), 1);
     EXPECT_EQ(app.Read("Foo\\a.dll"), kHello);
     EXPECT_EQ(app.Read("Foo\\sub\\b.txt"), kWorld);
-    EXPECT_EQ(app.Read("Foo\\config.ini"), "[a.dll]\r\n");
+    // The dialog fetched no config.ini: a staged one is a stale record, copied nowhere.
+    EXPECT_FALSE(app.Exists("Foo\\config.ini"));
     EXPECT_FALSE(app.Exists("config.ini"));
+    EXPECT_EQ(app.Read("UPDATE\\update.log").find("could not be replaced"), std::string::npos);
     EXPECT_FALSE(app.Exists("a.dll"));
     EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
     EXPECT_TRUE(app.Exists("UpdateRecord.dat"));

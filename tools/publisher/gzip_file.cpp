@@ -1,5 +1,7 @@
 #include "publisher/gzip_file.h"
 
+#include "manifest/release_vocabulary.h"
+
 #include <zlib.h>
 
 #include <array>
@@ -8,7 +10,6 @@
 
 namespace {
 constexpr int kBestCompression = 9;
-constexpr int kGzipWindowBits = 16 + MAX_WBITS;
 constexpr int kMemoryLevel = 8;
 constexpr size_t kBlockSize = 256 * 1024;
 
@@ -16,7 +17,7 @@ struct Deflater {
     z_stream z{};
     bool ready = false;
     Deflater() {
-        ready = deflateInit2(&z, kBestCompression, Z_DEFLATED, kGzipWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
+        ready = deflateInit2(&z, kBestCompression, Z_DEFLATED, kGzipForm.ZlibWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
     }
     ~Deflater() {
         if (ready) deflateEnd(&z);

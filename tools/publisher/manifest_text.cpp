@@ -1,7 +1,7 @@
 #include "publisher/manifest_text.h"
 
-#include "manifest/manifest.h"
-#include "manifest/manifest_check.h"
+#include "manifest/release_reader.h"
+#include "manifest/release_vocabulary.h"
 #include "publisher/publish_options.h"
 
 #include <cstdio>
@@ -21,17 +21,30 @@ std::string FileCountLine(const std::vector<PublishedFile>& files) {
     return std::string(kFileCountKey) + "=" + std::to_string(files.size());
 }
 
+void AppendKey(std::string& text, std::string_view key, const std::string& value) {
+    AppendLine(text, std::string(key) + "=" + value);
+}
+
 void AppendFileSections(std::string& text, const std::vector<PublishedFile>& files) {
     for (const PublishedFile& file : files) {
         AppendLine(text, "[" + file.Name + "]");
-        AppendLine(text, "SIZE=" + std::to_string(file.Size));
-        AppendLine(text, "MODIFYTIME=" + file.ModifyTime);
-        AppendLine(text, "MD5=" + file.Md5);
-        if (!file.Sha256.empty()) AppendLine(text, "SHA256=" + file.Sha256);
-        if (file.GzSize) AppendLine(text, "GZSIZE=" + std::to_string(*file.GzSize));
-        if (!file.Patches.empty()) AppendLine(text, std::string(kPatchKey) + "=" + FormatListedPatches(file.Patches));
+        AppendKey(text, kSizeKey, std::to_string(file.Size));
+        AppendKey(text, kModifyTimeKey, file.ModifyTime);
+        AppendKey(text, kMd5Key, file.Md5);
+        if (!file.Sha256.empty()) AppendKey(text, kSha256Key, file.Sha256);
+        if (file.GzSize) AppendKey(text, kGzipForm.SizeKey, std::to_string(*file.GzSize));
+        if (!file.Patches.empty()) AppendKey(text, kPatchKey, FormatListedPatches(file.Patches));
         AppendLine(text, FileCountLine(files));
     }
+}
+
+// The client derives the same identity from a manifest without one; written,
+// it stays when a later publish changes only how the release is handed out.
+std::string ReleaseIdOf(const PublishOptions& options, const std::vector<PublishedFile>& files) {
+    std::vector<IdentifiedFile> identified;
+    identified.reserve(files.size());
+    for (const PublishedFile& file : files) identified.push_back({file.Name, file.Md5});
+    return DeriveReleaseId(options.PackageType, options.Version, identified);
 }
 
 }  // namespace
@@ -60,18 +73,25 @@ std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::
     // The mark's first part: any cut of the manifest keeps it.
     std::string mark;
     AppendLine(mark, kFileCountMark + std::to_string(files.size()));
+    const std::string releaseId = ReleaseIdOf(options, files);
     std::string header = mark;
-    AppendLine(header, "[Version]");
-    AppendLine(header, "VERSION=" + options.Version);
-    AppendLine(header, "REGION=" + options.Region);
-    AppendLine(header, std::string("UNCONDITIONALUPDATE=") + (options.Unconditional || !program ? "1" : "0"));
-    AppendLine(header, std::string("NOTIFIY=") + (options.Notify ? "1" : "0"));
-    AppendLine(header, "[FILES]");
+    AppendLine(header, std::string("[") + kVersionSection + "]");
+    AppendKey(header, kVersionKey, options.Version);
+    AppendKey(header, kRegionKey, options.Region);
+    AppendKey(header, kUnconditionalKey, options.Unconditional || !program ? "1" : "0");
+    AppendKey(header, kNotifyKey, options.Notify ? "1" : "0");
+    AppendKey(header, kReleaseIdKey, releaseId);
+    AppendLine(header, std::string("[") + kFilesSection + "]");
     for (const PublishedFile& file : files) AppendLine(header, file.Name);
 
     std::string sections;
     AppendFileSections(sections, files);
     std::vector<ManifestFile> manifests = {{kProgramManifestName, header + sections}};
-    if (!program) manifests.push_back({kPackageManifestName, mark + sections});
+    if (!program) {
+        // "config.ini" has no header: its identity is a comment its readers pass over.
+        std::string packageMark = mark;
+        AppendLine(packageMark, kReleaseIdMark + releaseId);
+        manifests.push_back({kPackageManifestName, packageMark + sections});
+    }
     return manifests;
 }

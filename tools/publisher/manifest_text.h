@@ -16,10 +16,10 @@ struct PublishedFile {
     uint64_t Size = 0;
     std::string ModifyTime;
     std::string Md5;
-    std::string Sha256;  // only in a signed release; written as "SHA256" when set
+    std::string Sha256;  // only in a signed release; written when set
     std::optional<uint64_t> GzSize;  // bytes of NAME.gz beside it, when it travels compressed
     // NAME.<base md5>.patch beside it, each turning an earlier release's
-    // copy into this one; written as "PATCH" when there are any.
+    // copy into this one; written when there are any.
     std::vector<ListedPatch> Patches;
 };
 

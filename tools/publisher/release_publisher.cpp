@@ -5,6 +5,7 @@
 #include "base/text_rules.h"
 #include "crypto/file_digests.h"
 #include "manifest/release_signature.h"
+#include "manifest/release_vocabulary.h"
 #include "publisher/gzip_file.h"
 #include "publisher/manifest_text.h"
 #include "publisher/patch_publishing.h"
@@ -26,9 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kProgressEveryFiles = 200;
-constexpr char kGzipSuffix[] = ".gz";
-// A compressed form that saves less than a tenth is not worth a second file.
-constexpr uint64_t kMaxGzipPercent = 90;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
 
 // The digests take GBK paths; a folder whose name has no GBK spelling cannot be
@@ -72,7 +70,7 @@ private:
 bool PublishCompressedForm(const fs::path& destination, bool compress, bool gzipNameTaken, PublishedFile& published,
                            std::ostream& log) {
     fs::path compressed = destination;
-    compressed += kGzipSuffix;
+    compressed += std::string(kGzipForm.Suffix);
     std::error_code ignored;
     published.GzSize.reset();
     if (gzipNameTaken) return true;
@@ -89,7 +87,7 @@ bool PublishCompressedForm(const fs::path& destination, bool compress, bool gzip
         log << "publisher: cannot compress " << Utf8Of(destination) << ": " << error << '\n';
         return false;
     }
-    if (size * 100 > published.Size * kMaxGzipPercent) {
+    if (size * 100 > published.Size * kWorthwhileFormPercent) {
         fs::remove(temporary, ignored);
         fs::remove(compressed, ignored);
         return true;
@@ -249,7 +247,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     std::vector<PublishedFile> published(files.size());
     ProgressReport progress(log, files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        const bool gzipNameTaken = names.count(FoldAsciiCase(files[i].ManifestName + kGzipSuffix)) > 0;
+        const bool gzipNameTaken = names.count(FoldAsciiCase(files[i].ManifestName + std::string(kGzipForm.Suffix))) > 0;
         if (!PublishFile(release, target, files[i], options.IsSigned(), options.Compress, gzipNameTaken, published[i],
                          log) ||
             !patches.Publish(files[i], target, published[i])) {

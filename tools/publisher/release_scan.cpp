@@ -5,6 +5,7 @@
 #include "base/text_rules.h"
 #include "manifest/name_check.h"
 #include "manifest/release_signature.h"
+#include "manifest/release_vocabulary.h"
 #include "publisher/manifest_text.h"
 #include "publisher/temporary_name.h"
 #include "publisher/utf8_path.h"
@@ -42,11 +43,14 @@ std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
     }
     // "[FILES]" lists the bare name and every file has a "[name]" section:
     // both must read back as the same name.
-    if (!ConfigDocument::IsWritable(manifestName, "SIZE", "") || !ConfigDocument::IsWritable("FILES", manifestName, "")) {
+    if (!ConfigDocument::IsWritable(manifestName, kSizeKey, "") ||
+        !ConfigDocument::IsWritable(kFilesSection, manifestName, "")) {
         return "starts with a blank, '[', ';' or '#', or holds '=', which the manifest cannot carry";
     }
     const std::string folded = FoldAsciiCase(manifestName);
-    if (folded == "version" || folded == "files") return "clashes with a manifest header section";
+    if (folded == FoldAsciiCase(kVersionSection) || folded == FoldAsciiCase(kFilesSection)) {
+        return "clashes with a manifest header section";
+    }
     for (const std::string& manifest : ManifestFileNames(program)) {
         if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
         if (folded == FoldAsciiCase(manifest + kSignatureSuffix)) return "is the name of the manifest's signature";

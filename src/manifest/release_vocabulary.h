@@ -1,0 +1,65 @@
+#pragma once
+// The words of a release, for the client that reads it and the publisher
+// that writes it: the manifests' names, sections and keys, the marks the
+// publisher adds, the suffixes of the files beside a file on the server,
+// and the limits and thresholds both sides hold to. Defined here once; a
+// key or suffix spelled anywhere else is a second reading waiting to differ.
+// docs/server-tree.md describes the tree these words make.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// --- manifests ---------------------------------------------------------------
+inline constexpr char kProgramManifestName[] = "UpdateConfig.ini";
+inline constexpr char kPackageManifestName[] = "config.ini";
+// A larger answer is no manifest of ours.
+inline constexpr size_t kMaxManifestBytes = 64u << 20;
+// The signed release statement beside a manifest (release_signature.h).
+inline constexpr char kSignatureSuffix[] = ".sig";
+
+// The program layout's header.
+inline constexpr char kVersionSection[] = "Version";
+inline constexpr char kVersionKey[] = "VERSION";
+inline constexpr char kRegionKey[] = "REGION";
+inline constexpr char kUnconditionalKey[] = "UNCONDITIONALUPDATE";
+// So spelled since the first release: every installed reader knows it so.
+inline constexpr char kNotifyKey[] = "NOTIFIY";
+// The release's identity (release_reader.h); written by the publisher.
+inline constexpr char kReleaseIdKey[] = "RELEASEID";
+inline constexpr char kFilesSection[] = "FILES";
+
+// A file's section.
+inline constexpr char kSizeKey[] = "SIZE";
+inline constexpr char kModifyTimeKey[] = "MODIFYTIME";
+inline constexpr char kMd5Key[] = "MD5";
+inline constexpr char kSha256Key[] = "SHA256";
+inline constexpr char kPatchKey[] = "PATCH";
+
+// The publisher's marks, in forms that readers which do not know them pass
+// over: the whole-manifest mark (manifest_check.h), a first-line comment
+// and a key that ends every file section, and, in a data package's
+// "config.ini" (which has no header), the release identity as a comment.
+inline constexpr char kFileCountKey[] = "FILECOUNT";
+inline constexpr char kFileCountMark[] = "; FILECOUNT=";
+inline constexpr char kReleaseIdMark[] = "; RELEASEID=";
+
+// --- the forms a file travels in beside its plain self -----------------------
+// A compressed form: NAME + Suffix beside NAME, listed with its size under
+// SizeKey, and decoded by zlib with these window bits (16 + 15: the gzip
+// wrapper with the largest window). A new zlib form is a new entry here;
+// the client reads, fetches and decodes every entry alike.
+struct CompressionForm {
+    std::string_view Suffix;
+    std::string_view SizeKey;
+    int ZlibWindowBits = 0;
+};
+inline constexpr CompressionForm kGzipForm{".gz", "GZSIZE", 16 + 15};
+inline constexpr CompressionForm kCompressionForms[] = {kGzipForm};
+
+// NAME.<base md5>.patch beside NAME (listed_patches.h).
+inline constexpr char kPatchSuffix[] = ".patch";
+
+// A form other than the plain file is published only when it is at most
+// this share of what would travel otherwise: a smaller saving is not worth
+// a second file on every mirror.
+inline constexpr uint64_t kWorthwhileFormPercent = 90;
