@@ -102,11 +102,14 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
     bool resultRead = false;
     for (const fs::path& folder : previousFolders_) {
         const fs::path earlier = folder / file.Relative;
+        const auto noPatch = [&](const std::string& why) {
+            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": " << why
+                 << '\n';
+        };
         std::error_code ec;
         if (!fs::is_regular_file(earlier, ec)) continue;
         if (!IsPatchable(earlier) || !IsPatchable(destination)) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(PatchMaking::TooLarge) << '\n';
+            noPatch(PatchMakingReason({PatchMaking::TooLarge, {}}));
             continue;
         }
         std::string base;
@@ -120,8 +123,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
                 return false;
             }
         } catch (const std::bad_alloc&) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(PatchMaking::OutOfMemory) << '\n';
+            noPatch(PatchMakingReason({PatchMaking::OutOfMemory, {}}));
             continue;
         }
         resultRead = true;
@@ -133,8 +135,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
 
         const MadePatch patch = MakePatch(base, result);
         if (patch.Status != PatchMaking::Made) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(patch.Status) << '\n';
+            noPatch(PatchMakingReason(patch));
             continue;
         }
         if (static_cast<uint64_t>(patch.Bytes.size()) * 100 > travelling * kMaxPatchPercent) continue;
