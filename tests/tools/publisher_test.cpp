@@ -222,6 +222,9 @@ TEST_F(PublisherTest, ChangedFilesGetPatchesFromEarlierReleases) {
     EXPECT_EQ(listed, patches[0] + "," + patches[1]);
     EXPECT_EQ(-1, CConfigFile(out_.File("site\\3\\config.ini")).ReadString("noise.bin", "PATCH", "", listed));
     EXPECT_NE(std::string::npos, log_.str().find("2 patches for 1 of 3 files")) << log_.str();
+    // Each patch was applied before it was listed; nothing of that is left.
+    for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\3"))))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 
     ASSERT_EQ(0, Publish({"--package", "3"})) << log_.str();
     EXPECT_EQ(std::string::npos, Manifest("3\\config.ini").find("PATCH"));

@@ -1,8 +1,10 @@
 #include "publisher/patch_publishing.h"
 
+#include "base/file_io.h"
 #include "base/hex_text.h"
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
+#include "delta/patch_file.h"
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
 #include "publisher/temporary_name.h"
@@ -66,6 +68,22 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
     if (!ec) fs::rename(temporary, path, ec);
     if (ec) fs::remove(temporary, ec);
     return !ec;
+}
+
+// Applies a written patch exactly as the updater will: from its file, to
+// the earlier copy, checked against the size and digests the manifest will
+// list, into a temporary file beside it that is removed afterwards.
+PatchResult ApplyAsTheUpdater(const fs::path& patchPath, const fs::path& earlier, const PublishedFile& published) {
+    const Failure noGbkSpelling{FailureKind::BadPath, 0, 0, "the path has no GBK spelling"};
+    std::string gbkPatch;
+    std::string gbkEarlier;
+    if (!GbkPathOf(patchPath, gbkPatch)) return {PatchStatus::PatchUnreadable, noGbkSpelling};
+    if (!GbkPathOf(earlier, gbkEarlier)) return {PatchStatus::BaseUnreadable, noGbkSpelling};
+    const std::string made = MakeTempPathBeside(gbkPatch);
+    const PatchResult applied =
+        ApplyPatchFile(gbkPatch, gbkEarlier, made, {published.Size, published.Md5, published.Sha256});
+    if (applied.Applied()) RemoveFile(made);
+    return applied;
 }
 
 }  // namespace
@@ -144,6 +162,13 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
         if (!WriteFile(patchPath, patch.Bytes)) {
             log_ << "publisher: cannot write " << Utf8Of(patchPath) << '\n';
             return false;
+        }
+        // The maker applied it in memory already; this is the file as it
+        // will travel, applied by the updater's own code path.
+        if (const PatchResult applied = ApplyAsTheUpdater(patchPath, earlier, published); !applied.Applied()) {
+            noPatch(Utf8Of(patchPath.filename()) + " does not apply: " + DescribePatchResult(applied));
+            fs::remove(patchPath, ec);
+            continue;
         }
         written_.push_back(patchPath);
         published.Patches.push_back({baseMd5, patch.Bytes.size()});
