@@ -28,6 +28,10 @@ packages=(
   "$@"
 )
 
+# npm: a test packs two releases of a real Windows program from the npm
+# registry. Any npm will do (the nodejs of nodesource brings its own).
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -45,7 +45,7 @@ int Make(const std::string& basePath, const std::string& resultPath, const std::
     const MadePatch patch = MakePatch(base, result);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (patch.Status != PatchMaking::Made) {
-        std::fprintf(stderr, "bench_delta: no patch: %s\n", PatchMakingReason(patch.Status));
+        std::fprintf(stderr, "bench_delta: no patch: %s\n", PatchMakingReason(patch).c_str());
         return 1;
     }
     if (!ReplaceFileAtomically(patchPath, patch.Bytes)) return 1;

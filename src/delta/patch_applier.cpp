@@ -4,6 +4,7 @@
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "crypto/sha256_stream.h"
+#include "delta/base_page_cache.h"
 #include "delta/inflated_stream.h"
 #include "delta/patch_format.h"
 
@@ -15,57 +16,21 @@
 
 namespace {
 
-// Result blocks, base blocks and difference blocks alike: large enough that
-// a read or write costs little per byte, small enough for any memory.
+// Result blocks, difference blocks and the blocks of the base's digest: large
+// enough that a read or write costs little per byte, small enough for any memory.
 constexpr size_t kBlockSize = 256 * 1024;
 constexpr size_t kInstructionBlock = 4096;
 
 const PatchResult kApplied{};
 const PatchResult kDamaged{PatchStatus::Damaged};
 
-// The base's bytes around the position the instructions read at. A patch
-// reads its base mostly forwards with small jumps, so one block read ahead
-// serves many instructions. A patch that jumps back and forth on purpose
-// (a byte, then two back, and again) would have every byte of its result
-// refill the block: the bytes read are bounded by a few times the two
-// files, far more than any patch the publisher makes needs.
-class CBaseWindow {
-public:
-    CBaseWindow(CRandomAccessSource& base, uint64_t resultSize)
-        : base_(base), bytes_(kBlockSize), readBudget_(4 * (base.Size() + resultSize) + (64u << 20)) {}
-
-    // Bytes [offset, offset + count) of the base; count <= kBlockSize, and
-    // the range lies inside the base.
-    PatchResult View(uint64_t offset, size_t count, const uint8_t*& view) {
-        if (offset < start_ || offset + count > start_ + filled_) {
-            const size_t fill = static_cast<size_t>(std::min<uint64_t>(bytes_.size(), base_.Size() - offset));
-            if (fill > readBudget_) return kDamaged;
-            readBudget_ -= fill;
-            if (const Status read = base_.ReadAt(offset, bytes_.data(), fill); !read)
-                return {PatchStatus::BaseUnreadable, read.Why()};
-            start_ = offset;
-            filled_ = fill;
-        }
-        view = bytes_.data() + (offset - start_);
-        return kApplied;
-    }
-
-private:
-    CRandomAccessSource& base_;
-    std::vector<uint8_t> bytes_;
-    uint64_t readBudget_;
-    uint64_t start_ = 0;
-    size_t filled_ = 0;
-};
-
-// The result as it is made: gathered into blocks for the sink, hashed on
-// the way, and never one byte past its size.
+// The result as it is made: gathered into blocks for the sink and hashed on
+// the way (the instruction sequence keeps it within its size).
 class CResultWriter {
 public:
-    CResultWriter(CByteSink& sink, uint64_t size, bool withMd5)
-        : sink_(sink), size_(size), block_(kBlockSize), md5_(withMd5 ? std::optional<Md5Digest>(std::in_place) : std::nullopt) {}
+    CResultWriter(CByteSink& sink, bool withMd5)
+        : sink_(sink), block_(kBlockSize), md5_(withMd5 ? std::optional<Md5Digest>(std::in_place) : std::nullopt) {}
 
-    uint64_t Left() const { return size_ - made_; }
     // Room for the next bytes: at most want, at least one while want > 0.
     PatchResult Room(size_t want, uint8_t*& at, size_t& room) {
         if (used_ == block_.size()) {
@@ -76,10 +41,7 @@ public:
         return kApplied;
     }
     // The next count bytes of the room are the result's.
-    void Took(size_t count) {
-        used_ += count;
-        made_ += count;
-    }
+    void Took(size_t count) { used_ += count; }
     PatchResult Flush() {
         sha256_.Update(block_.data(), used_);
         if (md5_) md5_->Update(block_.data(), used_);
@@ -93,8 +55,6 @@ public:
 
 private:
     CByteSink& sink_;
-    uint64_t size_;
-    uint64_t made_ = 0;
     std::vector<uint8_t> block_;
     size_t used_ = 0;
     Sha256Stream sha256_;
@@ -129,31 +89,27 @@ private:
     size_t filled_ = 0;
 };
 
-// One application: the three streams side by side, the base position and
-// the result.
+// One application: the three streams side by side, the instructions held
+// to the format's rules, the base's pages and the result.
 class CPatchRun {
 public:
     CPatchRun(CRandomAccessSource& patch, CRandomAccessSource& base, const PatchHeader& header, CResultWriter& result)
-        : header_(header),
-          instructionStream_(patch, header.StreamOffset(PatchStream::Instructions), header.Stream(PatchStream::Instructions)),
+        : instructionStream_(patch, header.StreamOffset(PatchStream::Instructions), header.Stream(PatchStream::Instructions)),
           differences_(patch, header.StreamOffset(PatchStream::Differences), header.Stream(PatchStream::Differences)),
           newBytes_(patch, header.StreamOffset(PatchStream::NewBytes), header.Stream(PatchStream::NewBytes)),
           instructions_(instructionStream_),
-          base_(base, header.ResultSize),
+          sequence_(header.BaseSize, header.ResultSize),
+          base_(base, MaxBaseReadBytes(header.BaseSize, header.ResultSize)),
           result_(result),
           scratch_(kBlockSize) {}
 
     PatchResult Run() {
-        bool lastWasSeek = false;
         while (!instructions_.AtEnd()) {
             Instruction instruction;
             if (PatchResult read = instructions_.Next(instruction); !read.Applied()) return read;
-            const bool seek = instruction.Op == PatchOp::Seek;
-            if (seek && lastWasSeek) return kDamaged;
-            lastWasSeek = seek;
             if (PatchResult done = Execute(instruction); !done.Applied()) return done;
         }
-        if (result_.Left() != 0) return kDamaged;  // the instructions ended before the result
+        if (!sequence_.Whole()) return kDamaged;  // the instructions ended before the result
         for (CInflatedStream* stream : {&instructionStream_, &differences_, &newBytes_}) {
             if (PatchResult finished = stream->Finish(); !finished.Applied()) return finished;
         }
@@ -162,54 +118,46 @@ public:
 
 private:
     PatchResult Execute(const Instruction& instruction) {
-        if (instruction.Op == PatchOp::Seek) {
-            const int64_t distance = instruction.Distance;
-            const bool inside = distance > 0 ? static_cast<uint64_t>(distance) <= header_.BaseSize - position_
-                                             : static_cast<uint64_t>(-(distance + 1)) < position_;
-            if (distance == 0 || !inside) return kDamaged;
-            position_ += static_cast<uint64_t>(distance);
-            return kApplied;
+        uint64_t from = sequence_.BasePosition();
+        switch (sequence_.Take(instruction)) {
+        case InstructionCheck::Valid: break;
+        case InstructionCheck::PastResult: return {PatchStatus::ExceedsSize};
+        case InstructionCheck::Malformed:
+        case InstructionCheck::LeavesBase: return kDamaged;
         }
-        if (instruction.Length == 0) return kDamaged;
-        if (instruction.Length > result_.Left()) return {PatchStatus::ExceedsSize};
-        if (instruction.Op != PatchOp::Insert && instruction.Length > header_.BaseSize - position_) return kDamaged;
+        if (instruction.Op == PatchOp::Seek) return kApplied;
         for (uint64_t left = instruction.Length; left > 0;) {
             uint8_t* at = nullptr;
             size_t count = 0;
             if (PatchResult room = result_.Room(static_cast<size_t>(std::min<uint64_t>(left, kBlockSize)), at, count);
                 !room.Applied())
                 return room;
-            if (PatchResult made = Produce(instruction.Op, at, count); !made.Applied()) return made;
+            if (PatchResult made = Produce(instruction.Op, from, at, count); !made.Applied()) return made;
             result_.Took(count);
+            if (instruction.Op != PatchOp::Insert) from += count;
             left -= count;
         }
         return kApplied;
     }
 
-    // count bytes of one instruction into out.
-    PatchResult Produce(PatchOp op, uint8_t* out, size_t count) {
+    // count bytes of one instruction into out; a copy or add reads the base at from.
+    PatchResult Produce(PatchOp op, uint64_t from, uint8_t* out, size_t count) {
         if (op == PatchOp::Insert) return newBytes_.Read(out, count);
-        const uint8_t* base = nullptr;
-        if (PatchResult viewed = base_.View(position_, count, base); !viewed.Applied()) return viewed;
-        position_ += count;
-        if (op == PatchOp::Copy) {
-            std::memcpy(out, base, count);
-            return kApplied;
-        }
+        if (PatchResult read = base_.Read(from, out, count); !read.Applied()) return read;
+        if (op == PatchOp::Copy) return kApplied;
         if (PatchResult read = differences_.Read(scratch_.data(), count); !read.Applied()) return read;
-        for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(base[i] + scratch_[i]);
+        for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(out[i] + scratch_[i]);
         return kApplied;
     }
 
-    const PatchHeader& header_;
     CInflatedStream instructionStream_;
     CInflatedStream differences_;
     CInflatedStream newBytes_;
     CInstructionReader instructions_;
-    CBaseWindow base_;
+    CInstructionSequence sequence_;
+    CBasePageCache base_;
     CResultWriter& result_;
     std::vector<uint8_t> scratch_;
-    uint64_t position_ = 0;
 };
 
 PatchResult ReadHeader(CRandomAccessSource& patch, PatchHeader& header) {
@@ -259,7 +207,7 @@ PatchResult ApplyPatch(CRandomAccessSource& patch, CRandomAccessSource& base, CB
         return {PatchStatus::ResultMismatch};
     if (PatchResult checked = CheckBase(base, header); !checked.Applied()) return checked;
 
-    CResultWriter writer(result, header.ResultSize, !expected.Md5.empty());
+    CResultWriter writer(result, !expected.Md5.empty());
     if (PatchResult applied = CPatchRun(patch, base, header, writer).Run(); !applied.Applied()) return applied;
     Sha256Digest made{};
     if (!writer.FinishSha256(made) || made != header.ResultSha256) return kDamaged;

@@ -1,13 +1,15 @@
 #pragma once
 // Applies a patch (patch_format.h) to its base, writing the result front to
 // back as it is made. Memory stays the same whatever the files' sizes: the
-// base is read where the instructions point, the streams are decoded a
-// block at a time, and the result leaves in blocks.
+// base is read where the instructions point through a few MiB of pages
+// (base_page_cache.h), the streams are decoded a block at a time, and the
+// result leaves in blocks.
 //
 // Nothing is written before the patch's header has been checked against
 // the caller's expectation and the base has been read whole and found to
 // be the patch's base (size and SHA-256); no instruction reads outside the
-// base or writes past the result's size. The result is then checked
+// base or writes past the result's size, and the base is not read more than
+// MaxBaseReadBytes (patch_format.h) allows. The result is then checked
 // against the patch's SHA-256 and the caller's digests.
 #include "delta/byte_access.h"
 #include "delta/patch_result.h"

@@ -130,3 +130,34 @@ std::optional<size_t> ReadInstruction(const uint8_t* bytes, size_t count, Instru
     }
     return used;
 }
+
+InstructionCheck CInstructionSequence::Take(const Instruction& instruction) {
+    if (instruction.Op == PatchOp::Seek) {
+        const int64_t distance = instruction.Distance;
+        // Two seeks in a row would be one; MaxDecodedLength counts on it.
+        if (distance == 0 || lastWasSeek_) return InstructionCheck::Malformed;
+        const bool inside = distance > 0 ? static_cast<uint64_t>(distance) <= baseSize_ - position_
+                                         : static_cast<uint64_t>(-(distance + 1)) < position_;
+        if (!inside) return InstructionCheck::LeavesBase;
+        position_ += static_cast<uint64_t>(distance);
+        lastWasSeek_ = true;
+        return InstructionCheck::Valid;
+    }
+    if (instruction.Length == 0) return InstructionCheck::Malformed;
+    if (instruction.Length > resultLeft_) return InstructionCheck::PastResult;
+    if (instruction.Op != PatchOp::Insert) {
+        if (instruction.Length > baseSize_ - position_) return InstructionCheck::LeavesBase;
+        position_ += instruction.Length;
+    }
+    resultLeft_ -= instruction.Length;
+    lastWasSeek_ = false;
+    return InstructionCheck::Valid;
+}
+
+uint64_t MaxBaseReadBytes(uint64_t baseSize, uint64_t resultSize) {
+    constexpr uint64_t kAllowance = 64ull << 20;
+    constexpr uint64_t kTimesBothFiles = 4;
+    const uint64_t limit = (kMaxUint64 - kAllowance) / kTimesBothFiles;
+    if (baseSize > limit || resultSize > limit - baseSize) return kMaxUint64;
+    return kTimesBothFiles * (baseSize + resultSize) + kAllowance;
+}

@@ -11,7 +11,12 @@
 //   Add n:    n bytes of the base, each plus the next byte of the differences
 //   Insert n: the next n new bytes; the base position stays
 //   Seek d:   moves the base position by d (zigzag-coded: d >= 0 as 2d, d < 0 as -2d-1)
-// A length or a seek of zero, and two seeks in a row, are never written.
+//
+// The rules a patch keeps beyond its syntax (the streams' lengths, the
+// instruction sequence, how much of its base it may read) are each defined
+// here once. The applier refuses every patch that breaks one, and the maker
+// holds to the same rules by applying each patch it made before handing it
+// out (patch_maker.h), so a patch it writes is one the updater takes.
 #include "crypto/crypto_primitives.h"
 
 #include <array>
@@ -79,3 +84,38 @@ struct Instruction {
 // Reads one instruction from bytes[0, count); the bytes it took, or nothing
 // when they do not hold a whole, well-formed instruction.
 std::optional<size_t> ReadInstruction(const uint8_t* bytes, size_t count, Instruction& instruction);
+
+enum class InstructionCheck {
+    Valid,
+    Malformed,   // a length or a distance of zero, or a seek right after a seek
+    LeavesBase,  // a copy, add or seek that would leave the base
+    PastResult,  // more bytes than the result has left
+};
+
+// The instruction sequence of one patch, taken one instruction at a time:
+// where the base is read, how much of the result is made, and whether the
+// next instruction is allowed there. A sequence is whole when it has made
+// exactly the result's size.
+class CInstructionSequence {
+public:
+    CInstructionSequence(uint64_t baseSize, uint64_t resultSize) : baseSize_(baseSize), resultLeft_(resultSize) {}
+
+    // Where the next copy or add reads the base.
+    uint64_t BasePosition() const { return position_; }
+    bool Whole() const { return resultLeft_ == 0; }
+    // Checks the instruction and, when it is valid, moves past it.
+    InstructionCheck Take(const Instruction& instruction);
+
+private:
+    uint64_t baseSize_;
+    uint64_t resultLeft_;
+    uint64_t position_ = 0;
+    bool lastWasSeek_ = false;
+};
+
+// The most one application may read of its base, besides the one read of
+// the whole base that checks its digest: a few times both files and an
+// allowance for small ones. A patch made the bsdiff way reads about its
+// base once; one written to jump about so that every byte of its result
+// costs a fresh read of the base stops here instead of running for hours.
+uint64_t MaxBaseReadBytes(uint64_t baseSize, uint64_t resultSize);

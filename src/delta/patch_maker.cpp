@@ -1,10 +1,12 @@
 #include "delta/patch_maker.h"
 
 #include "crypto/crypto_primitives.h"
+#include "delta/patch_applier.h"
 #include "delta/patch_writer.h"
 #include "delta/suffix_array.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -203,6 +205,35 @@ private:
     std::vector<uint8_t> differences_ = std::vector<uint8_t>(kDifferenceChunk);
 };
 
+// The applier's result compared with the one expected as it arrives: the
+// maker holds both files already and needs no third copy.
+class CComparingSink final : public CByteSink {
+public:
+    explicit CComparingSink(std::string_view expected) : expected_(expected) {}
+    Status Write(const uint8_t* bytes, size_t count) override {
+        same_ = same_ && count <= expected_.size() - compared_ &&
+                std::memcmp(bytes, expected_.data() + compared_, count) == 0;
+        if (same_) compared_ += count;
+        return {};
+    }
+    bool Matches() const { return same_ && compared_ == expected_.size(); }
+
+private:
+    std::string_view expected_;
+    size_t compared_ = 0;
+    bool same_ = true;
+};
+
+// Applies the patch as the updater will, to the same base.
+PatchResult ApplyAsTheUpdater(const std::string& patch, std::string_view base, std::string_view result) {
+    CMemorySource patchSource(patch);
+    CMemorySource baseSource(base);
+    CComparingSink made(result);
+    const PatchResult applied = ApplyPatch(patchSource, baseSource, made, {result.size(), {}, {}});
+    if (applied.Applied() && !made.Matches()) return {PatchStatus::ResultMismatch};
+    return applied;
+}
+
 }  // namespace
 
 MadePatch MakePatch(std::string_view base, std::string_view result, const PatchMakingLimits& limits) {
@@ -218,7 +249,10 @@ MadePatch MakePatch(std::string_view base, std::string_view result, const PatchM
         WorkBudget budget(kBaseWorkAllowance + limits.WorkPerByte * (base.size() + result.size()));
         CPatchWriter writer;
         Matcher(base, result, suffixes, budget, writer).Run();
-        return {PatchMaking::Made, writer.Finish(header)};
+        std::string patch = writer.Finish(header);
+        if (PatchResult applied = ApplyAsTheUpdater(patch, base, result); !applied.Applied())
+            return {PatchMaking::NotApplicable, {}, applied};
+        return {PatchMaking::Made, std::move(patch)};
     } catch (const OutOfWork&) {
         return {PatchMaking::TooMuchWork, {}};
     } catch (const std::bad_alloc&) {
@@ -226,13 +260,14 @@ MadePatch MakePatch(std::string_view base, std::string_view result, const PatchM
     }
 }
 
-const char* PatchMakingReason(PatchMaking status) {
-    switch (status) {
+std::string PatchMakingReason(const MadePatch& made) {
+    switch (made.Status) {
     case PatchMaking::Made: return "made";
     case PatchMaking::TooLarge: return "the file is too large to patch";
     case PatchMaking::TooMuchWork: return "finding the matches took too much work";
     case PatchMaking::OutOfMemory: return "not enough memory";
     case PatchMaking::HashFailed: return "SHA-256 unavailable";
+    case PatchMaking::NotApplicable: return "the patch made does not apply: " + DescribePatchResult(made.Refusal);
     }
     return "unknown";
 }

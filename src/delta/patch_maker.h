@@ -9,6 +9,14 @@
 // stops at a budget of work proportional to the files' sizes, so that an
 // input on which the scan would take quadratic time (long near-repeats)
 // costs seconds, not hours. Such a file is simply published without a patch.
+//
+// Every patch made is applied once in memory by the updater's own applier
+// (ApplyPatch), against the base and compared with the result byte for
+// byte, before it is handed out: a patch that breaks one of the format's
+// rules (patch_format.h), such as reading its base more than the updater
+// allows, is never the outcome.
+#include "delta/patch_result.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,14 +36,17 @@ enum class PatchMaking {
     TooMuchWork,   // the matching went past its budget
     OutOfMemory,   // the suffix array or the streams could not be allocated
     HashFailed,    // the system's SHA-256 could not be used
+    NotApplicable, // the patch made would be refused by the updater, or would not make the result
 };
 
 struct MadePatch {
     PatchMaking Status = PatchMaking::Made;
-    std::string Bytes;  // the whole patch file when Made
+    std::string Bytes;      // the whole patch file when Made
+    PatchResult Refusal{};  // when NotApplicable: how applying it ended
 };
 
 MadePatch MakePatch(std::string_view base, std::string_view result, const PatchMakingLimits& limits = {});
 
-// "too large", "too much work", ... for the publisher's messages.
-const char* PatchMakingReason(PatchMaking status);
+// "the file is too large to patch", "the patch made does not apply:
+// exceeds-base-reads", ... for the publisher's messages.
+std::string PatchMakingReason(const MadePatch& made);

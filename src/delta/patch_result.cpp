@@ -8,6 +8,7 @@ const char* PatchStatusName(PatchStatus status) {
     case PatchStatus::Damaged: return "damaged";
     case PatchStatus::Truncated: return "truncated";
     case PatchStatus::ExceedsSize: return "exceeds-size";
+    case PatchStatus::ExceedsBaseReads: return "exceeds-base-reads";
     case PatchStatus::ResultMismatch: return "result-mismatch";
     case PatchStatus::PatchUnreadable: return "patch-unreadable";
     case PatchStatus::BaseUnreadable: return "base-unreadable";
@@ -32,7 +33,8 @@ Failure PatchFailure(const PatchResult& result) {
     switch (result.Status) {
     case PatchStatus::Damaged:
     case PatchStatus::Truncated: return Failure{FailureKind::Undecodable, 0, 0, status};
-    case PatchStatus::ExceedsSize: return Failure{FailureKind::OverLimit, 0, 0, status};
+    case PatchStatus::ExceedsSize:
+    case PatchStatus::ExceedsBaseReads: return Failure{FailureKind::OverLimit, 0, 0, status};
     case PatchStatus::BaseMismatch:
     case PatchStatus::ResultMismatch: return Failure{FailureKind::Mismatch, 0, 0, status};
     case PatchStatus::Applied:  // no failure: only a caller's mistake asks

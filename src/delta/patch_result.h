@@ -13,6 +13,7 @@ enum class PatchStatus {
     Damaged,           // not a patch, or one whose streams or instructions do not hold together
     Truncated,         // the patch ends before its last stream does
     ExceedsSize,       // the result would grow past its size (the patch's own or the caller's bound)
+    ExceedsBaseReads,  // the patch would read more of its base than MaxBaseReadBytes (patch_format.h) allows
     ResultMismatch,    // the patch makes another file than the one expected (size, MD5 or SHA-256)
     PatchUnreadable,   // the patch file could not be opened or read
     BaseUnreadable,    // the base (the installed copy) could not be opened or read
@@ -31,7 +32,7 @@ std::string DescribePatchResult(const PatchResult& result);
 
 // A patch that was not applied as a failure of the run's kinds: one that
 // does not decode or hold together is undecodable, one that would grow past
-// its size over the limit, a wrong base or result a mismatch, and a file
-// that could not be read or written keeps its local failure. The detail
-// names the status ("base-mismatch").
+// its size or read past its bound of the base over the limit, a wrong base
+// or result a mismatch, and a file that could not be read or written keeps
+// its local failure. The detail names the status ("base-mismatch").
 Failure PatchFailure(const PatchResult& result);

@@ -1,5 +1,6 @@
 #include "crypto/crypto_primitives.h"
 #include "crypto/md5_digest.h"
+#include "delta/base_page_cache.h"
 #include "delta/patch_file.h"
 #include "delta/patch_format.h"
 #include "delta/patch_maker.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -47,7 +49,7 @@ PatchResult Apply(const std::string& patch, const std::string& base, const Expec
 
 std::string Make(const std::string& base, const std::string& result) {
     MadePatch patch = MakePatch(base, result);
-    EXPECT_EQ(patch.Status, PatchMaking::Made);
+    EXPECT_EQ(patch.Status, PatchMaking::Made) << PatchMakingReason(patch);
     return patch.Bytes;
 }
 
@@ -69,6 +71,84 @@ TEST(PatchTest, RoundTripsAndANearlyIdenticalFileMakesATinyPatch) {
     const std::string patch = Make(large, changed);
     EXPECT_LT(patch.size(), 500u);
     EXPECT_TRUE(Apply(patch, large, Expect(changed)).Applied());
+}
+
+constexpr uint32_t kImageBase = 0x10000000;
+
+// Stretches of code (a small alphabet), address tables, zero padding,
+// random data, and long repeats of what came before.
+std::string ProgramLike(size_t size, std::mt19937& random) {
+    std::string bytes;
+    while (bytes.size() < size) {
+        const size_t length = 256 + random() % 16384;
+        switch (random() % 5) {
+        case 0: bytes.append(length, '\0'); break;
+        case 1:
+            for (size_t i = 0; i < length; i += 4) {
+                const uint32_t address = kImageBase + random() % size;
+                bytes.append(reinterpret_cast<const char*>(&address), 4);
+            }
+            break;
+        case 2: for (size_t i = 0; i < length; ++i) bytes += static_cast<char>(random() % 40); break;
+        case 3: for (size_t i = 0; i < length; ++i) bytes += static_cast<char>(random()); break;
+        default: if (bytes.size() > length) bytes.append(bytes, random() % (bytes.size() - length), length);
+        }
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+// The next build: blocks kept, dropped, repeated, zeroed or new, a share of
+// them moved elsewhere, and every address bumped by one constant.
+std::string Relinked(const std::string& base, size_t blockBytes, unsigned movedPercent, std::mt19937& random) {
+    std::vector<std::string> blocks;
+    for (size_t at = 0; at < base.size();) {
+        std::string block = base.substr(at, blockBytes / 2 + random() % blockBytes);
+        at += block.size();
+        switch (random() % 16) {
+        case 0: continue;
+        case 1: blocks.push_back(block); break;
+        case 2: block.assign(block.size(), '\0'); break;
+        case 3: block = ProgramLike(block.size(), random); break;
+        }
+        blocks.push_back(std::move(block));
+    }
+    for (size_t i = 0; i + 1 < blocks.size(); ++i) {
+        if (random() % 100 < movedPercent) std::swap(blocks[i], blocks[i + 1 + random() % (blocks.size() - i - 1)]);
+    }
+    std::string result;
+    for (const std::string& block : blocks) result += block;
+    const uint32_t shift = 0x1000 * (1 + random() % 64);
+    for (size_t at = 0; at + 4 <= result.size(); at += 4) {
+        uint32_t value = 0;
+        std::memcpy(&value, &result[at], 4);
+        if (value >= kImageBase && value < kImageBase + base.size()) value += shift;
+        std::memcpy(&result[at], &value, 4);
+    }
+    return result;
+}
+
+// Program-like pairs whose blocks are moved about, as a linker moves
+// functions between builds, so that the patch seeks all over its base
+// hundreds of times.
+TEST(PatchTest, ProgramLikePairsApplyByteForByte) {
+    struct Pair {
+        unsigned seed;
+        size_t size, blockBytes;
+        unsigned movedPercent;
+    };
+    const Pair pairs[] = {{1, 1200 << 10, 1024, 100}, {2, 512 << 10, 16384, 30}, {3, 400 << 10, 4096, 0},
+                          {4, 400 << 10, 2048, 60},   {5, 300 << 10, 512, 100},   {6, 256 << 10, 65536, 10},
+                          {7, 200 << 10, 8192, 50},   {8, 100 << 10, 1024, 100}};
+    for (const Pair& pair : pairs) {
+        std::mt19937 random(pair.seed);
+        const std::string base = ProgramLike(pair.size, random);
+        const std::string result = Relinked(base, pair.blockBytes, pair.movedPercent, random);
+        std::string made;
+        const PatchResult applied = Apply(Make(base, result), base, Expect(result), &made);
+        EXPECT_TRUE(applied.Applied()) << "seed " << pair.seed << ": " << DescribePatchResult(applied);
+        EXPECT_TRUE(made == result) << "seed " << pair.seed;
+    }
 }
 
 TEST(PatchTest, SuffixesSortAsTheNaiveSortDoes) {
@@ -117,26 +197,62 @@ TEST(PatchTest, AResultThatWouldPassItsSizeStopsAtTheBound) {
     EXPECT_LE(made.size(), header.ResultSize);
 }
 
-// A byte, then back two, and again: each byte of the result would make the
-// applier read a whole block of the base. A patch that reads its base far
-// more than any made one does is refused as damaged, not followed for hours.
-TEST(PatchTest, APatchThatThrashesItsBaseIsStopped) {
-    const std::string base = RandomBytes(1 << 20, 8);
-    const size_t start = 512 * 1024, count = 200000;
-    CPatchWriter writer;
-    writer.Seek(start);
-    std::string result;
-    for (size_t i = 0; i < count; ++i) {
-        writer.Copy(1);
-        writer.Seek(-2);
-        result += base[start - i];
-    }
+PatchHeader HeaderOf(const std::string& base, const std::string& result) {
     PatchHeader header;
     header.BaseSize = base.size();
     header.ResultSize = result.size();
-    ASSERT_TRUE(ComputeSha256(base, header.BaseSha256));
-    ASSERT_TRUE(ComputeSha256(result, header.ResultSha256));
-    EXPECT_EQ(Apply(writer.Finish(header), base, Expect(result)).Status, PatchStatus::Damaged);
+    EXPECT_TRUE(ComputeSha256(base, header.BaseSha256));
+    EXPECT_TRUE(ComputeSha256(result, header.ResultSha256));
+    return header;
+}
+
+// Twice as many pages as the applier holds: pieces from anywhere in it, in
+// any order, from a byte to many pages long, copied or added to, come out
+// as they are, whichever of their pages are held and whichever not.
+TEST(PatchTest, PiecesFromAllOverABaseLargerThanThePagesComeOutRight) {
+    const std::string base = RandomBytes(2 * kBasePageCount * kBasePageSize + 123, 10);
+    std::mt19937 random(11);
+    CPatchWriter writer;
+    std::string result;
+    const std::vector<uint8_t> ones(300 << 10, 1);
+    uint64_t position = 0;
+    for (int piece = 0; piece < 400; ++piece) {
+        const size_t length = 1 + random() % (piece % 4 == 0 ? ones.size() : kBasePageSize * 3);
+        const uint64_t from = random() % (base.size() - length);
+        writer.Seek(static_cast<int64_t>(from - position));
+        position = from + length;
+        const bool add = piece % 2 == 1;
+        add ? writer.Add(ones.data(), length) : writer.Copy(length);
+        for (size_t i = 0; i < length; ++i) result += static_cast<char>(base[from + i] + add);
+    }
+    std::string made;
+    EXPECT_TRUE(Apply(writer.Finish(HeaderOf(base, result)), base, {result.size(), {}, {}}, &made).Applied());
+    EXPECT_TRUE(made == result);
+}
+
+// Bytes taken round and round from every page of a base a little larger
+// than the applier's pages: each would cost a fresh page read. A patch that
+// reads its base far more than any made one does is refused, not followed
+// for hours, and the maker does not hand out one that would be.
+TEST(PatchTest, APatchThatThrashesItsBaseIsStopped) {
+    const size_t pages = kBasePageCount + 16;
+    const std::string base = RandomBytes(pages * kBasePageSize, 8);
+    CPatchWriter writer;
+    std::string bytes, pieces;
+    uint64_t position = 0;
+    for (size_t i = 0; i < 100000; ++i) {
+        const uint64_t from = i % pages * kBasePageSize + i / pages * 16 % kBasePageSize;
+        writer.Seek(static_cast<int64_t>(from - position));
+        writer.Copy(1);
+        position = from + 1;
+        bytes += base[from];
+        if (i < 32768) pieces.append(base, from, 16);
+    }
+    EXPECT_EQ(Apply(writer.Finish(HeaderOf(base, bytes)), base, Expect(bytes)).Status, PatchStatus::ExceedsBaseReads);
+    const MadePatch made = MakePatch(base, pieces);
+    EXPECT_EQ(made.Status, PatchMaking::NotApplicable);
+    EXPECT_EQ(made.Bytes, "");
+    EXPECT_EQ(PatchMakingReason(made), "the patch made does not apply: exceeds-base-reads");
 }
 
 TEST(PatchTest, DamageIsFoundWhereverItIs) {

@@ -1,7 +1,9 @@
 #include "config/config_file.h"
+#include "base/file_io.h"
 #include "base/gbk_text.h"
 #include "base/path_info.h"
 #include "crypto/md5.h"
+#include "crypto/md5_digest.h"
 #include "delta/patch_file.h"
 #include "manifest/release_reader.h"
 #include "manifest/release_signature.h"
@@ -233,11 +235,42 @@ TEST_F(PublisherTest, ChangedFilesGetPatchesFromEarlierReleases) {
     EXPECT_EQ(listed, patches[0] + "," + patches[1]);
     EXPECT_EQ(-1, CConfigFile(out_.File("site\\3\\config.ini")).ReadString("noise.bin", "PATCH", "", listed));
     EXPECT_NE(std::string::npos, log_.str().find("2 patches for 1 of 3 files")) << log_.str();
+    // Each patch was applied before it was listed; nothing of that is left.
+    for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\3"))))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 
     ASSERT_EQ(0, Publish({"--package", "3"})) << log_.str();
     EXPECT_EQ(std::string::npos, Manifest("3\\config.ini").find("PATCH"));
     for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\3"))))
         EXPECT_FALSE(entry.path().filename().string().ends_with(".patch")) << entry.path();
+}
+
+// Two consecutive builds of a real 64-bit Windows DLL (fetched from the npm
+// registry by tests/tools/npm_pack.sh), whose patch seeks all over its base
+// tens of thousands of times: listed, it makes the new build from the old
+// one as the updater applies it.
+TEST_F(PublisherTest, ARealProgramsNextBuildTravelsAsAPatchThatApplies) {
+    const char* cache = std::getenv("UPDATE_NPM_CACHE");
+    ASSERT_NE(cache, nullptr) << "run me through ctest, whose tools_npm_fetch fetches the builds";
+    const std::string name = "lightningcss.win32-x64-msvc.node";
+    const char* const versions[] = {"1.32.0", "1.33.0"};
+    std::string builds[2];
+    for (const size_t i : {0, 1}) {
+        const std::string path = cache + std::string("/lightningcss-win32-x64-msvc/") + versions[i] + "/package/" + name;
+        ASSERT_EQ(ReadWholeFile(path, 64 << 20, builds[i]), FileReadStatus::Ok) << path;
+    }
+    TempDir earlier;
+    earlier.Write(name, builds[0]);
+    AddFile(name, builds[1]);
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.33.0", "--previous", GbkToUtf8(earlier.Path())})) << log_.str();
+
+    const std::string patch = out_.File("site\\1\\" + name + "." + Md5Hex(builds[0]) + ".patch");
+    std::string listed;
+    CConfigFile(out_.File("site\\1\\UpdateConfig.ini")).ReadString(name, "PATCH", "", listed);
+    EXPECT_EQ(listed, Md5Hex(builds[0]) + ":" + std::to_string(FileSize(patch))) << log_.str();
+    const ExpectedResult expected{builds[1].size(), Md5Hex(builds[1]), {}};
+    EXPECT_TRUE(ApplyPatchFile(patch, earlier.File(name), out_.File("made"), expected).Applied());
+    EXPECT_TRUE(out_.Read("made") == builds[1]);
 }
 
 TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {

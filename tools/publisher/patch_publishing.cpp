@@ -1,8 +1,10 @@
 #include "publisher/patch_publishing.h"
 
+#include "base/file_io.h"
 #include "base/hex_text.h"
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
+#include "delta/patch_file.h"
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
 #include "publisher/temporary_name.h"
@@ -68,6 +70,22 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
     return !ec;
 }
 
+// Applies a written patch exactly as the updater will: from its file, to
+// the earlier copy, checked against the size and digests the manifest will
+// list, into a temporary file beside it that is removed afterwards.
+PatchResult ApplyAsTheUpdater(const fs::path& patchPath, const fs::path& earlier, const PublishedFile& published) {
+    const Failure noGbkSpelling{FailureKind::BadPath, 0, 0, "the path has no GBK spelling"};
+    std::string gbkPatch;
+    std::string gbkEarlier;
+    if (!GbkPathOf(patchPath, gbkPatch)) return {PatchStatus::PatchUnreadable, noGbkSpelling};
+    if (!GbkPathOf(earlier, gbkEarlier)) return {PatchStatus::BaseUnreadable, noGbkSpelling};
+    const std::string made = MakeTempPathBeside(gbkPatch);
+    const PatchResult applied =
+        ApplyPatchFile(gbkPatch, gbkEarlier, made, {published.Size, published.Md5, published.Sha256});
+    if (applied.Applied()) RemoveFile(made);
+    return applied;
+}
+
 }  // namespace
 
 // Every such name is the server tree's to manage: the stale patches of an
@@ -102,11 +120,14 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
     bool resultRead = false;
     for (const fs::path& folder : previousFolders_) {
         const fs::path earlier = folder / file.Relative;
+        const auto noPatch = [&](const std::string& why) {
+            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": " << why
+                 << '\n';
+        };
         std::error_code ec;
         if (!fs::is_regular_file(earlier, ec)) continue;
         if (!IsPatchable(earlier) || !IsPatchable(destination)) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(PatchMaking::TooLarge) << '\n';
+            noPatch(PatchMakingReason({PatchMaking::TooLarge, {}}));
             continue;
         }
         std::string base;
@@ -120,8 +141,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
                 return false;
             }
         } catch (const std::bad_alloc&) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(PatchMaking::OutOfMemory) << '\n';
+            noPatch(PatchMakingReason({PatchMaking::OutOfMemory, {}}));
             continue;
         }
         resultRead = true;
@@ -133,8 +153,7 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
 
         const MadePatch patch = MakePatch(base, result);
         if (patch.Status != PatchMaking::Made) {
-            log_ << "publisher: no patch of " << Utf8Of(file.Relative) << " from " << Utf8Of(folder) << ": "
-                 << PatchMakingReason(patch.Status) << '\n';
+            noPatch(PatchMakingReason(patch));
             continue;
         }
         if (static_cast<uint64_t>(patch.Bytes.size()) * 100 > travelling * kMaxPatchPercent) continue;
@@ -143,6 +162,13 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
         if (!WriteFile(patchPath, patch.Bytes)) {
             log_ << "publisher: cannot write " << Utf8Of(patchPath) << '\n';
             return false;
+        }
+        // The maker applied it in memory already; this is the file as it
+        // will travel, applied by the updater's own code path.
+        if (const PatchResult applied = ApplyAsTheUpdater(patchPath, earlier, published); !applied.Applied()) {
+            noPatch(Utf8Of(patchPath.filename()) + " does not apply: " + DescribePatchResult(applied));
+            fs::remove(patchPath, ec);
+            continue;
         }
         written_.push_back(patchPath);
         published.Patches.push_back({baseMd5, patch.Bytes.size()});

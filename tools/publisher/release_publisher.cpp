@@ -29,14 +29,6 @@ namespace {
 constexpr size_t kProgressEveryFiles = 200;
 constexpr auto kProgressEveryTime = std::chrono::seconds(1);
 
-// The digests take GBK paths; a folder whose name has no GBK spelling cannot be
-// handed to it.
-bool GbkPathOf(const fs::path& path, std::string& gbk) {
-    const std::string utf8 = Utf8Of(path);
-    gbk = Utf8ToGbk(utf8);
-    return GbkToUtf8(gbk) == utf8;
-}
-
 bool IsWithin(const fs::path& inner, const fs::path& outer) {
     return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first == outer.end();
 }
