@@ -1,7 +1,7 @@
 #include "crypto/file_digests.h"
 
 #include "base/file_io.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "crypto/md5_digest.h"
 #include "crypto/sha256_stream.h"
 

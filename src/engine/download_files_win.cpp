@@ -1,6 +1,6 @@
 #include "engine/download_files_win.h"
 
-#include "base/decimal_text.h"
+#include "base/number_text.h"
 #include "base/ensure_parent_folder.h"
 #include "base/file_io.h"
 #include "engine/patch_use.h"

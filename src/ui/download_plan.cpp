@@ -1,6 +1,6 @@
 #include "ui/download_plan.h"
 
-#include "base/integer_text.h"
+#include "base/number_text.h"
 
 DownloadPlan PlanDownloads(const std::vector<S_UpdateFileInfo>& toFetch) {
     DownloadPlan plan;

@@ -1,6 +1,6 @@
 #include "publisher/patch_publishing.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "delta/patch_maker.h"
