@@ -4,7 +4,7 @@
 #include "base/path_text.h"
 #include "base/long_path_win.h"
 #include "base/wide_text_win.h"
-#include "base/wildcard.h"
+#include "base/text_rules.h"
 
 #include "base/handles_win.h"
 

@@ -4,7 +4,7 @@
 #include "base/folder_metadata.h"
 #include "base/path_info.h"
 #include "crypto/md5.h"
-#include "base/wildcard.h"
+#include "base/text_rules.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
