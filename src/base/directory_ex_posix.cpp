@@ -2,7 +2,6 @@
 
 #include "base/gbk_text.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
 #include "base/text_rules.h"
 
 #include <filesystem>

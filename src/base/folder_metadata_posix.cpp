@@ -2,7 +2,7 @@
 
 #include "base/gbk_text.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -2,7 +2,7 @@
 
 #include "base/handles_win.h"
 #include "base/long_path_win.h"
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 #include "base/wide_text_win.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "engine/download_files_win.h"
 
 #include "base/number_text.h"
-#include "base/ensure_parent_folder.h"
+#include "base/directory_ex.h"
 #include "base/file_io.h"
 #include "engine/patch_use.h"
 #include "manifest/manifest.h"

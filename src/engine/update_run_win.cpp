@@ -4,7 +4,6 @@
 #include "base/file_io.h"
 #include "base/long_path_win.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
 #include "config/config_file.h"
 #include "crypto/md5_digest.h"
 #include "engine/download_files_win.h"

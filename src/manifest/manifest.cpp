@@ -1,7 +1,7 @@
 #include "manifest/manifest.h"
 
 #include "base/path_info.h"
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 #include "base/text_rules.h"
 #include "crypto/file_digests.h"
 #include "manifest/installed_digests.h"

@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/long_path_win.h"
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 
 #include <atomic>
 #include <map>
