@@ -1,7 +1,6 @@
 #include "base/directory_ex.h"
 
 #include "base/path_info.h"
-#include "base/long_path_win.h"
 #include "base/wide_text_win.h"
 #include "base/text_rules.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Whole-file reads, appends and atomic replacement on GBK paths (existence
 // and sizes are path_info.h's, folders directory_ex.h's). On Windows every
-// path goes through LongPath (long_path_win.h), so paths beyond MAX_PATH and
+// path goes through LongPath (path_info.h), so paths beyond MAX_PATH and
 // GBK names work; natively '\' separates folders like '/'.
 #include "base/failure.h"
 

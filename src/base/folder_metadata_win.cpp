@@ -1,7 +1,7 @@
 #include "base/folder_metadata.h"
 
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
+#include "base/path_info.h"
 #include "base/directory_ex.h"
 #include "base/wide_text_win.h"
 

@@ -2,7 +2,6 @@
 
 #include "base/directory_ex.h"
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/text_rules.h"
 #include "engine/update_area.h"

@@ -2,7 +2,6 @@
 
 #include "base/directory_ex.h"
 #include "base/file_io.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "config/config_file.h"
 #include "crypto/md5_digest.h"

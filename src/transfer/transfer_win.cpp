@@ -1,7 +1,6 @@
 #include "transfer/transfer_win.h"
 
 #include "base/file_io.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/wide_text_win.h"
 #include "transfer/ordered_jobs.h"
