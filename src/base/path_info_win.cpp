@@ -1,6 +1,6 @@
 #include "base/path_info.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "engine/update_run_win.h"
 
 #include "base/handles_win.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "config/config_file.h"
 #include "config/crypt_config_store.h"
 #include "crypto/md5.h"
