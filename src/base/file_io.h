@@ -43,7 +43,11 @@ Status MoveFileOver(const std::string& tempPath, const std::string& path);
 
 // Both halves: afterwards path holds either its old bytes or the new ones,
 // never a mixture, whenever the process or the machine stops.
-Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+inline Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temp;
+    if (Status written = WriteTempFileBeside(path, bytes, temp); !written) return written;
+    return MoveFileOver(temp, path);
+}
 
 // Hands the file's bytes to consume in large blocks, in order, without
 // holding the whole file. False when the path is no regular file that can
