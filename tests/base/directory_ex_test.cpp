@@ -3,7 +3,7 @@
 #include "base/file_io.h"
 #include "base/folder_metadata.h"
 #include "base/path_info.h"
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
 #include "base/text_rules.h"
 #include "support/temp_dir.h"
 

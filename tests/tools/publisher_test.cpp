@@ -1,7 +1,7 @@
 #include "config/config_file.h"
 #include "base/gbk_text.h"
 #include "base/path_info.h"
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
 #include "delta/patch_file.h"
 #include "manifest/release_signature.h"
 #include "publisher/publisher_cli.h"
