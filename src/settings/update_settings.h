@@ -42,11 +42,7 @@ struct UpdateSettings {
     }
 };
 
-// Missing files and keys give the defaults above; host names are looked up.
+// Missing files and keys give the defaults above; host names are looked up
+// (ResolveHostAddress, host_address.h).
 // applicationFolder ends with the separator.
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder);
-
-// A dotted IPv4 host is taken as it is; a name is looked up (Winsock is
-// started only then) and its first address given. False for an empty host
-// (address cleared) or a name that does not resolve (address as it was).
-bool ResolveHostAddress(const std::string& host, std::string& address);
