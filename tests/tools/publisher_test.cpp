@@ -5,7 +5,7 @@
 #include "delta/patch_file.h"
 #include "manifest/release_signature.h"
 #include "publisher/publisher_cli.h"
-#include "publisher/publisher_clock.h"
+#include "publisher/release_statements.h"
 #include "publisher/release_scan.h"
 #include "support/temp_dir.h"
 
