@@ -5,7 +5,7 @@
 #include "crypto/md5_digest.h"
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
-#include "publisher/temporary_name.h"
+#include "publisher/release_scan.h"
 #include "publisher/utf8_path.h"
 
 #include <fstream>

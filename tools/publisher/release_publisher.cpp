@@ -12,7 +12,6 @@
 #include "publisher/release_key.h"
 #include "publisher/release_scan.h"
 #include "publisher/release_statements.h"
-#include "publisher/temporary_name.h"
 #include "publisher/utf8_path.h"
 
 #include <algorithm>

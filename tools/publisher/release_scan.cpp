@@ -6,7 +6,6 @@
 #include "manifest/name_check.h"
 #include "manifest/release_signature.h"
 #include "publisher/manifest_text.h"
-#include "publisher/temporary_name.h"
 #include "publisher/utf8_path.h"
 
 #include <algorithm>
