@@ -6,7 +6,7 @@
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
 #include "publisher/release_scan.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <fstream>
 #include <new>

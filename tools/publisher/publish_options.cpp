@@ -2,7 +2,7 @@
 
 #include "base/number_text.h"
 #include "base/gbk_text.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <charconv>
 

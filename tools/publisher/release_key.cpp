@@ -2,7 +2,7 @@
 
 #include "manifest/release_signature.h"
 #include "publisher/private_key_file.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <fstream>
 #include <iterator>

@@ -6,7 +6,7 @@
 #include "manifest/name_check.h"
 #include "manifest/release_signature.h"
 #include "publisher/manifest_text.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <algorithm>
 #include <map>
