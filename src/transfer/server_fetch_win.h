@@ -23,7 +23,7 @@ struct FileToFetch {
     bool MayHavePartial = true;  // false when its folder holds no partial download at all
     // Set for a file's gzip form: the body is decoded into LocalPath within
     // these bounds, and its partial download is kept under
-    // CompressedPartialPath (decoded_body_win.h).
+    // CompressedPartialPath (response_body_win.h).
     std::optional<GzipBounds> Gzip = std::nullopt;
 };
 
