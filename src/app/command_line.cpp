@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "base/integer_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 
 #include <string_view>

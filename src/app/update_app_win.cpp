@@ -1,18 +1,49 @@
 #include "app/update_app_win.h"
 
 #include "app/command_line.h"
-#include "app/runs_win.h"
 #include "base/process_arguments_win.h"
 #include "engine/run_outcome.h"
+#include "engine/silent_updater_win.h"
+#include "ui/dlg_notify_win.h"
+#include "ui/dlg_update_win.h"
 
 #include <commctrl.h>
+
+namespace {
+int ShowNotification(const std::string& currentVersion, const std::string& newVersion, const std::string& url) {
+    CDlgNotify dialog;
+    dialog.CurrentVersion = currentVersion;
+    dialog.NewVersion = newVersion;
+    dialog.WebSiteURL = url;
+    return static_cast<int>(dialog.DoModal());
+}
+
+// The three runs that one updater process can make; InitInstance picks one.
+RunOutcome RunSilentProgramUpdate() {
+    CSilentUpdater updater;
+    updater.InitProgram();
+    updater.Notify = &ShowNotification;
+    return updater.RunProgramUpdate();
+}
+
+RunOutcome RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
+    CSilentUpdater updater;
+    updater.InitDataPackage(type, name);
+    return updater.RunDataPackageUpdate();
+}
+
+RunOutcome RunUpdateDialog(int32_t type, const std::string& name) {
+    CDlgUpdate dialog;
+    dialog.Type = type;
+    dialog.Name = name;
+    dialog.DoModal();  // every way out of the dialog returns 1; the run tells how it went
+    return dialog.Conclude();
+}
+}  // namespace
 
 bool CUpdateApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-
-    // A class framework would set its profile registry key here; this layer
-    // keeps no profile settings, and the updater stores nothing of its own.
 
     const HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {

@@ -2,8 +2,7 @@
 
 #include "base/gbk_text.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
-#include "base/wildcard.h"
+#include "base/text_rules.h"
 
 #include <filesystem>
 #include <system_error>

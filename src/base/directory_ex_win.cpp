@@ -1,12 +1,9 @@
 #include "base/directory_ex.h"
 
-#include "base/path_info.h"
-#include "base/path_text.h"
-#include "base/long_path_win.h"
-#include "base/wide_text_win.h"
-#include "base/wildcard.h"
-
+#include "base/gbk_text.h"
 #include "base/handles_win.h"
+#include "base/path_info.h"
+#include "base/text_rules.h"
 
 #include <windows.h>
 

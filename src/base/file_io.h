@@ -1,7 +1,7 @@
 #pragma once
 // Whole-file reads, appends and atomic replacement on GBK paths (existence
 // and sizes are path_info.h's, folders directory_ex.h's). On Windows every
-// path goes through LongPath (long_path_win.h), so paths beyond MAX_PATH and
+// path goes through LongPath (path_info.h), so paths beyond MAX_PATH and
 // GBK names work; natively '\' separates folders like '/'.
 #include "base/failure.h"
 
@@ -43,7 +43,11 @@ Status MoveFileOver(const std::string& tempPath, const std::string& path);
 
 // Both halves: afterwards path holds either its old bytes or the new ones,
 // never a mixture, whenever the process or the machine stops.
-Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+inline Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temp;
+    if (Status written = WriteTempFileBeside(path, bytes, temp); !written) return written;
+    return MoveFileOver(temp, path);
+}
 
 // Hands the file's bytes to consume in large blocks, in order, without
 // holding the whole file. False when the path is no regular file that can

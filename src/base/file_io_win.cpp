@@ -1,6 +1,6 @@
 #include "base/file_io.h"
 
-#include "base/long_path_win.h"
+#include "base/path_info.h"
 #include "base/handles_win.h"
 
 #include <windows.h>

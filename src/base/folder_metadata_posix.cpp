@@ -1,8 +1,8 @@
 #include "base/folder_metadata.h"
 
+#include "base/directory_ex.h"
 #include "base/gbk_text.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
 #include "base/folder_metadata.h"
 
+#include "base/directory_ex.h"
+#include "base/gbk_text.h"
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
-#include "base/path_text.h"
-#include "base/wide_text_win.h"
+#include "base/path_info.h"
 
 #include <windows.h>
 

@@ -8,3 +8,10 @@
 // Bytes that are not valid in the source encoding become '?'.
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
+
+#ifdef _WIN32
+// GBK to UTF-16 for the wide API and back, always through code page 936 and
+// never through the system's ANSI code page.
+std::wstring Widen(std::string_view gbk);
+std::string Narrow(std::wstring_view wide);
+#endif

@@ -1,5 +1,4 @@
 #include "base/gbk_text.h"
-#include "base/wide_text_win.h"
 
 #include <windows.h>
 

@@ -1,7 +1,8 @@
 #pragma once
-// Questions about a GBK path that the update steps ask. On Windows the path
-// takes the long form of LongPath (long_path_win.h), as for every other file
-// access, so paths beyond MAX_PATH and on shares are answered alike.
+// A GBK path in the form that each build's file functions take, and the
+// questions about it that the update steps ask. On Windows every file access
+// goes through LongPath, so paths beyond MAX_PATH and on shares are answered
+// alike.
 #include <cstdint>
 #include <string_view>
 
@@ -10,7 +11,15 @@ bool DirectoryExists(std::string_view gbkPath);
 // The file's size in bytes, or -1 when it is not a readable file.
 int64_t FileSize(std::string_view gbkPath);
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <string>
+
+// GBK path to the wide form that the W functions take. Absolute results carry
+// the "\\?\" prefix ("\\?\UNC\" for shares), which lifts the MAX_PATH limit;
+// since such paths are not normalised by Windows, the path is made full
+// (relative parts resolved, '/' turned into '\') first.
+std::wstring LongPath(const std::string& gbkPath);
+#else
 #include <filesystem>
 
 // The native build's form of a GBK path: UTF-8, '\' separating folders like '/'.

@@ -1,7 +1,7 @@
 #include "base/process_arguments_win.h"
 
 #include "base/handles_win.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 #include <windows.h>
 #include <shellapi.h>

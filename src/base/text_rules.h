@@ -1,8 +1,9 @@
 #pragma once
-// The rules by which the updater reads its GBK texts. A GBK character is one
-// byte, or a lead byte (0x81-0xFE) followed by a trail byte that may look
-// like an ASCII letter, '\' or '|': every rule here walks by character so
-// that a trail byte is never taken for one of those.
+// The rules by which the updater compares its GBK texts: names without
+// regard to ASCII case, and file names against '*' and '?' patterns. A GBK
+// character is one byte, or a lead byte (0x81-0xFE) followed by a trail
+// byte that may look like an ASCII letter, '\' or '|': every rule here
+// walks by character so that a trail byte is never taken for one of those.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -21,3 +22,10 @@ constexpr size_t GbkCharLength(std::string_view text, size_t at) {
 std::string FoldAsciiCase(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix);
+
+// Whether a file name matches a pattern of '*' (any run of characters) and
+// '?' (one character), ASCII letters without regard to case, a GBK
+// double-byte character counting as one character. "*.*" matches every
+// name, as on Windows; unlike FindFirstFile, short 8.3 names never match
+// ("*.bak" does not take in "a.bak1").
+bool MatchesWildcard(std::string_view name, std::string_view pattern);

@@ -4,9 +4,10 @@
 // "no handle" value. Kinds differ in that value: most handles use null, but
 // CreateFile and FindFirstFile report failure as INVALID_HANDLE_VALUE, which
 // must never reach CloseHandle or FindClose. Invalid is a type with a static
-// value() returning it; NullInvalid<T> by default.
+// value() returning it; NullInvalid<T> by default. handles_win.h holds the
+// updater's kinds, among them:
 //
-//     using UniqueFind = unique_any<HANDLE, &FindCloseHandle, InvalidHandleValue>;
+//     using UniqueFind = unique_any<HANDLE, &handle_close::Find, InvalidHandleValue>;
 //     UniqueFind find(FindFirstFileW(...));
 //     if (!find) ...;  // INVALID_HANDLE_VALUE: nothing to close
 #include <utility>

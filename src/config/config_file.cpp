@@ -1,6 +1,6 @@
 #include "config/config_file.h"
 
-#include "base/integer_text.h"
+#include "base/number_text.h"
 #include "config/crypt_config_store.h"
 #include "base/file_io.h"
 

@@ -26,7 +26,8 @@ public:
     CConfigFile(const CConfigFile&) = delete;
     CConfigFile& operator=(const CConfigFile&) = delete;
 
-    // Status: 0 when the key exists, -1 when the default was used.
+    // ReadString returns 0 when the key exists, -1 when the default was used;
+    // ReadInteger returns the value itself.
     int32_t ReadString(const std::string& section, const std::string& key, const std::string& defaultValue,
                        std::string& value) const;
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const;
@@ -56,7 +57,7 @@ public:
     void ReadSection(const std::string& section, std::vector<std::string>& names) const;
     // Every value a repeated key holds, the binding one first (config_syntax.h).
     void ReadValues(const std::string& section, const std::string& key, std::vector<std::string>& values) const;
-    // Status: 0 when the file was replaced with the value in it, -1 otherwise.
+    // Returns 0 when the file was replaced with the value in it, -1 otherwise.
     int32_t WriteString(const std::string& section, const std::string& key, const std::string& value);
     // The same, with the reason when the file could not be replaced.
     Status Write(const std::string& section, const std::string& key, const std::string& value);

@@ -6,6 +6,7 @@
 #include "crypto/crypto_primitives.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 using EcdsaPublicKey = std::array<uint8_t, 65>;  // uncompressed point 0x04 || X || Y
@@ -18,7 +19,12 @@ public:
     EcdsaPrivateKey() = default;
     EcdsaPrivateKey(const EcdsaPrivateKey&) = default;
     EcdsaPrivateKey& operator=(const EcdsaPrivateKey&) = default;
-    ~EcdsaPrivateKey();
+    ~EcdsaPrivateKey() {
+        // Through a volatile pointer, so that the compiler cannot drop the
+        // stores to memory that is about to go.
+        volatile uint8_t* secret = Secret.data();
+        for (size_t i = 0; i < Secret.size(); ++i) secret[i] = 0;
+    }
 
     std::array<uint8_t, 32> Secret{};  // big-endian
     EcdsaPublicKey Public{};

@@ -1,6 +1,6 @@
 #include "crypto/md5_digest.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <cstring>

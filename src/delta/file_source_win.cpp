@@ -1,7 +1,7 @@
 #include "delta/file_source.h"
 
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
+#include "base/path_info.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "delta/patch_applier.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "crypto/sha256_stream.h"

@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
+#include "base/path_info.h"
 
 #include <windows.h>
 

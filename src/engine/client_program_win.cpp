@@ -1,7 +1,7 @@
 #include "engine/client_program_win.h"
 
 #include "base/path_info.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 #include <windows.h>
 #include <shellapi.h>

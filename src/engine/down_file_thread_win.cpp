@@ -1,6 +1,6 @@
 #include "engine/down_file_thread_win.h"
 
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 #include "engine/download_files_win.h"
 #include "transfer/transfer_win.h"
 

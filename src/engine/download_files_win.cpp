@@ -1,6 +1,6 @@
 #include "engine/download_files_win.h"
 
-#include "base/ensure_parent_folder.h"
+#include "base/directory_ex.h"
 #include "base/file_io.h"
 #include "engine/patch_use.h"
 #include "manifest/manifest.h"

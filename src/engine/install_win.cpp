@@ -1,9 +1,7 @@
 #include "engine/install_win.h"
 
 #include "base/directory_ex.h"
-#include "base/ensure_parent_folder.h"
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
 #include "base/text_rules.h"
 #include "engine/update_area.h"

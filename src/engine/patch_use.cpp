@@ -1,6 +1,6 @@
 #include "engine/patch_use.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "delta/patch_file.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "engine/update_area.h"
 
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 #include "base/text_rules.h"
 
 namespace {

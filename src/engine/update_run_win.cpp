@@ -2,9 +2,7 @@
 
 #include "base/directory_ex.h"
 #include "base/file_io.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
 #include "crypto/md5_digest.h"
 #include "engine/download_files_win.h"
 #include "engine/install_marker.h"

@@ -1,6 +1,6 @@
 #include "framework/dialog_win.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "manifest/installed_digests.h"
 
-#include "base/path_text.h"
+#include "base/directory_ex.h"
 #include "manifest/parallel_digests.h"
 
 #include <unordered_map>

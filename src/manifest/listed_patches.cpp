@@ -1,6 +1,6 @@
 #include "manifest/listed_patches.h"
 
-#include "base/decimal_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <optional>

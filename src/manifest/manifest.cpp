@@ -1,8 +1,8 @@
 #include "manifest/manifest.h"
 
-#include "base/hex_text.h"
+#include "base/directory_ex.h"
+#include "base/number_text.h"
 #include "base/path_info.h"
-#include "base/path_text.h"
 #include "crypto/file_digests.h"
 #include "manifest/installed_digests.h"
 #include "manifest/parallel_digests.h"

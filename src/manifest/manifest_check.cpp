@@ -1,7 +1,6 @@
 #include "manifest/manifest_check.h"
 
-#include "base/decimal_text.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 #include "manifest/release_vocabulary.h"
 

@@ -1,8 +1,6 @@
 #include "manifest/release_reader.h"
 
-#include "base/decimal_text.h"
-#include "base/hex_text.h"
-#include "base/integer_text.h"
+#include "base/number_text.h"
 #include "config/config_syntax.h"
 #include "crypto/md5_digest.h"
 #include "manifest/manifest_check.h"

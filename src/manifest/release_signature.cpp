@@ -2,7 +2,7 @@
 
 #include "base/base64.h"
 #include "base/file_io.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 

@@ -1,8 +1,7 @@
 #include "manifest/release_statement.h"
 
 #include "base/base64.h"
-#include "base/decimal_text.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 #include <array>

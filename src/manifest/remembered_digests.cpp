@@ -1,6 +1,6 @@
 #include "manifest/remembered_digests.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 
 #include <functional>

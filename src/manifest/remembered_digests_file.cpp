@@ -1,6 +1,6 @@
 #include "manifest/remembered_digests_file.h"
 
-#include "base/ensure_parent_folder.h"
+#include "base/directory_ex.h"
 #include "base/file_io.h"
 #include "crypto/md5_digest.h"
 

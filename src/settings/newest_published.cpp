@@ -1,6 +1,6 @@
 #include "settings/newest_published.h"
 
-#include "base/decimal_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 
 #include <limits>

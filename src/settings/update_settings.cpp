@@ -1,6 +1,7 @@
 #include "settings/update_settings.h"
 
 #include "config/config_file.h"
+#include "settings/host_address.h"
 
 #include <optional>
 

@@ -49,7 +49,7 @@ struct UpdateSettings {
 // file's content at that moment (another writer's keys survive), and what it
 // holds follows each write, so that no later step of the run sees an older
 // state. Missing files and keys give the defaults above; host names are
-// looked up once, here.
+// looked up once, here (host_address.h).
 class CClientConfig {
 public:
     // applicationFolder ends with the separator.
@@ -71,8 +71,3 @@ private:
 
 // The settings of CClientConfig, for a reader that writes nothing.
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder);
-
-// A dotted IPv4 host is taken as it is; a name is looked up (Winsock is
-// started only then) and its first address given. False for an empty host
-// (address cleared) or a name that does not resolve (address as it was).
-bool ResolveHostAddress(const std::string& host, std::string& address);

@@ -1,8 +1,8 @@
 #include "transfer/partial_file_win.h"
 
 #include "base/file_io.h"
-#include "base/long_path_win.h"
-#include "base/path_text.h"
+#include "base/path_info.h"
+#include "base/directory_ex.h"
 
 #include <atomic>
 #include <map>

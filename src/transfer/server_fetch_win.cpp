@@ -1,6 +1,6 @@
 #include "transfer/server_fetch_win.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/range_resume.h"

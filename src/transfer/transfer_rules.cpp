@@ -1,6 +1,6 @@
 #include "transfer/transfer_rules.h"
 
-#include "base/decimal_text.h"
+#include "base/number_text.h"
 
 #include <algorithm>
 

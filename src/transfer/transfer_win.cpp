@@ -1,9 +1,8 @@
 #include "transfer/transfer_win.h"
 
 #include "base/file_io.h"
-#include "base/long_path_win.h"
 #include "base/path_info.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/remote_url.h"

@@ -1,6 +1,6 @@
 #include "ui/dlg_notify_win.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "ui/notify_placement.h"
 #include "ui/button_skin_win.h"
 #include "ui/res/resource.h"

@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "base/integer_text.h"
+#include "base/number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "base/file_io.h"
 #include "base/folder_metadata.h"
 #include "base/path_info.h"
-#include "crypto/md5.h"
-#include "base/wildcard.h"
+#include "crypto/file_digests.h"
+#include "base/text_rules.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

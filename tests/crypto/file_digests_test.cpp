@@ -1,7 +1,7 @@
 #include "crypto/file_digests.h"
 #include "crypto/sha256_stream.h"
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
 #include "crypto/md5_digest.h"
 
 #include "support/temp_dir.h"

@@ -1,5 +1,5 @@
 #include "base/handles_win.h"
-#include "base/long_path_win.h"
+#include "base/path_info.h"
 #include "delta/patch_file.h"
 #include "delta/patch_maker.h"
 #include "support/temp_dir.h"

@@ -1,6 +1,6 @@
 #include "engine/install_win.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

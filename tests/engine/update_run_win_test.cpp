@@ -1,10 +1,10 @@
 #include "engine/update_run_win.h"
 
 #include "base/handles_win.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "config/config_file.h"
 #include "config/crypt_config_store.h"
-#include "crypto/md5.h"
+#include "crypto/file_digests.h"
 #include "engine/install_marker.h"
 #include "manifest/release_signature.h"
 #include "support/served_tree_win.h"

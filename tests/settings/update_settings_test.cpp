@@ -1,7 +1,7 @@
 #include "settings/update_settings.h"
 
 #include "config/config_file.h"
-#include "settings/dotted_address.h"
+#include "settings/host_address.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The dialog layer, on the notification's template (the only area whose
 // tests carry the program's resources).
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 #include "dialog_probe_win.h"
 #include "framework/dialog_win.h"
 #include "ui/res/resource.h"

@@ -1,6 +1,6 @@
 #include "dialog_probe_win.h"
 
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 namespace {
 struct ProbeState {

@@ -1,14 +1,14 @@
 #include "publisher/patch_publishing.h"
 
 #include "base/file_io.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/text_rules.h"
 #include "crypto/md5_digest.h"
 #include "delta/patch_file.h"
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
-#include "publisher/temporary_name.h"
-#include "publisher/utf8_path.h"
+#include "publisher/release_scan.h"
+#include "publisher/publisher_cli.h"
 
 #include <fstream>
 #include <new>

@@ -1,8 +1,8 @@
 #include "publisher/publish_options.h"
 
-#include "base/decimal_text.h"
+#include "base/number_text.h"
 #include "base/gbk_text.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <charconv>
 

@@ -3,7 +3,6 @@
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
 #include "publisher/release_publisher.h"
-#include "publisher/utf8_path.h"
 
 #include <ostream>
 

@@ -1,9 +1,8 @@
 #include "publisher/release_key.h"
 
 #include "manifest/release_signature.h"
-#include "publisher/owner_only_file.h"
 #include "publisher/private_key_file.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <fstream>
 #include <iterator>

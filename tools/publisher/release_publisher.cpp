@@ -13,8 +13,7 @@
 #include "publisher/release_key.h"
 #include "publisher/release_scan.h"
 #include "publisher/release_statements.h"
-#include "publisher/temporary_name.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <algorithm>
 #include <chrono>

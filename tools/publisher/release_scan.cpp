@@ -7,8 +7,7 @@
 #include "manifest/release_signature.h"
 #include "manifest/release_vocabulary.h"
 #include "publisher/manifest_text.h"
-#include "publisher/temporary_name.h"
-#include "publisher/utf8_path.h"
+#include "publisher/publisher_cli.h"
 
 #include <algorithm>
 #include <map>

@@ -1,8 +1,13 @@
 #pragma once
-// The files of a release folder, with the names the manifest gives them.
+// The files of a release folder, with the names the manifest gives them, and
+// the names a release file may not take.
 #include <filesystem>
 #include <string>
 #include <vector>
+
+// Appended to a published file's name while it is being written; release
+// files may not end in it.
+inline constexpr const char* kTemporarySuffix = ".publishing";
 
 struct ReleaseFile {
     std::filesystem::path Relative;  // as the file system spells it

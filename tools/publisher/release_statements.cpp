@@ -4,12 +4,27 @@
 #include "manifest/release_signature.h"
 #include "publisher/manifest_text.h"
 #include "publisher/publish_options.h"
-#include "publisher/publisher_clock.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 
 namespace {
+
+bool ReadPublisherClock(UtcTime& now, std::string& error) {
+    const char* const testClock = std::getenv(kTestClockVariable);
+    if (testClock == nullptr) {
+        now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+        return true;
+    }
+    const std::optional<UtcTime> time = ParseUtcTime(testClock);
+    if (!time) {
+        error = std::string(kTestClockVariable) + " is set but holds no time YYYY-MM-DDTHH:MM:SSZ";
+        return false;
+    }
+    now = *time;
+    return true;
+}
 
 // The latest publication time among the statements in the tree; none when
 // there is no statement (or only one of the old one-line form).

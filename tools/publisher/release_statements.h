@@ -12,6 +12,12 @@
 struct ManifestFile;
 struct PublishOptions;
 
+// The publication time is the system's clock, or, for tests only, the time
+// in this environment variable, so that a test can publish in the past (a
+// statement already expired, a clock gone back) without touching the
+// machine's clock.
+inline constexpr char kTestClockVariable[] = "PUBLISHER_TEST_CLOCK";
+
 // What every statement of one publish says besides its manifest's digest.
 struct StatementPlan {
     int32_t Target = 1;
@@ -19,11 +25,12 @@ struct StatementPlan {
     std::optional<UtcTime> Expires;
 };
 
-// The publication time is the publisher's clock. A client refuses a release
-// older than one it accepted and takes one of the same time for the same
-// release, so a time not later than that of a statement already in the
-// tree (gbkTargetFolder) is refused unless options.AllowOlderTime: most
-// likely the clock has gone back. False with the reason in log.
+// The publication time is the publisher's clock (kTestClockVariable when
+// set; a value that is no time "YYYY-MM-DDTHH:MM:SSZ" is refused). A client
+// refuses a release older than one it accepted and takes one of the same time
+// for the same release, so a time not later than that of a statement already
+// in the tree (gbkTargetFolder) is refused unless options.AllowOlderTime:
+// most likely the clock has gone back. False with the reason in log.
 bool PlanStatements(const PublishOptions& options, const std::string& gbkTargetFolder, StatementPlan& plan,
                     std::ostream& log);
 

@@ -1,7 +1,7 @@
 #include "framework/skin/skin_control_win.h"
 
 #include "framework/skin/gdi_objects_win.h"
-#include "base/wide_text_win.h"
+#include "base/gbk_text.h"
 
 void CSkinControl::SetText(const std::string& text) const {
     if (GetSafeHwnd() != nullptr) SetWindowTextW(GetSafeHwnd(), Widen(text).c_str());

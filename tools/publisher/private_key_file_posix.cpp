@@ -1,4 +1,4 @@
-#include "publisher/owner_only_file.h"
+#include "publisher/private_key_file.h"
 
 #include "base/unique_fd_posix.h"
 
