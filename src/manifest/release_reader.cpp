@@ -7,6 +7,7 @@
 #include "manifest/name_check.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 std::string ValueOf(const ConfigDocument& manifest, std::string_view section, std::string_view key) {
@@ -29,6 +30,31 @@ ManifestHeader ReadHeader(const ConfigDocument& manifest) {
     return header;
 }
 
+// The pack member a section lists, when its form is one the section lists
+// with that very length: the client then bounds the member as it bounds
+// that form fetched on its own.
+std::optional<ListedPackMember> ReadPackMember(const ConfigDocument& manifest, const std::string& name,
+                                               const S_UpdateFileInfo& file) {
+    ListedPackMember member;
+    member.Pack = ValueOf(manifest, name, kPackKey);
+    const std::optional<uint64_t> offset = ParseDecimalCount(ValueOf(manifest, name, kPackOffsetKey));
+    const std::optional<uint64_t> length = ParseDecimalCount(ValueOf(manifest, name, kPackLengthKey));
+    if (!IsPackFileName(member.Pack) || !offset || !length || *length == 0 || *offset > UINT64_MAX - *length) {
+        return std::nullopt;
+    }
+    member.Offset = *offset;
+    member.Length = *length;
+    const std::string form = ValueOf(manifest, name, kPackFormKey);
+    if (form == kPlainPackForm) return file.Size == length ? std::optional(member) : std::nullopt;
+    for (const ListedCompression& compressed : file.Compressed) {
+        if (compressed.Form->PackForm == form && compressed.Size == *length) {
+            member.Form = compressed.Form;
+            return member;
+        }
+    }
+    return std::nullopt;
+}
+
 S_UpdateFileInfo ReadEntry(const ConfigDocument& manifest, const std::string& name) {
     S_UpdateFileInfo file;
     file.FileName = name;
@@ -41,6 +67,7 @@ S_UpdateFileInfo ReadEntry(const ConfigDocument& manifest, const std::string& na
         if (size && *size > 0) file.Compressed.push_back({&form, *size});
     }
     file.Patches = ParseListedPatches(ValueOf(manifest, name, kPatchKey));
+    file.Packed = ReadPackMember(manifest, name, file);
     return file;
 }
 }  // namespace

@@ -52,12 +52,31 @@ struct CompressionForm {
     std::string_view Suffix;
     std::string_view SizeKey;
     int ZlibWindowBits = 0;
+    std::string_view PackForm;  // how PACKFORM names it (below)
 };
-inline constexpr CompressionForm kGzipForm{".gz", "GZSIZE", 16 + 15};
+inline constexpr CompressionForm kGzipForm{".gz", "GZSIZE", 16 + 15, "gz"};
 inline constexpr CompressionForm kCompressionForms[] = {kGzipForm};
 
 // NAME.<base md5>.patch beside NAME (listed_patches.h).
 inline constexpr char kPatchSuffix[] = ".patch";
+
+// Small files side by side in one file per release and type, fetched as
+// byte ranges (listed_packs.h): the publisher writes each file whose
+// travelling form (its compressed form where one is listed, else the file
+// itself) has at most kDefaultPackMaxBytes into "packs/<hex>.pack" beside
+// the files, and its section names the pack, where the form lies in it and
+// which form it is: PACKFORM is a compression form's PackForm or "plain".
+inline constexpr char kPackKey[] = "PACK";
+inline constexpr char kPackOffsetKey[] = "PACKOFFSET";
+inline constexpr char kPackLengthKey[] = "PACKLENGTH";
+inline constexpr char kPackFormKey[] = "PACKFORM";
+inline constexpr char kPlainPackForm[] = "plain";
+inline constexpr char kPackFolder[] = "packs";
+inline constexpr char kPackSuffix[] = ".pack";
+// A pack is named by the first digits of its SHA-256 (lower-case hex): a
+// mirror cannot serve other bytes under a pack's name, and a cache may keep it for ever.
+inline constexpr size_t kPackNameHexDigits = 32;
+inline constexpr uint64_t kDefaultPackMaxBytes = 64 * 1024;
 
 // A form other than the plain file is published only when it is at most
 // this share of what would travel otherwise: a smaller saving is not worth

@@ -4,6 +4,7 @@
 // and the forms the file may travel in. Everything after the reader (the
 // compare, the transfer, the install and the record) reads this entry and
 // never the manifest's text again.
+#include "manifest/listed_packs.h"
 #include "manifest/listed_patches.h"
 #include "manifest/release_vocabulary.h"
 
@@ -56,6 +57,7 @@ struct S_UpdateFileInfo {
     std::optional<ListedSha256> SHA256;      // SHA256, which a signing publisher adds
     std::vector<ListedCompression> Compressed;  // by kCompressionForms' order
     ListedPatches Patches;                   // PATCH
+    std::optional<ListedPackMember> Packed;  // PACK..., when it is one to fetch the file by
     // The installed copy's MD5 as the compare learned it (read or
     // remembered); nothing when no installed copy could be read.
     std::optional<Md5Bytes> InstalledMD5 = std::nullopt;

@@ -72,3 +72,31 @@ TEST(ManifestHeaderTest, DueWhenForcedOtherRegionOrGreater) {
 }
 
 }  // namespace
+
+namespace {
+// A pack member counts only when it names a pack as the publisher writes it
+// and a form the section lists with exactly its length: anything else is no
+// reason to refuse the release, the file then travels on its own.
+TEST(ManifestPackTest, AMemberIsTakenOnlyWithAFormOfItsLength) {
+    const std::string pack = "PACK=packs/0123456789abcdef0123456789abcdef.pack\r\n";
+    struct Case { std::string keys; bool packed; };
+    const Case cases[] = {
+        {pack + "PACKOFFSET=7\r\nPACKLENGTH=5\r\nPACKFORM=plain\r\n", true},
+        {pack + "PACKOFFSET=7\r\nPACKLENGTH=3\r\nPACKFORM=gz\r\n", true},
+        {pack + "PACKOFFSET=7\r\nPACKLENGTH=4\r\nPACKFORM=plain\r\n", false},  // not SIZE
+        {pack + "PACKOFFSET=7\r\nPACKLENGTH=5\r\nPACKFORM=gz\r\n", false},     // not GZSIZE
+        {pack + "PACKOFFSET=7\r\nPACKLENGTH=5\r\nPACKFORM=xz\r\n", false},
+        {pack + "PACKOFFSET=18446744073709551615\r\nPACKLENGTH=5\r\nPACKFORM=plain\r\n", false},
+        {"PACK=../secret.pack\r\nPACKOFFSET=7\r\nPACKLENGTH=5\r\nPACKFORM=plain\r\n", false},
+    };
+    for (const Case& c : cases) {
+        Release release;
+        ASSERT_TRUE(ReadRelease("[a.txt]\r\nSIZE=5\r\nGZSIZE=3\r\n" + c.keys, ManifestLayout::DataPackage, 2, release));
+        const std::optional<ListedPackMember>& member = release.Files[0].Packed;
+        EXPECT_EQ(member.has_value(), c.packed) << c.keys;
+        if (member) {
+            EXPECT_EQ(member->Offset, 7u);
+        }
+    }
+}
+}  // namespace

@@ -2,6 +2,8 @@
 #include "base/file_io.h"
 #include "base/gbk_text.h"
 #include "base/path_info.h"
+#include "base/number_text.h"
+#include "crypto/crypto_primitives.h"
 #include "crypto/file_digests.h"
 #include "crypto/md5_digest.h"
 #include "delta/patch_file.h"
@@ -74,7 +76,8 @@ TEST_F(PublisherTest, ProgramReleaseListsEveryFileWithSizeTimeAndDigest) {
     AddFile("sub\\deeper\\m.txt", "abcdefghijklmnopqrstuvwxyz");
     AddFile(kGbkName, "a");
 
-    ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify"})) << log_.str();
+    ASSERT_EQ(0, Publish({"--program", "--version", "2.0.1", "--region", "cn", "--notify", "--pack-max", "0"}))
+        << log_.str();
 
     const std::string header = "; FILECOUNT=4\r\n[Version]\r\nVERSION=2.0.1\r\nREGION=cn\r\nUNCONDITIONALUPDATE=0\r\n"
                                "NOTIFIY=1\r\n";
@@ -123,7 +126,7 @@ TEST_F(PublisherTest, PackageReleaseWritesTheSilentAndTheDialogManifest) {
     AddFile("sub\\deeper\\m.txt", "abcdefghijklmnopqrstuvwxyz");
     AddFile(kGbkName, "a");
 
-    ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12"})) << log_.str();
+    ASSERT_EQ(0, Publish({"--package", "7", "--version", "2026.12", "--pack-max", "0"})) << log_.str();
 
     Release package;
     ASSERT_TRUE(ReadRelease(Manifest("7\\config.ini"), ManifestLayout::DataPackage, 7, package));
@@ -188,6 +191,43 @@ TEST_F(PublisherTest, FilesThatCompressWellTravelGzipped) {
     ASSERT_EQ(0, Publish({"--program", "--version", "1.1", "--no-gzip"})) << log_.str();
     EXPECT_FALSE(out_.Exists("site\\1\\text.txt.gz"));
     EXPECT_EQ(std::string::npos, Manifest("1\\UpdateConfig.ini").find("GZSIZE"));
+}
+
+// Every file that travels in at most --pack-max bytes is also in the one
+// pack of the release, in the form it travels in, and its section says
+// where; the pack's name is its SHA-256's first digits, and a publish
+// without packs leaves none of an earlier one.
+TEST_F(PublisherTest, SmallFilesAlsoTravelInOnePackNamedByItsContent) {
+    std::mt19937 generator(5);
+    std::string noise(20000, '\0'), large(70000, '\0');
+    for (char& c : noise) c = static_cast<char>(generator());
+    for (char& c : large) c = static_cast<char>(generator());
+    AddFile("a.txt", std::string(30000, 'a'));
+    AddFile("large.bin", large);
+    AddFile("sub\\noise.bin", noise);
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.0"})) << log_.str();
+
+    Release release;
+    ASSERT_TRUE(ReadRelease(Manifest("1\\UpdateConfig.ini"), ManifestLayout::Program, 1, release));
+    ASSERT_EQ(release.Files.size(), 3u);
+    const std::optional<ListedPackMember>& text = release.Files[0].Packed;
+    const std::optional<ListedPackMember>& random = release.Files[2].Packed;
+    ASSERT_TRUE(text && random);
+    EXPECT_FALSE(release.Files[1].Packed);  // over 64 KiB
+    EXPECT_TRUE(text->Form && text->Form->PackForm == kGzipForm.PackForm);
+    EXPECT_EQ(random->Form, nullptr);
+    EXPECT_EQ(text->Pack, random->Pack);
+    const std::string pack = out_.Read("site\\1\\" + text->Pack);
+    EXPECT_EQ(pack.substr(text->Offset, text->Length), out_.Read("site\\1\\a.txt.gz"));
+    EXPECT_EQ(pack.substr(random->Offset, random->Length), noise);
+    EXPECT_EQ(pack.size(), text->Length + random->Length);
+    Sha256Digest digest{};
+    ASSERT_TRUE(ComputeSha256(pack, digest));
+    EXPECT_EQ(text->Pack, PackFileName(LowerHex(digest.data(), digest.size()).substr(0, kPackNameHexDigits)));
+
+    ASSERT_EQ(0, Publish({"--program", "--version", "1.1", "--pack-max", "0"})) << log_.str();
+    EXPECT_FALSE(out_.Exists("site\\1\\packs"));
+    EXPECT_EQ(std::string::npos, Manifest("1\\UpdateConfig.ini").find("PACK"));
 }
 
 // A release file named like another's compressed form keeps its name and
@@ -285,7 +325,7 @@ TEST_F(PublisherTest, RepublishingReplacesTheManifestAndLeavesNoTemporaryFile) {
     EXPECT_NE(std::string::npos, manifest.find("MD5=0cc175b9c0f1b6a831c399e269772661\r\n"));
     for (const auto& entry : fs::directory_iterator(TempDir::ToFsPath(out_.File("site\\1")))) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "UpdateConfig.ini" || name == "a.txt") << name;
+        EXPECT_TRUE(name == "UpdateConfig.ini" || name == "a.txt" || name == "packs") << name;
     }
 }
 
@@ -300,7 +340,8 @@ TEST_F(PublisherTest, ReportsProgressEveryTwoHundredFilesAndAtTheEnd) {
 TEST_F(PublisherTest, RefusesUnsafeNamesNamingEachAndWritesNothing) {
     std::vector<std::string> unsafe = {"a=b.txt",          "[x].txt", ";note.txt", "sub\\#x=",
                                        "Version",          "files",   "sub\\a.publishing",
-                                       "updateconfig.INI", "other.txt.0123456789abcdef0123456789abcdef.patch"};
+                                       "updateconfig.INI", "other.txt.0123456789abcdef0123456789abcdef.patch",
+                                       "Packs\\0123456789ABCDEF0123456789abcdef.pack"};
 #ifndef _WIN32
     // Names that Windows itself would not let the release hold; a.txt
     // clashes with A.txt by letter case only.

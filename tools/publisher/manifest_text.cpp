@@ -34,6 +34,12 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         if (!file.Sha256.empty()) AppendKey(text, kSha256Key, file.Sha256);
         if (file.GzSize) AppendKey(text, kGzipForm.SizeKey, std::to_string(*file.GzSize));
         if (!file.Patches.empty()) AppendKey(text, kPatchKey, FormatListedPatches(file.Patches));
+        if (const auto& member = file.Packed) {
+            AppendKey(text, kPackKey, member->Pack);
+            AppendKey(text, kPackOffsetKey, std::to_string(member->Offset));
+            AppendKey(text, kPackLengthKey, std::to_string(member->Length));
+            AppendKey(text, kPackFormKey, member->Form ? std::string(member->Form->PackForm) : kPlainPackForm);
+        }
         AppendLine(text, FileCountLine(files));
     }
 }

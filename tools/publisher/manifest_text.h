@@ -1,5 +1,6 @@
 #pragma once
 // The text of the two manifest layouts, GBK with CRLF line ends.
+#include "manifest/listed_packs.h"
 #include "manifest/listed_patches.h"
 
 #include <chrono>
@@ -21,6 +22,8 @@ struct PublishedFile {
     // NAME.<base md5>.patch beside it, each turning an earlier release's
     // copy into this one; written when there are any.
     std::vector<ListedPatch> Patches;
+    // Where the release's pack holds its travelling form, when it is packed.
+    std::optional<ListedPackMember> Packed;
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever

@@ -42,10 +42,10 @@ bool ParseExpiryDays(const std::string& text, int32_t& days) {
 const char* const kPublisherUsage =
     "usage:\n"
     "  publisher --program --version V [--region R] [--unconditional] [--notify] [--sign KEY [--expires DAYS]\n"
-    "            [--allow-older-time]] [--no-gzip] [--previous DIR]... RELEASE_DIR OUT_DIR\n"
+    "            [--allow-older-time]] [--no-gzip] [--pack-max BYTES] [--previous DIR]... RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/1/UpdateConfig.ini and the release's files below OUT_DIR/1/\n"
     "  publisher --package TYPE [--version V] [--sign KEY [--expires DAYS] [--allow-older-time]] [--no-gzip]\n"
-    "            [--previous DIR]... RELEASE_DIR OUT_DIR\n"
+    "            [--pack-max BYTES] [--previous DIR]... RELEASE_DIR OUT_DIR\n"
     "      writes OUT_DIR/TYPE/config.ini (file sections only), OUT_DIR/TYPE/UpdateConfig.ini\n"
     "      (the program's layout, for the update dialog; V is the version it shows)\n"
     "      and the release's files below OUT_DIR/TYPE/ (TYPE: a number other than 1)\n"
@@ -64,6 +64,10 @@ const char* const kPublisherUsage =
     "--previous DIR (repeatable): an earlier release folder; each file that changed since gets\n"
     "NAME.<earlier MD5>.patch beside it, listed in PATCH, where that is at most 90% of what\n"
     "would travel otherwise.\n"
+    "--pack-max BYTES (65536 unless given; 0: none): each file that travels in at most BYTES\n"
+    "(its .gz, or itself) is also written into the release's pack, packs/<SHA-256 digits>.pack,\n"
+    "which updaters fetch by byte ranges; its section gets PACK, PACKOFFSET, PACKLENGTH and\n"
+    "PACKFORM. Packs of earlier publishes are removed.\n"
     "MODIFYTIME is the file's modification time in UTC.\n";
 
 std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error) {
@@ -114,6 +118,14 @@ std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::strin
                 return std::nullopt;
             }
             options.PreviousFolders.push_back(PathFromUtf8(args[++i]));
+        } else if (arg == "--pack-max") {
+            const std::optional<uint64_t> bytes = hasValue ? ParseDecimalCount(args[i + 1]) : std::nullopt;
+            if (!bytes) {
+                error = "--pack-max needs a number of bytes (0: no pack)";
+                return std::nullopt;
+            }
+            options.PackMaxBytes = *bytes;
+            ++i;
         } else if (arg == "--no-gzip") {
             options.Compress = false;
         } else if (arg == "--unconditional") {

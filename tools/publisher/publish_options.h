@@ -1,6 +1,8 @@
 #pragma once
 // What one run of the release publisher is asked to do, read from its
 // command line.
+#include "manifest/release_vocabulary.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -26,6 +28,9 @@ struct PublishOptions {
     bool AllowOlderTime = false;
     // Files travel gzip-compressed where that saves enough; --no-gzip turns it off.
     bool Compress = true;
+    // --pack-max: files whose travelling form has at most this many bytes
+    // also go into the release's pack; 0 writes no pack.
+    uint64_t PackMaxBytes = kDefaultPackMaxBytes;
     // --previous: earlier release folders that changed files get patches from.
     std::vector<std::filesystem::path> PreviousFolders;
 

@@ -8,6 +8,7 @@
 #include "manifest/release_vocabulary.h"
 #include "publisher/gzip_file.h"
 #include "publisher/manifest_text.h"
+#include "publisher/pack_publishing.h"
 #include "publisher/patch_publishing.h"
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
@@ -249,6 +250,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     ReportSaving(published, log);
     patches.ReportSaving(published);
     patches.RemoveStale(target);
+    if (!PublishPack(target, files, options.PackMaxBytes, published, log)) return false;
 
     std::vector<ManifestFile> manifests = ManifestsOf(options, published);
     if (!options.IsSigned()) {

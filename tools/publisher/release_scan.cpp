@@ -3,6 +3,7 @@
 #include "config/config_syntax.h"
 #include "base/gbk_text.h"
 #include "base/text_rules.h"
+#include "manifest/listed_packs.h"
 #include "manifest/name_check.h"
 #include "manifest/release_signature.h"
 #include "manifest/release_vocabulary.h"
@@ -53,6 +54,11 @@ std::string ReasonToRefuseName(const std::string& manifestName, bool program) {
     for (const std::string& manifest : ManifestFileNames(program)) {
         if (folded == FoldAsciiCase(manifest)) return "is the name the manifest is published under";
         if (folded == FoldAsciiCase(manifest + kSignatureSuffix)) return "is the name of the manifest's signature";
+    }
+    std::string slashed = folded;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (IsPackFileName(slashed)) {
+        return "is named like a pack (packs\\<hex>.pack), which the publisher writes and removes itself";
     }
     if (folded.ends_with(kTemporarySuffix)) {
         return std::string("ends in \"") + kTemporarySuffix + "\", which the publisher uses for its temporary files";
