@@ -31,12 +31,23 @@ std::optional<CompressedForm> CompressedFormOf(const S_UpdateFileInfo& file) {
 }
 }  // namespace
 
+namespace {
+// Where the release's pack holds the file, as the transfer asks for it.
+std::optional<PackedForm> PackedFormOf(const S_UpdateFileInfo& file) {
+    if (!file.Packed) return std::nullopt;
+    const ListedPackMember& member = *file.Packed;
+    const std::optional<int> windowBits = member.Form ? std::optional(member.Form->ZlibWindowBits) : std::nullopt;
+    return PackedForm{member.Pack, member.Offset, member.Length, windowBits};
+}
+}  // namespace
+
 FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdateIntf& transfer, uint32_t type,
                           const DownloadFolders& folders, const DownloadObserver& observer) {
     std::vector<RemoteFile> remote;
     remote.reserve(files.size());
     for (const S_UpdateFileInfo& file : files) {
         remote.push_back({file.FileName, folders.Staging + file.FileName, CompressedFormOf(file), file.Size});
+        remote.back().Packed = PackedFormOf(file);
         if (file.HasListedCheck()) {
             remote.back().Check = [file](const std::string& path, const S_UpdateSerivceAddr&) {
                 return CheckArrivedFile(path, file);

@@ -283,9 +283,11 @@ DownloadFolders CUpdateRun::FetchFolders() const { return {profile_.StagingFolde
 
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
+    const uint64_t requestsBefore = attempts_.Requests();
     const FetchResult fetched =
         DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), FetchFolders());
-    const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received";
+    const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received in " +
+                                  std::to_string(attempts_.Requests() - requestsBefore) + " requests";
     if (fetched.Fetched()) {
         log_.Write("fetched " + std::to_string(toFetch_.size()) + " files: " + travelled);
         return true;

@@ -18,21 +18,33 @@ struct JobEnd {
     uint64_t Size = 0;
 };
 
-class CJobBoard {
+class CJobBoard final : public JobItems {
 public:
     explicit CJobBoard(const OrderedJobs& jobs) : jobs_(jobs), ends_(jobs.Count), progress_(jobs.Count) {}
 
     void Work() {
+        if (jobs_.Work) {
+            while (!stopped_.load() && jobs_.Work(*this)) {}
+            return;
+        }
         for (size_t index = next_++; index < jobs_.Count && !Cancelled(index); index = next_++) {
             const JobCancelled cancelled = [this, index] { return Cancelled(index); };
             const std::optional<uint64_t> size = jobs_.Run(index, progress_[index], cancelled);
-            {
-                const std::lock_guard<std::mutex> hold(mutex_);
-                ends_[index] = size ? JobEnd{JobState::Succeeded, *size} : JobEnd{JobState::Failed, 0};
-                if (!size && index < firstFailure_) firstFailure_ = index;
+            if (size) {
+                Succeeded(index, *size);
+            } else {
+                Failed(index);
             }
-            changed_.notify_one();
         }
+    }
+
+    JobProgress& Progress(size_t index) override { return progress_[index]; }
+    void Succeeded(size_t index, uint64_t size) override { End(index, {JobState::Succeeded, size}); }
+    void Failed(size_t index) override { End(index, {JobState::Failed, 0}); }
+    bool Cancelled(size_t index) const override {
+        if (stopped_.load()) return true;
+        const std::lock_guard<std::mutex> hold(mutex_);
+        return index > firstFailure_;
     }
 
     OrderedResult Report() {
@@ -67,10 +79,13 @@ public:
     void Stop() { stopped_ = true; }
 
 private:
-    bool Cancelled(size_t index) const {
-        if (stopped_.load()) return true;
-        const std::lock_guard<std::mutex> hold(mutex_);
-        return index > firstFailure_;
+    void End(size_t index, JobEnd end) {
+        {
+            const std::lock_guard<std::mutex> hold(mutex_);
+            ends_[index] = end;
+            if (end.State == JobState::Failed && index < firstFailure_) firstFailure_ = index;
+        }
+        changed_.notify_one();
     }
 
     const OrderedJobs& jobs_;
@@ -113,7 +128,7 @@ OrderedResult RunOneAtATime(const OrderedJobs& jobs) {
 OrderedResult RunJobsInOrder(const OrderedJobs& jobs) {
     if (jobs.Count == 0) return OrderedResult::Completed;
     if (jobs.StopRequested && jobs.StopRequested()) return OrderedResult::Stopped;
-    if (jobs.Threads <= 1 || jobs.Count == 1) return RunOneAtATime(jobs);
+    if (!jobs.Work && (jobs.Threads <= 1 || jobs.Count == 1)) return RunOneAtATime(jobs);
     CJobBoard board(jobs);
     OrderedResult result;
     {

@@ -22,12 +22,33 @@ struct JobProgress {
 // returns soon after it turns true.
 using JobCancelled = std::function<bool()>;
 
+// The jobs of a run as the workers that divide them among themselves see
+// them (OrderedJobs::Work): each job is ended once, by whichever worker
+// performs it. Safe from any thread.
+class JobItems {
+public:
+    virtual JobProgress& Progress(size_t index) = 0;
+    virtual void Succeeded(size_t index, uint64_t size) = 0;
+    virtual void Failed(size_t index) = 0;
+    // Whether job `index`'s result is no longer wanted: after a stop, or
+    // after an earlier job in list order failed (Cancelled(0): a stop).
+    virtual bool Cancelled(size_t index) const = 0;
+
+protected:
+    ~JobItems() = default;
+};
+
 struct OrderedJobs {
     size_t Count = 0;
     size_t Threads = 1;  // at most this many jobs run at once
     // On a worker thread: performs job `index` and gives its size, or
     // nullopt when it failed or was cancelled.
     std::function<std::optional<uint64_t>(size_t index, JobProgress& progress, const JobCancelled& cancelled)> Run;
+    // Instead of Run, for work that is not one job at a time (a request
+    // that brings several files): on each worker thread, called until it
+    // returns false, performs the next piece of work, ending every job it
+    // takes through `items`. With Work, the jobs always run on workers.
+    std::function<bool(JobItems& items)> Work;
     // The rest is called on the calling thread only, never while a lock is
     // held, so they may take their time (a sent window message) and the
     // workers carry on meanwhile.

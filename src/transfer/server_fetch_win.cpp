@@ -1,6 +1,7 @@
 #include "transfer/server_fetch_win.h"
 
 #include "base/gbk_text.h"
+#include "transfer/http_answer_win.h"
 #include "transfer/http_request_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/range_resume.h"
@@ -12,130 +13,8 @@
 #include <vector>
 
 namespace {
-constexpr INTERNET_PORT kHttpsPort = 443;
-constexpr DWORD kRangeNotSatisfiable = 416;  // not among mingw-w64's winhttp.h names
-constexpr DWORD kProxyAuthenticationRequired = 407;
 // Smaller files are simply fetched again after a failure.
 constexpr uint64_t kResumableBytes = 1024 * 1024;
-// Longer header values (an ETag, a date, a range) are no use to us.
-constexpr DWORD kHeaderTextLimit = 1024;
-
-uint64_t MicrosNow() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<uint64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
-                                 now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
-}
-
-bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
-    return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
-}
-
-std::optional<DWORD> QueryStatus(HINTERNET request) {
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                             &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        return std::nullopt;
-    }
-    return status;
-}
-
-std::optional<std::wstring> QueryText(HINTERNET request, DWORD query) {
-    DWORD size = 0;
-    WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
-                        WINHTTP_NO_HEADER_INDEX);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > kHeaderTextLimit * sizeof(wchar_t)) return std::nullopt;
-    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1);
-    if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
-        return std::nullopt;
-    }
-    return std::wstring(text.data(), size / sizeof(wchar_t));
-}
-
-std::string QueryAscii(HINTERNET request, DWORD query) {
-    const auto text = QueryText(request, query);
-    return text ? Narrow(*text) : std::string();
-}
-
-// The body's announced length. A chunked body ends with its own
-// terminator; only a body that simply runs to the connection's end could be
-// cut short unnoticed, so it is refused.
-struct BodyLength {
-    bool acceptable = false;
-    std::optional<uint64_t> total;
-};
-
-BodyLength QueryBodyLength(HINTERNET request) {
-    if (const auto length = QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH)) {
-        const auto value = ParseContentLength(Narrow(*length));
-        return {value.has_value(), value};
-    }
-    const auto coding = QueryText(request, WINHTTP_QUERY_TRANSFER_ENCODING);
-    const bool chunked = coding && EqualsIgnoringCase(*coding, L"chunked");
-    return {chunked, std::nullopt};
-}
-
-// A kept-alive connection that the server closed meanwhile, or that still
-// holds the surplus of a response longer than announced, fails the next
-// request before its response: a fresh connection deserves one try.
-bool MayBeStaleConnection(DWORD error) {
-    return error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE || error == ERROR_WINHTTP_CONNECTION_ERROR ||
-           error == ERROR_WINHTTP_RESEND_REQUEST;
-}
-
-// WinHTTP's own time-outs back up the component's; Wine reports them with
-// the socket's code.
-bool IsTimeOut(DWORD error) { return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT; }
-
-bool IsTlsError(DWORD error) {
-    switch (error) {
-    case ERROR_WINHTTP_SECURE_FAILURE:
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-    case ERROR_WINHTTP_SECURE_INVALID_CERT:
-    case ERROR_WINHTTP_SECURE_INVALID_CA:
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool IsProxyError(DWORD error) {
-    return error == ERROR_WINHTTP_AUTO_PROXY_SERVICE_ERROR || error == ERROR_WINHTTP_BAD_AUTO_PROXY_SCRIPT ||
-           error == ERROR_WINHTTP_UNABLE_TO_DOWNLOAD_SCRIPT || error == ERROR_WINHTTP_AUTODETECTION_FAILED;
-}
-
-// A server that was reached but whose answer broke off or made no sense:
-// not a connection that failed.
-bool IsBrokenAnswer(DWORD error) {
-    return error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE || error == ERROR_WINHTTP_CONNECTION_ERROR ||
-           error == ERROR_WINHTTP_RESEND_REQUEST || error == ERROR_WINHTTP_INVALID_HEADER ||
-           error == ERROR_WINHTTP_HEADER_NOT_FOUND;
-}
-
-}  // namespace
-
-FailureKind KindOfNetworkError(DWORD error) {
-    if (IsTimeOut(error)) return FailureKind::TimedOut;
-    if (IsTlsError(error)) return FailureKind::Tls;
-    if (IsProxyError(error)) return FailureKind::Proxy;
-    if (IsBrokenAnswer(error)) return FailureKind::BrokenBody;
-    return FailureKind::Connect;
-}
-
-namespace {
-// The server cannot be reached or not be trusted: the same holds for the
-// next file.
-bool MeansServerDown(DWORD error) {
-    return error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_NAME_NOT_RESOLVED ||
-           error == ERROR_WINHTTP_TIMEOUT || IsTlsError(error);
-}
 
 // Where the partial download of a file continues: its own path, or that of
 // its compressed form.
@@ -200,10 +79,6 @@ private:
         return End(AttemptVerdict::NotHere,
                    Failure{FailureKind::OverLimit, 0, 0, "more than " + std::to_string(file_.SizeLimit) + " bytes"});
     }
-    StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) const {
-        return {GetTickCount64() + millis, &giveUp};
-    }
-
     CTransferSession& session_;
     HINTERNET connection_;
     const S_UpdateSerivceAddr& server_;
@@ -218,7 +93,6 @@ private:
 AttemptResult CAttempt::Run(bool mayResume) {
     progress_.Received = 0;
     progress_.Total = 0;
-    const bool secure = server_.Port == kHttpsPort;
     std::optional<ResumePoint> point = mayResume ? FindResumePoint(PartialPathOf(file_)) : std::nullopt;
     // The kept part is made ready before the request: kept compressed bytes
     // are decoded again first, which takes a while for a large file, and a
@@ -235,21 +109,16 @@ AttemptResult CAttempt::Run(bool mayResume) {
             return EndOfBody(continued->OpenStatus());
         }
     }
-    CHttpRequest request(session_.RequestStates(), connection_, file_.Path, secure);
+    CHttpRequest request(session_.RequestStates(), connection_, file_.Path, IsSecure(server_));
     if (!request) return End(AttemptVerdict::NotHere, FailureKind::Connect, GetLastError());
-    // A redirect is a server fault here, and following one could loop.
-    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
-    const std::wstring server = Widen(HostOf(server_)) + L":" + std::to_wstring(server_.Port);
-    session_.ApplyProxy(request.Handle(), (secure ? L"https://" : L"http://") + server + file_.Path, server);
+    PrepareRequest(session_, request, server_, file_.Path);
 
     std::wstring headers;
     if (point) {
         headers = L"Range: bytes=" + std::to_wstring(point->Offset) + L"-\r\nIf-Range: " +
                   Widen(point->Info.Validator) + L"\r\n";
     }
-    StepResult step = request.Send(headers, Within(limits_.ConnectMillis + limits_.IdleMillis, cancelled_));
-    if (step.Status == StepStatus::Done) step = request.ReceiveResponse(Within(limits_.IdleMillis, cancelled_));
+    const StepResult step = SendAndReceive(request, headers, limits_, cancelled_);
     if (step.Status != StepStatus::Done) return EndOfStep(step, true);
 
     const DWORD status = QueryStatus(request.Handle()).value_or(0);
@@ -336,42 +205,31 @@ AttemptResult CAttempt::ReceiveBody(CHttpRequest& request, CBodySink& body, uint
                                     std::optional<uint64_t> total) {
     progress_.Total = total.value_or(0);
     progress_.Received = received;
-    CSpeedFloor floor(limits_.FloorWindowMillis, limits_.FloorBytesPerSecond, GetTickCount64());
-    CReadPacing pacing(CHttpRequest::kMaxReadBytes);
+    BodyStatus written = BodyStatus::Ok;
     uint64_t fresh = 0;
-    bool tooSlow = false;
-    // Asked while a read waits too: a server that sends nothing is judged
-    // at the end of the floor's window, not only when data comes.
-    const std::function<bool()> giveUp = [&] {
-        if (cancelled_()) return true;
-        tooSlow = !floor.Holds(fresh, GetTickCount64());
-        return tooSlow;
-    };
-    // With a known length, the body is complete at its last byte: asking
-    // for the end as well would cost one more round through WinHTTP.
-    while (!total || received < *total) {
-        if (cancelled_()) return Cancelled();
-        DWORD read = 0;
-        const uint32_t wanted = pacing.Next();
-        const uint64_t started = MicrosNow();
-        const StepResult step = request.Read(read, wanted, Within(limits_.IdleMillis, giveUp));
-        pacing.Record(wanted, read, MicrosNow() - started);
-        if (step.Status == StepStatus::Cancelled && tooSlow) return End(AttemptVerdict::ServerDown, FailureKind::TooSlow);
-        if (step.Status != StepStatus::Done) return EndOfStep(step, false);
-        if (read == 0) break;
-        received += read;
-        fresh += read;
-        attempt_.Bytes = fresh;
-        if (received > file_.SizeLimit) return TooLarge();
-        if (total && received > *total) return BodyNotAsAnnounced();
-        if (const BodyStatus written = body.Write(request.Data(), read); written != BodyStatus::Ok) {
-            return EndOfBody(written);
-        }
-        progress_.Received = received;
-        if (!floor.Holds(fresh, GetTickCount64())) return End(AttemptVerdict::ServerDown, FailureKind::TooSlow);
+    const BodyOutcome outcome =
+        ReadBody(request, limits_, cancelled_, total, file_.SizeLimit, received, fresh, [&](const char* data, size_t size) {
+            written = body.Write(data, size);
+            progress_.Received = received;
+            return written == BodyStatus::Ok;
+        });
+    attempt_.Bytes = fresh;
+    switch (outcome.End) {
+    case BodyEnd::Complete:
+        break;
+    case BodyEnd::Cancelled:
+        return Cancelled();
+    case BodyEnd::TooSlow:
+        return End(AttemptVerdict::ServerDown, FailureKind::TooSlow);
+    case BodyEnd::StepFailed:
+        return EndOfStep(outcome.Step, false);
+    case BodyEnd::Refused:
+        return EndOfBody(written);
+    case BodyEnd::OverLimit:
+        return TooLarge();
+    case BodyEnd::LongerThanAnnounced:
+        return BodyNotAsAnnounced();
     }
-    if (total && received != *total) return BodyNotAsAnnounced();
-    if (cancelled_()) return Cancelled();
     if (const BodyStatus committed = body.Commit(); committed != BodyStatus::Ok) return EndOfBody(committed);
     attempt_.End = AttemptEnd::Fetched;
     return {AttemptVerdict::Fetched, attempt_, body.CommittedSize(received)};

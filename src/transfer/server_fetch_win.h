@@ -5,6 +5,7 @@
 // above the speed floor, and a verdict that tells the caller what to try
 // next.
 #include "transfer/gzip_decoder.h"
+#include "transfer/http_answer_win.h"
 #include "transfer/ordered_jobs.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
@@ -42,10 +43,6 @@ struct AttemptResult {
     TransferAttempt Attempt;
     uint64_t Size = 0;  // of the fetched file
 };
-
-// What a WinHTTP or socket error says about the network: a time-out, TLS,
-// the proxy, or no connection.
-FailureKind KindOfNetworkError(DWORD error);
 
 // `connection` is the component's connection to `server`. `mayResume`
 // allows a Range request when a partial download of the file is there.

@@ -4,6 +4,9 @@
 #include "base/path_info.h"
 #include "base/gbk_text.h"
 #include "transfer/ordered_jobs.h"
+#include "transfer/pack_fetch_win.h"
+#include "transfer/pack_schedule.h"
+#include "transfer/packed_files_win.h"
 #include "transfer/partial_file_win.h"
 #include "transfer/remote_url.h"
 #include "transfer/response_body_win.h"
@@ -103,6 +106,18 @@ std::optional<FileToFetch> ConvertedFormToFetch(uint32_t type, const RemoteFile&
     return FileToFetch{form.Name, Widen(BuildRemotePath(type, form.Name)), form.BodyPath, form.Size, mayHavePartial};
 }
 
+// The files of a batch that a pack holds and that take that route: not
+// those with a converted form, which goes first and on its own.
+std::vector<PackedFile> PackedFilesOf(const std::vector<RemoteFile>& files) {
+    std::vector<PackedFile> packed;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::optional<PackedForm>& form = files[i].Packed;
+        if (!form || files[i].Converted || form->Length > kFileLimit) continue;
+        packed.push_back({i, form->Pack, form->Offset, form->Length});
+    }
+    return packed;
+}
+
 // The requests a file may be fetched by.
 struct FormsToFetch {
     FileToFetch Plain;
@@ -186,9 +201,21 @@ struct CQIRAUpdateIntf::Impl {
         if (observer) observer(attempt);
     }
 
+    // The first server in the order the component asks them that can be asked at all.
+    std::optional<size_t> PreferredServer() const {
+        for (const size_t index : preference.Order()) {
+            if (IsUsable(servers[index])) return index;
+        }
+        return std::nullopt;
+    }
+
     // `sizes`, when given, receives each fetched file's size at its index.
     FetchResult Fetch(uint32_t type, const std::vector<RemoteFile>& files, const FetchObserver& observer,
                       std::vector<uint64_t>* sizes);
+    // One request for ranges of a pack (or the whole pack), with one more
+    // try on a fresh connection; its members end their jobs in `items`.
+    void FetchPack(uint32_t type, const std::vector<RemoteFile>& files, const PackRequest& request,
+                   CPackSchedule& schedule, JobItems& items);
     // The file's size, or nullopt with the reason that counts in `why`
     // (nothing when it was cancelled).
     std::optional<uint64_t> FetchFile(const RemoteFile& wanted, const FormsToFetch& forms, JobProgress& progress,
@@ -349,6 +376,36 @@ std::optional<uint64_t> CQIRAUpdateIntf::Impl::FetchFile(const RemoteFile& wante
     return std::nullopt;
 }
 
+void CQIRAUpdateIntf::Impl::FetchPack(uint32_t type, const std::vector<RemoteFile>& files, const PackRequest& request,
+                                      CPackSchedule& schedule, JobItems& items) {
+    const S_UpdateSerivceAddr& server = servers[request.Server];
+    const std::wstring path = Widen(BuildRemotePath(type, request.Pack));
+    CPackedFiles arrivals(files, kFileLimit, server, request, schedule, items,
+                          [this](const TransferAttempt& attempt) { Report(attempt); });
+    const JobCancelled cancelled = [&] { return arrivals.Cancelled(); };
+    const PackAnswered answered = [&](RangeAnswer answer, uint32_t status, std::optional<uint64_t> length) {
+        return schedule.Answered(request, answer, status, length);
+    };
+    PackAttemptResult result;
+    for (bool retried = false;; retried = true) {
+        if (const HINTERNET connection = Connection(request.Server)) {
+            result = FetchPackFromServer(session, connection, server, path, request, limits, arrivals, answered,
+                                         cancelled);
+        } else {
+            const DWORD error = GetLastError();
+            result.Verdict = AttemptVerdict::ServerDown;
+            result.Attempt = {ServerName(server), request.Pack, AttemptEnd::Failed,
+                              Failure{KindOfNetworkError(error), error}};
+        }
+        if (result.Verdict != AttemptVerdict::Stale || retried) break;
+        Report(result.Attempt);
+    }
+    result.Attempt.FilesArrived = arrivals.Arrived();
+    Report(result.Attempt);
+    if (result.Verdict == AttemptVerdict::ServerDown) preference.Demote(request.Server);
+    schedule.Finished(request);
+}
+
 CQIRAUpdateIntf::CQIRAUpdateIntf(const std::vector<S_UpdateSerivceAddr>& servers, bool useProxy)
     : impl_(std::make_unique<Impl>(servers, useProxy)) {}
 
@@ -392,7 +449,7 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     OrderedJobs jobs;
     jobs.Count = files.size();
     jobs.Threads = filesAtOnce;
-    jobs.Run = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
+    const auto fetchOnItsOwn = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
         const FormsToFetch forms{{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
                                   SizeLimitOf(file), mayHavePartial[index]},
@@ -400,6 +457,28 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
                                  ConvertedFormToFetch(type, file, mayHavePartial[index])};
         return FetchFile(file, forms, progress, cancelled, failures[index]);
     };
+    jobs.Run = fetchOnItsOwn;
+    std::optional<CPackSchedule> schedule;
+    if (std::vector<PackedFile> packed = PackedFilesOf(files); !packed.empty() && PreferredServer()) {
+        schedule.emplace(files.size(), std::move(packed), servers.size(), filesAtOnce);
+        jobs.Work = [&](JobItems& items) {
+            const ScheduledWork work =
+                schedule->Take(PreferredServer().value_or(0), [&items](size_t item) { return items.Cancelled(item); });
+            if (work.What == ScheduledWork::Kind::Pack) {
+                FetchPack(type, files, work.Request, *schedule, items);
+            } else if (work.What == ScheduledWork::Kind::File) {
+                const size_t index = work.Item;
+                const std::optional<uint64_t> size =
+                    fetchOnItsOwn(index, items.Progress(index), [&items, index] { return items.Cancelled(index); });
+                if (size) {
+                    items.Succeeded(index, *size);
+                } else {
+                    items.Failed(index);
+                }
+            }
+            return work.What != ScheduledWork::Kind::Done;
+        };
+    }
     jobs.Progress = [&](size_t index, uint64_t received, uint64_t total) { headProgress.Show(index, received, total); };
     jobs.Completed = [&](size_t index, uint64_t size) {
         if (sizes) (*sizes)[index] = size;

@@ -44,6 +44,20 @@ struct ConvertedForm {
     std::function<Status(const std::string& bodyPath)> Convert;
 };
 
+// A file's bytes inside a pack beside the files on the server (a release's
+// pack, listed_packs.h): Length bytes at Offset of Pack, the file itself
+// or, with WindowBits, its compressed form that zlib decodes with those.
+// Such files are asked for as byte ranges of the pack, many in one request,
+// before any other form; what a server's answer to ranges cannot give
+// (pack_schedule.h) is fetched on its own. The same bounds and checks hold
+// as for the file on its own.
+struct PackedForm {
+    std::string Pack;
+    uint64_t Offset = 0;
+    uint64_t Length = 0;
+    std::optional<int> WindowBits = std::nullopt;
+};
+
 // Whether a file that arrived at localPath is the one wanted; the server is
 // the one that sent it, for a check that asks it more.
 using ArrivalCheck = std::function<Status(const std::string& localPath, const S_UpdateSerivceAddr& server)>;
@@ -67,6 +81,8 @@ struct RemoteFile {
     // last for the rest of the run, and the next one is asked.
     ArrivalCheck Check = nullptr;
     std::optional<ConvertedForm> Converted = std::nullopt;
+    // Not used for a file with a converted form, which goes first.
+    std::optional<PackedForm> Packed = std::nullopt;
 };
 
 // Who follows a batch. With a window and a message, it receives progress

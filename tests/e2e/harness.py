@@ -246,13 +246,17 @@ class Workspace:
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
         self._publish(files, args, sign, **signing)
 
-    def _publish(self, files, args, sign, published=None, expires_days=None, previous=()):
+    def _publish(self, files, args, sign, published=None, expires_days=None, previous=(), packs=False):
         """A signed release's statement is published a minute after the
         previous one's, starting a day before now, so that releases made
         within one second stay in order; published (a datetime) sets the
         time, expires_days an expiry. previous: earlier releases (files as
-        for files) that the changed files get patches from."""
+        for files) that the changed files get patches from. packs: the small
+        files also go into the release's pack, as the publisher does unless
+        told otherwise; scenarios of a file's own requests leave it out."""
         env = {}
+        if not packs:
+            args = args + ["--pack-max", "0"]
         for earlier in previous:
             args += ["--previous", winpath(self._release_folder(earlier))]
         if sign:

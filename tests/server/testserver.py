@@ -9,8 +9,10 @@ records every request and misbehaves on request.
         server.sent("/1/a.bin")  # body bytes sent for that path so far (this process's server only)
 
 Files are served as static servers do: with an ETag and Last-Modified, and
-a single "Range: bytes=N-" or "bytes=N-M" is answered with 206 (416 when it
-starts beyond the end) unless an If-Range names another validator.
+"Range: bytes=N-" or "bytes=N-M" is answered with 206 and that range, several
+ranges ("bytes=0-9,20-29") with 206 multipart/byteranges as nginx answers
+them (416 when a range starts beyond the end) unless an If-Range names
+another validator.
 
 Faults live in FAULTS_FILE in the served root and are re-read on every
 request, so a program under test can set them itself. A fault with count=N
@@ -32,6 +34,9 @@ written. Kinds and parameters:
   body       text=str                   200 with that text, whether or not a file exists
   delay      seconds=s                  waits, then serves the file as usual
   norange                               the whole file with 200, whatever Range asks for
+  first_range                           several ranges answered with the first alone (206, no multipart)
+  multipart  eol=str, keep=bytes        several ranges with lines ending in eol ("\n": bare LF); with
+                                        keep, the full Content-Length but only that much of the body
 """
 import email.utils
 import json
@@ -102,24 +107,30 @@ class _Handler(BaseHTTPRequestHandler):
         return [("ETag", '"%x-%x"' % (int(info.st_mtime), info.st_size)),
                 ("Last-Modified", email.utils.formatdate(info.st_mtime, usegmt=True))]
 
-    def _requested_start(self, size, validators):
-        """The first byte a Range asks for, or None for the whole file."""
-        match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range") or "")
+    def _requested_ranges(self, size, validators):
+        """The (first, last) byte pairs a Range asks for, or None for the whole file."""
+        match = re.fullmatch(r"bytes=(\d+-\d*(?:,\d+-\d*)*)", self.headers.get("Range") or "")
         if_range = self.headers.get("If-Range")
         if not match or (if_range is not None and if_range not in (value for _, value in validators)):
             return None
-        return int(match.group(1))
+        ranges = []
+        for spec in match.group(1).split(","):
+            first, last = spec.split("-")
+            ranges.append((int(first), min(int(last), size - 1) if last else size - 1))
+        return ranges
 
-    def _send_file(self, path, local, start=0, keep=None):
-        """From `start` to the end (a 206 when start > 0), or only `keep` bytes of it."""
+    def _send_file(self, path, local, first=0, last=None, keep=None):
+        """Bytes first to last (a 206 when that is not the whole file), or only `keep` bytes of them."""
         with open(local, "rb") as f:
             size = os.fstat(f.fileno()).st_size
+            last = size - 1 if last is None else last
             headers = self._validators(local) + [("Content-Type", "application/octet-stream")]
-            if start:
-                headers.append(("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size)))
-            self._head(206 if start else 200, size - start, headers)
-            f.seek(start)
-            left = size - start if keep is None else keep
+            partial = first > 0 or last < size - 1
+            if partial:
+                headers.append(("Content-Range", "bytes %d-%d/%d" % (first, last, size)))
+            self._head(206 if partial else 200, last + 1 - first, headers)
+            f.seek(first)
+            left = last + 1 - first if keep is None else keep
             while left > 0:
                 block = f.read(min(_COPY_BLOCK, left))
                 if not block:
@@ -128,18 +139,39 @@ class _Handler(BaseHTTPRequestHandler):
                 self.server.count_sent(path, len(block))
                 left -= len(block)
 
-    def _serve(self, path, ranges=True):
+    def _send_parts(self, path, local, ranges, eol=b"\r\n", keep=None):
+        """Several ranges as multipart/byteranges, parts in the order asked."""
+        boundary = b"00000000000000000042"
+        with open(local, "rb") as f:
+            size = os.fstat(f.fileno()).st_size
+            body = b""
+            for first, last in ranges:
+                f.seek(first)
+                body += (eol + b"--" + boundary + eol + b"Content-Type: application/octet-stream" + eol +
+                         b"Content-Range: bytes %d-%d/%d" % (first, last, size) + eol + eol + f.read(last + 1 - first))
+            body += eol + b"--" + boundary + b"--" + eol
+        self._head(206, len(body), self._validators(local) +
+                   [("Content-Type", "multipart/byteranges; boundary=" + boundary.decode())])
+        self.wfile.write(body if keep is None else body[:keep])
+        self.server.count_sent(path, len(body) if keep is None else keep)
+        if keep is not None:
+            self._close()
+
+    def _serve(self, path, ranges=True, answer_parts=None):
+        """answer_parts(local, ranges): how several ranges are answered (multipart unless given)."""
         local = self._local(path)
         if local is None:
             return self._not_found()
         size = os.path.getsize(local)
-        start = self._requested_start(size, self._validators(local)) if ranges else None
-        if start is not None and start >= size:
+        asked = self._requested_ranges(size, self._validators(local)) if ranges else None
+        if asked and any(first >= size or first > last for first, last in asked):
             text = b"range not satisfiable"
             self._head(416, len(text), [("Content-Range", "bytes */%d" % size)])
             self.wfile.write(text)
             return
-        self._send_file(path, local, start or 0)
+        if asked and len(asked) > 1:
+            return (answer_parts or (lambda local, asked: self._send_parts(path, local, asked)))(local, asked)
+        self._send_file(path, local, *(asked[0] if asked else (0, None)))
 
     def _close(self):
         self.wfile.flush()
@@ -257,6 +289,13 @@ class _Handler(BaseHTTPRequestHandler):
 
     def _fault_norange(self, path, fault):
         self._serve(path, ranges=False)
+
+    def _fault_first_range(self, path, fault):
+        self._serve(path, answer_parts=lambda local, asked: self._send_file(path, local, *asked[0]))
+
+    def _fault_multipart(self, path, fault):
+        eol, keep = fault.get("eol", "\r\n").encode(), fault.get("keep")
+        self._serve(path, answer_parts=lambda local, asked: self._send_parts(path, local, asked, eol, keep))
 
     def _fault_redirect(self, path, fault):
         self._head(302, 0, [("Location", self.path)])
