@@ -17,7 +17,9 @@ public:
 
     Status OpenStatus() const;
     Status Write(const uint8_t* bytes, size_t count) override;
-    // Closes the file and moves it over the path.
+    // Closes the file and moves it over the path; on Windows the bytes are
+    // flushed first, since the updater moves a staged result into place by
+    // a rename.
     Status Commit();
 
 private:

@@ -50,9 +50,10 @@ Status CResultFile::Write(const uint8_t* bytes, size_t count) {
 
 Status CResultFile::Commit() {
     if (!impl_->opened) return impl_->opened;
-    // Closed first: a file cannot be renamed while this handle denies sharing.
-    // No flush: a result torn by a crash fails the digest check of the next
-    // run, which makes it again.
+    // Flushed: the updater moves a staged result into place by a rename.
+    // Closed before the move: a file cannot be renamed while this handle
+    // denies sharing.
+    if (!FlushFileBuffers(impl_->file.get())) return LastLocalFailure();
     if (!CloseHandle(impl_->file.release())) return LastLocalFailure();
     if (!MoveFileExW(impl_->temporary.c_str(), impl_->path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastLocalFailure();

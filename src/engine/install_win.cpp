@@ -30,25 +30,37 @@ DWORD CopyFlushed(const std::wstring& source, const std::wstring& copy) {
 // it may still be renamed.
 bool IsInUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
+// Puts the staged file at target in one step. It was flushed when it
+// arrived (partial_file_win.h), so a rename moves it there whole: no second
+// copy and no second flush. Only a staging folder on another volume than
+// the file (linked elsewhere) makes a copy beside the file, flushed before
+// it takes the name.
+DWORD MoveInPlace(const std::wstring& staged, const std::wstring& target, const std::string& destination,
+                  DWORD replace) {
+    if (MoveFileExW(staged.c_str(), target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (error != ERROR_NOT_SAME_DEVICE) return error;
+    const std::wstring copy = LongPath(destination + kInstallTempSuffix);
+    DWORD copied = CopyFlushed(staged, copy);
+    if (copied == ERROR_SUCCESS) {
+        if (MoveFileExW(copy.c_str(), target.c_str(), replace | MOVEFILE_WRITE_THROUGH)) return ERROR_SUCCESS;
+        copied = GetLastError();
+    }
+    DeleteFileW(copy.c_str());
+    return copied;
+}
+
 enum class Placed { Replaced, ThroughBackup, Failed };
 
 Placed InstallOne(const std::string& name, const std::string& source, const std::string& destination,
                   std::vector<FileFailure>& failures) {
     EnsureParentFolder(destination);
+    const std::wstring staged = LongPath(source);
     const std::wstring target = LongPath(destination);
-    const std::wstring copy = LongPath(destination + kInstallTempSuffix);
 
-    if (const DWORD error = CopyFlushed(LongPath(source), copy); error != ERROR_SUCCESS) {
-        DeleteFileW(copy.c_str());
-        failures.push_back(Failed(name, "cannot be copied beside the installed file", error));
-        return Placed::Failed;
-    }
-    if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return Placed::Replaced;
-    }
-    const DWORD replaceError = GetLastError();
+    const DWORD replaceError = MoveInPlace(staged, target, destination, MOVEFILE_REPLACE_EXISTING);
+    if (replaceError == ERROR_SUCCESS) return Placed::Replaced;
     if (!IsInUse(replaceError) || !FileExists(destination)) {
-        DeleteFileW(copy.c_str());
         failures.push_back(Failed(name, "cannot be replaced", replaceError));
         return Placed::Failed;
     }
@@ -56,16 +68,13 @@ Placed InstallOne(const std::string& name, const std::string& source, const std:
     // does the installed file.
     const std::wstring backup = LongPath(destination + kBackupSuffix);
     if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(copy.c_str());
-        failures.push_back(Failed(name, "is in use and cannot be moved aside", error));
+        failures.push_back(Failed(name, "is in use and cannot be moved aside", GetLastError()));
         return Placed::Failed;
     }
-    if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return Placed::ThroughBackup;
-    const DWORD error = GetLastError();
+    const DWORD error = MoveInPlace(staged, target, destination, 0);
+    if (error == ERROR_SUCCESS) return Placed::ThroughBackup;
     // Never leave the installed file only under its backup name.
     MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    DeleteFileW(copy.c_str());
     failures.push_back(Failed(name, "cannot take the place of the file in use", error));
     return Placed::Failed;
 }

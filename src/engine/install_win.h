@@ -1,7 +1,8 @@
 #pragma once
 // Putting staged files in place. Each file is replaced whole or not at all:
-// the staged copy goes to "<file>.updating" beside the installed file, is
-// flushed, and is then moved over it in one step. A file in use (a running
+// the staged copy, flushed when it arrived, is moved over the installed
+// file in one step (from a staging folder on another volume, through a
+// flushed copy "<file>.updating" beside it). A file in use (a running
 // program's image, a DLL it loaded) cannot be replaced but can be renamed:
 // it is moved aside to "<file>.bak" first and the next run removes it.
 #include "base/failure.h"
@@ -29,6 +30,7 @@ struct InstallReport {
 
 // Installs stagingFolder + name over targetFolder + name for every file, in
 // list order, creating missing folders; a failure does not stop the others.
+// A file put in place leaves the staging folder.
 InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, const std::string& stagingFolder,
                                  const std::string& targetFolder);
 

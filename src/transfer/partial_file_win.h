@@ -43,7 +43,7 @@ public:
 
     bool IsOpen() const { return static_cast<bool>(file_); }
     bool Write(const void* data, size_t size);
-    // Closes the file and replaces the local path with it.
+    // Flushes the file to the disk, closes it and replaces the local path with it.
     bool Commit();
     // Closes the file and removes it with its info: a resumable download
     // whose bytes have served their purpose or turned out to be useless.

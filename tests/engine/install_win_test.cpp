@@ -38,7 +38,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(InstallTest, CopiesIntoNewSubFoldersAndOverExistingFiles) {
+TEST_F(InstallTest, MovesIntoNewSubFoldersAndOverExistingFiles) {
     dir.Write("stage\\a.dll", "new a");
     dir.Write("stage\\Data\\New\\b.dat", "new b");
     dir.Write("app\\a.dll", "old a");
@@ -50,7 +50,7 @@ TEST_F(InstallTest, CopiesIntoNewSubFoldersAndOverExistingFiles) {
     EXPECT_EQ(dir.Read("app\\Data\\New\\b.dat"), "new b");
     EXPECT_FALSE(dir.Exists("app\\a.dll.bak"));
     ExpectNoTemporaryCopy("a.dll");
-    EXPECT_EQ(dir.Read("stage\\a.dll"), "new a");  // the staged copy stays until the staging folder goes
+    EXPECT_FALSE(dir.Exists("stage\\a.dll"));  // moved, not copied
 }
 
 TEST_F(InstallTest, FileInUseIsMovedToBakAndReplaced) {
@@ -103,10 +103,9 @@ TEST_F(InstallTest, TakenBakNameLeavesInstalledFileInPlace) {
     ExpectNoTemporaryCopy("x.dll");
 }
 
-// The copy is made before the installed file is touched: when it cannot be
-// made (the staged file unreadable here, a full disk in the field), the
-// installed file is exactly as it was.
-TEST_F(InstallTest, AFailedCopyLeavesTheInstalledFileAsItWas) {
+// A staged file that cannot be moved (held open here) leaves the installed
+// file exactly as it was, even when that one had been moved aside.
+TEST_F(InstallTest, AFailedMoveLeavesTheInstalledFileAsItWas) {
     dir.Write("stage\\y.dll", "new");
     dir.Write("app\\y.dll", "old");
     HeldFile source(dir.File("stage\\y.dll"), kNoSharing);
