@@ -30,3 +30,13 @@ int64_t FileSize(std::string_view gbkPath) {
     const auto size = fs::file_size(ToFileSystemPath(gbkPath), error);
     return error ? -1 : static_cast<int64_t>(size);
 }
+
+std::optional<FileStamp> ReadFileStamp(std::string_view gbkPath) {
+    std::error_code error;
+    const fs::path path = ToFileSystemPath(gbkPath);
+    if (!fs::is_regular_file(path, error)) return std::nullopt;
+    const auto size = fs::file_size(path, error);
+    const auto written = fs::last_write_time(path, error);
+    if (error) return std::nullopt;
+    return FileStamp{static_cast<int64_t>(size), static_cast<int64_t>(written.time_since_epoch().count())};
+}

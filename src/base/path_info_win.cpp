@@ -61,3 +61,12 @@ int64_t FileSize(std::string_view gbkPath) {
     if (!data || IsFolder(*data)) return -1;
     return static_cast<int64_t>((static_cast<uint64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow);
 }
+
+std::optional<FileStamp> ReadFileStamp(std::string_view gbkPath) {
+    const auto data = Attributes(gbkPath);
+    if (!data || IsFolder(*data)) return std::nullopt;
+    const auto size = (static_cast<uint64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow;
+    const auto written = (static_cast<uint64_t>(data->ftLastWriteTime.dwHighDateTime) << 32) |
+                         data->ftLastWriteTime.dwLowDateTime;
+    return FileStamp{static_cast<int64_t>(size), static_cast<int64_t>(written)};
+}

@@ -49,8 +49,9 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
         remote.push_back({file.FileName, folders.Staging + file.FileName, CompressedFormOf(file), file.Size});
         remote.back().Packed = PackedFormOf(file);
         if (file.HasListedCheck()) {
-            remote.back().Check = [file](const std::string& path, const S_UpdateSerivceAddr&) {
-                return CheckArrivedFile(path, file);
+            remote.back().Check = [file, checked = folders.Checked](const std::string& path,
+                                                                    const S_UpdateSerivceAddr&) {
+                return CheckArrivedFile(path, file, checked);
             };
         }
         if (!folders.Installed.empty()) remote.back().Converted = PatchForm(file, folders);

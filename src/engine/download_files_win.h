@@ -3,6 +3,7 @@
 // window, and by the update dialog's download thread, which reports
 // progress to the dialog and can be asked to stop. Several files travel at
 // once; the observer sees them arrive in list order (transfer_win.h).
+#include "manifest/manifest.h"
 #include "manifest/update_file_info.h"
 #include "transfer/transfer_win.h"
 
@@ -16,9 +17,11 @@ using DownloadObserver = FetchObserver;
 
 // Where fetched files go, and where the installed copies lie that patches
 // apply to (empty: no file travels as a patch). Both end with a separator.
+// Checked, when given, remembers every file that arrived as listed.
 struct DownloadFolders {
     std::string Staging;
     std::string Installed;
+    CCheckedStagedFiles* Checked = nullptr;
 };
 
 // Fetches each listed file into the staging folder + its name, creating

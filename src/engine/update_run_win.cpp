@@ -86,6 +86,7 @@ CheckResult CUpdateRun::Check() {
     release_ = {};
     changed_.clear();
     toFetch_.clear();
+    checked_.Clear();
     // A name that is refused touches nothing at all, not even old backups.
     if (!HasUsableFolders(profile_)) {
         Fail(RunStep::Check, Failure{FailureKind::BadRequest, 0, 0, "not one plain folder name the updater may use"},
@@ -134,7 +135,7 @@ CheckResult CUpdateRun::Check() {
     }
     const ManifestHeader& header = release_.Header;
     changed_ = CompareInstalledFiles();
-    toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
+    toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder, &checked_);
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
                (profile_.Layout == ManifestLayout::Program
                     ? ", release \"" + header.Version + "\" region \"" + header.Region + "\"" +
@@ -284,8 +285,9 @@ DownloadFolders CUpdateRun::FetchFolders() const { return {profile_.StagingFolde
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
     const uint64_t requestsBefore = attempts_.Requests();
-    const FetchResult fetched =
-        DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), FetchFolders());
+    DownloadFolders folders = FetchFolders();
+    folders.Checked = &checked_;
+    const FetchResult fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), folders);
     const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received in " +
                                   std::to_string(attempts_.Requests() - requestsBefore) + " requests";
     if (fetched.Fetched()) {
@@ -329,7 +331,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
                                            const std::function<void()>& beforeReplacing) {
     // A file that arrived damaged, or a staged copy changed since the check,
     // must not be installed: then nothing is.
-    if (const auto invalid = FindInvalidStagedFile(files, profile_.StagingFolder)) {
+    if (const auto invalid = FindInvalidStagedFile(files, profile_.StagingFolder, &checked_)) {
         Fail(RunStep::Install, Failure{FailureKind::Mismatch, 0, 0, "its size or digest is not the one listed"},
              "refused: the staged " + files[*invalid].FileName + " is not the file the manifest lists, nothing is installed");
         return InstallResult::StagedFilesInvalid;

@@ -129,6 +129,9 @@ private:
     Release release_;  // the release the check read
     std::vector<S_UpdateFileInfo> changed_;
     std::vector<S_UpdateFileInfo> toFetch_;
+    // The staged files this check found as listed or this run fetched so:
+    // the install reads only those changed since.
+    CCheckedStagedFiles checked_;
     std::optional<RunFailure> failure_;
     bool changedInstallation_ = false;
     // The release of an install cut short that this run finished.

@@ -82,36 +82,65 @@ void BuildPackageFileList(const Release& release, const std::string& targetFolde
     AppendChangedFiles(release.Files, targetFolder, files, memory);
 }
 
+void CCheckedStagedFiles::Remember(const std::string& path) {
+    const std::optional<FileStamp> stamp = ReadFileStamp(path);
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (stamp) {
+        stamps_[path] = *stamp;
+    } else {
+        stamps_.erase(path);
+    }
+}
+
+bool CCheckedStagedFiles::Unchanged(const std::string& path) const {
+    const std::optional<FileStamp> stamp = ReadFileStamp(path);
+    const std::lock_guard<std::mutex> hold(mutex_);
+    const auto remembered = stamps_.find(path);
+    return stamp && remembered != stamps_.end() && remembered->second == *stamp;
+}
+
+void CCheckedStagedFiles::Clear() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    stamps_.clear();
+}
+
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
-                                                 const std::string& stagingFolder) {
+                                                 const std::string& stagingFolder, CCheckedStagedFiles* checked) {
     std::vector<S_UpdateFileInfo> toFetch;
     for (const S_UpdateFileInfo& file : changed) {
         // Only a digest tells a staged copy from an earlier attempt apart
         // from another file of that name.
-        if (file.MD5 && CheckArrivedFile(stagingFolder + file.FileName, file)) continue;
+        if (file.MD5 && CheckArrivedFile(stagingFolder + file.FileName, file, checked)) continue;
         toFetch.push_back(file);
     }
     return toFetch;
 }
 
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
-                                            const std::string& stagingFolder) {
+                                            const std::string& stagingFolder, const CCheckedStagedFiles* checked) {
+    std::vector<size_t> toRead;
     std::vector<DigestRequest> staged;
-    staged.reserve(files.size());
-    for (const S_UpdateFileInfo& file : files) {
-        staged.push_back({stagingFolder + file.FileName, file.SHA256.has_value(), file.Size.value_or(0)});
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string path = stagingFolder + files[i].FileName;
+        if (checked && checked->Unchanged(path)) continue;
+        toRead.push_back(i);
+        staged.push_back({path, files[i].SHA256.has_value(), files[i].Size.value_or(0)});
     }
     const std::vector<std::optional<FileDigests>> digests = HashExistingFiles(staged);
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!digests[i] || !CompareWithListing(files[i], FileSize(staged[i].Path), *digests[i])) return i;
+    for (size_t k = 0; k < toRead.size(); ++k) {
+        if (!digests[k] || !CompareWithListing(files[toRead[k]], FileSize(staged[k].Path), *digests[k])) {
+            return toRead[k];
+        }
     }
     return std::nullopt;
 }
 
-Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file) {
+Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file, CCheckedStagedFiles* checked) {
     FileDigests digests;
     if (!DigestFile(path, file.SHA256.has_value(), digests)) {
         return LastLocalFailure("the file that arrived cannot be read");
     }
-    return CompareWithListing(file, FileSize(path), digests);
+    Status compared = CompareWithListing(file, FileSize(path), digests);
+    if (compared && checked) checked->Remember(path);
+    return compared;
 }

@@ -4,10 +4,13 @@
 // the installed ones, which of those are still to be fetched, and whether
 // what was staged or has arrived is what the manifest lists.
 #include "base/failure.h"
+#include "base/path_info.h"
 #include "manifest/release_reader.h"
 #include "manifest/remembered_digests.h"
 
 #include <cstddef>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,18 +62,41 @@ void CompareManifest(const Release& release, const S_UpdateCheckInfo& check, std
 void BuildPackageFileList(const Release& release, const std::string& targetFolder,
                           std::vector<S_UpdateFileInfo>& files, RememberedDigests* memory = nullptr);
 
+// The staged files that a run has checked against their listing, each with
+// the stamp of its directory entry just after the check: a later test of
+// the same run reads a file again only when its stamp has changed (written
+// or replaced meanwhile), so that a file is hashed once per run, not once on
+// arrival and again before the install. Safe from any thread.
+class CCheckedStagedFiles {
+public:
+    void Remember(const std::string& path);
+    bool Unchanged(const std::string& path) const;
+    // For the files of another listing.
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, FileStamp> stamps_;  // guarded by mutex_
+};
+
 // The changed files that still have to be fetched: those not already in the
-// staging folder as listed (left there by an earlier attempt).
+// staging folder as listed (left there by an earlier attempt), which
+// `checked` remembers when given.
 std::vector<S_UpdateFileInfo> SelectFilesToFetch(const std::vector<S_UpdateFileInfo>& changed,
-                                                 const std::string& stagingFolder);
+                                                 const std::string& stagingFolder,
+                                                 CCheckedStagedFiles* checked = nullptr);
 
 // The first file (in list order) whose staged copy is missing or not the
 // listed one; nothing when every one is. A staged copy passes when its size,
-// MD5 and SHA-256 are the listed ones, each where one is listed. Hashed on
-// several threads.
+// MD5 and SHA-256 are the listed ones, each where one is listed, or when
+// `checked` saw it pass and it has not changed since. Hashed on several
+// threads.
 std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>& files,
-                                            const std::string& stagingFolder);
+                                            const std::string& stagingFolder,
+                                            const CCheckedStagedFiles* checked = nullptr);
 
 // The same test for one file that has just arrived at path: Mismatch saying
-// what differs, or the local failure that kept it from being read.
-Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file);
+// what differs, or the local failure that kept it from being read. A file
+// that passes goes into `checked`, when given.
+Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file,
+                        CCheckedStagedFiles* checked = nullptr);
