@@ -29,6 +29,44 @@ bool DigestFile(const std::string& path, bool withSha256, FileDigests& digests) 
     return true;
 }
 
+struct CWrittenDigests::Streams {
+    Md5Digest md5;
+    std::optional<Sha256Stream> sha256;
+};
+
+CWrittenDigests::CWrittenDigests(bool withSha256) : withSha256_(withSha256) {}
+
+CWrittenDigests::~CWrittenDigests() = default;
+
+void CWrittenDigests::Add(uint64_t offset, std::string_view bytes) {
+    if (offset == 0) {
+        streams_ = std::make_unique<Streams>();
+        if (withSha256_) streams_->sha256.emplace();
+        next_ = 0;
+    }
+    if (!streams_) return;
+    if (offset != next_) {
+        streams_.reset();
+        return;
+    }
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    streams_->md5.Update(data, bytes.size());
+    if (streams_->sha256) streams_->sha256->Update(data, bytes.size());
+    next_ += bytes.size();
+}
+
+std::optional<FileDigests> CWrittenDigests::Of(uint64_t size) {
+    const std::unique_ptr<Streams> streams = std::move(streams_);
+    if (!streams || next_ != size) return std::nullopt;
+    FileDigests digests;
+    Sha256Digest sha256{};
+    if (streams->sha256 && !streams->sha256->Finish(sha256)) return std::nullopt;
+    const auto md5 = streams->md5.Finish();
+    digests.Md5 = LowerHex(md5.data(), md5.size());
+    if (streams->sha256) digests.Sha256 = LowerHex(sha256.data(), sha256.size());
+    return digests;
+}
+
 int32_t CMD5::GetFileMD5(const std::string& path, std::string& digest) {
     FileDigests digests;
     const bool read = DigestFile(path, false, digests);

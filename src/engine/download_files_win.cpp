@@ -2,6 +2,8 @@
 
 #include "base/directory_ex.h"
 #include "base/file_io.h"
+#include "base/path_info.h"
+#include "crypto/file_digests.h"
 #include "engine/patch_use.h"
 #include "manifest/manifest.h"
 
@@ -49,9 +51,15 @@ FetchResult DownloadFiles(const std::vector<S_UpdateFileInfo>& files, CQIRAUpdat
         remote.push_back({file.FileName, folders.Staging + file.FileName, CompressedFormOf(file), file.Size});
         remote.back().Packed = PackedFormOf(file);
         if (file.HasListedCheck()) {
-            remote.back().Check = [file, checked = folders.Checked](const std::string& path,
-                                                                    const S_UpdateSerivceAddr&) {
-                return CheckArrivedFile(path, file, checked);
+            // Hashed as it is written: the check then reads no file that was seen whole.
+            const auto written = std::make_shared<CWrittenDigests>(file.SHA256.has_value());
+            remote.back().Written = [written](uint64_t offset, std::string_view bytes) { written->Add(offset, bytes); };
+            remote.back().Check = [file, written, checked = folders.Checked](const std::string& path,
+                                                                             const S_UpdateSerivceAddr&) {
+                const int64_t size = FileSize(path);
+                const std::optional<FileDigests> seen =
+                    size >= 0 ? written->Of(static_cast<uint64_t>(size)) : std::nullopt;
+                return CheckArrivedFile(path, file, checked, seen ? &*seen : nullptr);
             };
         }
         if (!folders.Installed.empty()) remote.back().Converted = PatchForm(file, folders);

@@ -135,9 +135,12 @@ std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>&
     return std::nullopt;
 }
 
-Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file, CCheckedStagedFiles* checked) {
+Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file, CCheckedStagedFiles* checked,
+                        const FileDigests* seen) {
     FileDigests digests;
-    if (!DigestFile(path, file.SHA256.has_value(), digests)) {
+    if (seen) {
+        digests = *seen;
+    } else if (!DigestFile(path, file.SHA256.has_value(), digests)) {
         return LastLocalFailure("the file that arrived cannot be read");
     }
     Status compared = CompareWithListing(file, FileSize(path), digests);

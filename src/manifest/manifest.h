@@ -5,6 +5,7 @@
 // what was staged or has arrived is what the manifest lists.
 #include "base/failure.h"
 #include "base/path_info.h"
+#include "crypto/file_digests.h"
 #include "manifest/release_reader.h"
 #include "manifest/remembered_digests.h"
 
@@ -96,7 +97,9 @@ std::optional<size_t> FindInvalidStagedFile(const std::vector<S_UpdateFileInfo>&
                                             const CCheckedStagedFiles* checked = nullptr);
 
 // The same test for one file that has just arrived at path: Mismatch saying
-// what differs, or the local failure that kept it from being read. A file
-// that passes goes into `checked`, when given.
+// what differs, or the local failure that kept it from being read. `seen`:
+// the digests of its bytes as they were written, when they are of every
+// byte (the file is then not read again). A file that passes goes into
+// `checked`, when given.
 Status CheckArrivedFile(const std::string& path, const S_UpdateFileInfo& file,
-                        CCheckedStagedFiles* checked = nullptr);
+                        CCheckedStagedFiles* checked = nullptr, const FileDigests* seen = nullptr);

@@ -38,6 +38,7 @@ bool CPackedFiles::Begin(const PackMember& member) {
         body_ = std::make_unique<CPlainBody>(file.LocalPath, CPartialFile::Fresh{});
     }
     written_ = body_->OpenStatus();
+    if (file.Written) body_->Observe(file.Written);
     JobProgress& progress = items_.Progress(member.Item);
     progress.Total = member.Length;
     progress.Received = 0;

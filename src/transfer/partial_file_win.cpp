@@ -54,7 +54,9 @@ CPartialFile::CPartialFile(const std::string& localPath, Continued)
     : localPath_(localPath), partialPath_(LongPath(localPath + kResumableSuffix)), resumable_(true) {
     file_ = OpenForWriting(partialPath_, OPEN_EXISTING);
     LARGE_INTEGER end{};
-    if (file_ && !SetFilePointerEx(file_.get(), end, nullptr, FILE_END)) file_.reset();
+    LARGE_INTEGER size{};
+    if (file_ && !SetFilePointerEx(file_.get(), end, &size, FILE_END)) file_.reset();
+    size_ = static_cast<uint64_t>(size.QuadPart);
 }
 
 CPartialFile::~CPartialFile() {
@@ -64,6 +66,8 @@ CPartialFile::~CPartialFile() {
 }
 
 bool CPartialFile::Write(const void* data, size_t size) {
+    if (observer_) observer_(size_, std::string_view(static_cast<const char*>(data), size));
+    size_ += size;
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
         const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);

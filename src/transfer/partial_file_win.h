@@ -26,6 +26,10 @@ struct ResumePoint {
     ResumeInfo Info;
 };
 
+// Sees the bytes of a file as they are written, each piece with its offset
+// in the file.
+using WrittenBytes = std::function<void(uint64_t offset, std::string_view bytes)>;
+
 class CPartialFile {
 public:
     struct Fresh {};
@@ -42,6 +46,8 @@ public:
     CPartialFile& operator=(const CPartialFile&) = delete;
 
     bool IsOpen() const { return static_cast<bool>(file_); }
+    // From now on, every piece written goes to `observer` as well.
+    void Observe(WrittenBytes observer) { observer_ = std::move(observer); }
     bool Write(const void* data, size_t size);
     // Flushes the file to the disk, closes it and replaces the local path with it.
     bool Commit();
@@ -55,6 +61,8 @@ private:
     bool resumable_ = false;
     UniqueFile file_;
     bool committed_ = false;
+    uint64_t size_ = 0;  // where the next piece goes
+    WrittenBytes observer_;
 };
 
 // The partial download of localPath that can be continued, if there is

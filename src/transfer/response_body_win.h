@@ -23,6 +23,9 @@ public:
     // Whether the sink is ready for the body.
     virtual BodyStatus OpenStatus() const = 0;
     virtual BodyStatus Write(const void* data, size_t size) = 0;
+    // Every piece of the file itself that the sink writes goes to
+    // `observer` as well (decoded, for a compressed form).
+    virtual void Observe(WrittenBytes observer) = 0;
     // The body is complete: the local path gets the file.
     virtual BodyStatus Commit() = 0;
     // Bytes of the file that Commit gave the local path, for a body of
@@ -40,6 +43,7 @@ public:
     BodyStatus Write(const void* data, size_t size) override {
         return file_.Write(data, size) ? BodyStatus::Ok : BodyStatus::LocalError;
     }
+    void Observe(WrittenBytes observer) override { file_.Observe(std::move(observer)); }
     BodyStatus Commit() override { return file_.Commit() ? BodyStatus::Ok : BodyStatus::LocalError; }
     uint64_t CommittedSize(uint64_t bodyBytes) const override { return bodyBytes; }
 
@@ -74,6 +78,9 @@ public:
 
     BodyStatus OpenStatus() const override { return opened_; }
     BodyStatus Write(const void* data, size_t size) override;
+    // Kept bytes decoded again when the sink opened were the file's first,
+    // and went by unseen: the observer sees the rest only.
+    void Observe(WrittenBytes observer) override { decoded_.Observe(std::move(observer)); }
     BodyStatus Commit() override;
     uint64_t CommittedSize(uint64_t) const override { return decoder_.OutputBytes(); }
 

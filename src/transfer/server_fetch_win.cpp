@@ -22,18 +22,26 @@ std::string PartialPathOf(const FileToFetch& file) {
     return file.Compressed ? file.KeptPath : file.LocalPath;
 }
 
+std::unique_ptr<CBodySink> Observed(std::unique_ptr<CBodySink> body, const FileToFetch& file) {
+    if (file.Written) body->Observe(file.Written);
+    return body;
+}
+
 template <typename Start>
 std::unique_ptr<CBodySink> OpenBody(const FileToFetch& file, const Start& start) {
-    if (file.Compressed) return std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed, start);
-    return std::make_unique<CPlainBody>(file.LocalPath, start);
+    if (file.Compressed) {
+        return Observed(std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed, start), file);
+    }
+    return Observed(std::make_unique<CPlainBody>(file.LocalPath, start), file);
 }
 
 std::unique_ptr<CBodySink> OpenContinuedBody(const FileToFetch& file, const JobCancelled& cancelled) {
     if (file.Compressed) {
-        return std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed,
-                                              CPartialFile::Continued{}, cancelled);
+        return Observed(std::make_unique<CDecodedBody>(file.LocalPath, file.KeptPath, *file.Compressed,
+                                                       CPartialFile::Continued{}, cancelled),
+                        file);
     }
-    return std::make_unique<CPlainBody>(file.LocalPath, CPartialFile::Continued{});
+    return Observed(std::make_unique<CPlainBody>(file.LocalPath, CPartialFile::Continued{}), file);
 }
 
 class CAttempt {

@@ -7,6 +7,7 @@
 #include "transfer/gzip_decoder.h"
 #include "transfer/http_answer_win.h"
 #include "transfer/ordered_jobs.h"
+#include "transfer/partial_file_win.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
 #include "transfer/transfer_rules.h"
@@ -27,6 +28,8 @@ struct FileToFetch {
     // (response_body_win.h).
     std::optional<GzipBounds> Compressed = std::nullopt;
     std::string KeptPath = {};
+    // Sees the file's bytes as they are written (decoded, for a compressed form).
+    WrittenBytes Written = nullptr;
 };
 
 enum class AttemptVerdict {

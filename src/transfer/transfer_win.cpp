@@ -96,6 +96,7 @@ std::optional<FileToFetch> CompressedFormToFetch(uint32_t type, const RemoteFile
     FileToFetch fetch{name, Widen(BuildRemotePath(type, name)), file.LocalPath, form.Size, mayHavePartial};
     fetch.Compressed = GzipBounds{form.Size, maxOutput, form.WindowBits};
     fetch.KeptPath = file.LocalPath + form.Suffix;
+    fetch.Written = file.Written;
     return fetch;
 }
 
@@ -452,7 +453,7 @@ FetchResult CQIRAUpdateIntf::Impl::Fetch(uint32_t type, const std::vector<Remote
     const auto fetchOnItsOwn = [&](size_t index, JobProgress& progress, const JobCancelled& cancelled) {
         const RemoteFile& file = files[index];
         const FormsToFetch forms{{file.Name, Widen(BuildRemotePath(type, file.Name)), file.LocalPath,
-                                  SizeLimitOf(file), mayHavePartial[index]},
+                                  SizeLimitOf(file), mayHavePartial[index], std::nullopt, {}, file.Written},
                                  CompressedFormToFetch(type, file, mayHavePartial[index]),
                                  ConvertedFormToFetch(type, file, mayHavePartial[index])};
         return FetchFile(file, forms, progress, cancelled, failures[index]);

@@ -5,6 +5,7 @@
 // once (one kept-alive connection each), failover that sticks for the
 // component's life, time-outs and a speed floor, and large downloads that
 // continue where a failed attempt stopped.
+#include "transfer/partial_file_win.h"
 #include "transfer/server_address.h"
 #include "transfer/transfer_attempt.h"
 #include "transfer/transfer_rules.h"
@@ -80,6 +81,10 @@ struct RemoteFile {
     // One that is not is that server's fault: it is removed, the server goes
     // last for the rest of the run, and the next one is asked.
     ArrivalCheck Check = nullptr;
+    // Sees the file's bytes as each attempt writes them to LocalPath, each
+    // piece with its offset (decoded, for a compressed form; not the body
+    // of a converted form): for a check that then need not read the file.
+    WrittenBytes Written = nullptr;
     std::optional<ConvertedForm> Converted = std::nullopt;
     // Not used for a file with a converted form, which goes first.
     std::optional<PackedForm> Packed = std::nullopt;

@@ -55,4 +55,25 @@ TEST(FileDigestsTest, NoFileNoDigests) {
     }
 }
 
+// Digests of what was written agree with a read of the file, but only for
+// bytes seen from the first to the last: a piece at another offset than the
+// next (a download that continued an earlier one) spoils them until one at
+// offset 0 starts afresh.
+TEST(FileDigestsTest, WrittenPiecesGiveTheFilesDigestsOnlyWhenSeenWhole) {
+    CWrittenDigests written(true);
+    written.Add(0, "a");
+    written.Add(1, "bc");
+    EXPECT_FALSE(written.Of(4));  // not every byte
+    written.Add(0, "ab");
+    written.Add(2, "c");
+    const std::optional<FileDigests> digests = written.Of(3);
+    ASSERT_TRUE(digests);
+    EXPECT_EQ(digests->Md5, "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(digests->Sha256, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_FALSE(written.Of(3));  // spent
+    written.Add(0, "ab");
+    written.Add(3, "c");
+    EXPECT_FALSE(written.Of(3));
+}
+
 }  // namespace
