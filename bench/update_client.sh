@@ -20,12 +20,14 @@ if [ ! -f "$build/wine/display" ]; then
 fi
 
 # serve_through_line WWW STATE [LINK_PROXY OPTIONS]: nginx on WWW, behind
-# bench/link_proxy.py, whose port goes to $line_port. Both are stopped at
-# exit (so call it in this shell, not in a $(...)).
+# bench/link_proxy.py, whose port goes to $line_port (nginx's own to
+# STATE/port). Both are stopped at exit (so call it in this shell, not in
+# a $(...)).
 serve_through_line() {
   local www=$1 state=$2 port
   shift 2
   port=$("$src/tools/serve-static.sh" "$www" "$state")
+  echo "$port" > "$state/port"
   pids+=("$(cat "$state/nginx.pid")")
   python3 "$src/bench/link_proxy.py" "$port" "$@" > "$state/proxy.port" &
   pids+=($!)
