@@ -4,6 +4,7 @@
 #include "manifest/release_vocabulary.h"
 #include "publisher/publish_options.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -32,7 +33,9 @@ void AppendFileSections(std::string& text, const std::vector<PublishedFile>& fil
         AppendKey(text, kModifyTimeKey, file.ModifyTime);
         AppendKey(text, kMd5Key, file.Md5);
         if (!file.Sha256.empty()) AppendKey(text, kSha256Key, file.Sha256);
-        if (file.GzSize) AppendKey(text, kGzipForm.SizeKey, std::to_string(*file.GzSize));
+        for (const PublishedFile::Compression& form : file.Compressed) {
+            AppendKey(text, form.Form->SizeKey, std::to_string(form.Size));
+        }
         if (!file.Patches.empty()) AppendKey(text, kPatchKey, FormatListedPatches(file.Patches));
         AppendLine(text, FileCountLine(files));
     }
@@ -48,6 +51,12 @@ std::string ReleaseIdOf(const PublishOptions& options, const std::vector<Publish
 }
 
 }  // namespace
+
+uint64_t PublishedFile::TravellingSize() const {
+    uint64_t smallest = Size;
+    for (const Compression& form : Compressed) smallest = std::min(smallest, form.Size);
+    return smallest;
+}
 
 std::string FormatModifyTime(std::filesystem::file_time_type time) {
     using namespace std::chrono;

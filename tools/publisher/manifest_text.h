@@ -1,6 +1,7 @@
 #pragma once
 // The text of the two manifest layouts, GBK with CRLF line ends.
 #include "manifest/listed_patches.h"
+#include "manifest/release_vocabulary.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,10 +18,20 @@ struct PublishedFile {
     std::string ModifyTime;
     std::string Md5;
     std::string Sha256;  // only in a signed release; written when set
-    std::optional<uint64_t> GzSize;  // bytes of NAME.gz beside it, when it travels compressed
+    // NAME + suffix beside it for each compressed form it travels in
+    // (release_vocabulary.h), with that form's size.
+    struct Compression {
+        const CompressionForm* Form = nullptr;
+        uint64_t Size = 0;
+    };
+    std::vector<Compression> Compressed;
     // NAME.<base md5>.patch beside it, each turning an earlier release's
     // copy into this one; written when there are any.
     std::vector<ListedPatch> Patches;
+
+    // The bytes that travel when nothing better does: the smallest
+    // compressed form, or the file itself.
+    uint64_t TravellingSize() const;
 };
 
 // "YYYY-MM-DD HH:MM:SS" in UTC, so that a release reads the same whatever
