@@ -2,12 +2,9 @@
 
 #include "base/directory_ex.h"
 #include "engine/client_program_win.h"
-#include "ui/button_skin_win.h"
+#include "ui/dialog_skin_win.h"
 #include "ui/download_plan.h"
 #include "ui/res/resource.h"
-#include "ui/skin_colors.h"
-#include "ui/static_color_win.h"
-#include "ui/title_band_drag_win.h"
 
 namespace {
 // What a failure tells the user: the server could not be reached (worth
