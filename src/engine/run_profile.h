@@ -28,6 +28,9 @@ struct RunProfile {
     std::string RecordSectionFormat;
     // The silent package run's "config.ini" goes into the package's folder after a complete install.
     bool CopiesPackageManifest = false;
+    // The dialog: a person asked, and takes any release in rollout that is
+    // not paused (rollout_decision.h); silent runs wait for their place.
+    bool AskedByPerson = false;
 
     bool IsProgram() const { return Type == 1; }
 };

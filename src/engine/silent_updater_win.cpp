@@ -24,7 +24,7 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
     const CheckResult checked = run.Check();
     if (checked == CheckResult::Failed) return run.Conclude();
-    if (checked == CheckResult::UpToDate) {
+    if (checked == CheckResult::UpToDate || checked == CheckResult::NotYet) {
         run.RemoveStagingFolder();
         return run.Conclude();
     }
@@ -52,7 +52,13 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
 
 RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
-    if (run.Check() == CheckResult::Failed) return run.Conclude();
+    const CheckResult checked = run.Check();
+    if (checked == CheckResult::Failed) return run.Conclude();
+    // The package's record of its release stays that of the files it has.
+    if (checked == CheckResult::NotYet) {
+        run.RemoveStagingFolder();
+        return run.Conclude();
+    }
     // What arrived of a failed fetch stays staged for the next run, as above.
     if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by

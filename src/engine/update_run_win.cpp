@@ -7,6 +7,7 @@
 #include "engine/download_files_win.h"
 #include "engine/install_marker.h"
 #include "engine/install_win.h"
+#include "engine/rollout_decision.h"
 #include "engine/update_area.h"
 #include "manifest/listed_patches.h"
 #include "manifest/manifest.h"
@@ -142,6 +143,13 @@ CheckResult CUpdateRun::Check() {
                     : std::string()) +
                ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
                " to fetch");
+    if (!changed_.empty() && !TakesRollout()) {
+        // Nothing to do for now; a verified statement still counts as checked.
+        changed_.clear();
+        toFetch_.clear();
+        if (!failure_) RememberPublished(VerifiedPublication());
+        return CheckResult::NotYet;
+    }
     NoteUnusablePatchEntries();
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
@@ -167,6 +175,48 @@ std::vector<S_UpdateFileInfo> CUpdateRun::CompareInstalledFiles() {
         }
     }
     return changed;
+}
+
+// Asked only of a release that is due and not in place: one this
+// installation has is never taken back, whatever its rollout says now.
+bool CUpdateRun::TakesRollout() {
+    const ReleaseRollout& rollout = release_.Header.Rollout;
+    const UtcTime now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    if (rollout.ShareAt(now) >= kEveryInstallation) return true;
+    if (!rollout.Problem.empty()) log_.Write("manifest: " + rollout.Problem + ": read as a pause");
+    const ManifestHeader& header = release_.Header;
+    RolloutDecision decision;
+    if (profile_.AskedByPerson) {
+        decision = DecideForPerson(rollout, now);
+    } else {
+        const std::optional<std::string> id = InstallId();
+        decision = DecideForInstallation(rollout, now,
+                                         id ? RolloutPlace(*id, header.ReleaseId, profile_.Type) : std::nullopt);
+    }
+    log_.Write(DescribeRolloutDecision(header.Version.empty() ? header.ReleaseId : header.Version, rollout, decision));
+    return decision.Taken;
+}
+
+// Made the first time a rollout is decided here and kept in Config.dat,
+// outside UPDATE\, so that the installation keeps its places. One that
+// cannot be saved gives no place at all: a new one each run would draw
+// again until it fell within the share.
+std::optional<std::string> CUpdateRun::InstallId() {
+    const std::string& held = Settings().InstallId;
+    if (IsInstallId(held)) return held;
+    if (!held.empty()) log_.Write("Config.dat: InstallId is not 32 lower-case hex digits: a new one is made");
+    const std::optional<std::string> made = MakeInstallId();
+    if (!made) {
+        log_.Write("no InstallId could be made: the system's random generator failed");
+        return std::nullopt;
+    }
+    if (const Status saved = config_->WriteInstallId(*made); !saved) {
+        log_.Write("Config.dat: a new InstallId could not be saved, so this installation has no place in a rollout: " +
+                   DescribeFailure(saved.Why()));
+        return std::nullopt;
+    }
+    log_.Write("Config.dat: a new InstallId saved");
+    return made;
 }
 
 bool CUpdateRun::PrepareStagingFolder() {

@@ -32,6 +32,7 @@ enum class CheckResult {
     Failed,     // see WhyFailed(): nothing was fetched but, perhaps, the manifest
     UpToDate,   // the manifest lists no changed file
     UpdateDue,  // ChangedFiles() is not empty
+    NotYet,     // a release is due, but its rollout has not reached this installation: nothing to do
 };
 
 enum class InstallResult {
@@ -107,6 +108,8 @@ private:
     bool PrepareStagingFolder();
     bool FetchManifest(std::string& bytes);
     std::vector<S_UpdateFileInfo> CompareInstalledFiles();
+    bool TakesRollout();
+    std::optional<std::string> InstallId();
     StatementVerdict FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server);
     std::optional<UtcTime> VerifiedPublication() const;
     void RememberPublished(const std::optional<UtcTime>& published);

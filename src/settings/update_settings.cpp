@@ -52,6 +52,7 @@ CClientConfig::CClientConfig(const std::string& applicationFolder)
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
     config.ReadString("Update", "ReleaseKey", "", settings.ReleaseKey);
     settings.NewestPublished = ReadNewestPublished(config);
+    config.ReadString("Update", "InstallId", "", settings.InstallId);
 
     settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
     S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);
@@ -70,6 +71,12 @@ Status CClientConfig::WriteVersion(const std::string& version) {
 NewestPublishedWrite CClientConfig::WriteNewestPublished(int32_t type, UtcTime time) {
     const NewestPublishedWrite written = ::WriteNewestPublished(file_, type, time);
     if (written == NewestPublishedWrite::Written) settings_.NewestPublished[type] = time;
+    return written;
+}
+
+Status CClientConfig::WriteInstallId(const std::string& id) {
+    Status written = file_.Write("Update", "InstallId", id);
+    if (written) settings_.InstallId = id;
     return written;
 }
 

@@ -25,6 +25,9 @@ struct UpdateSettings {
     // [Update] NewestPublished.*: per target, the publication time of the
     // newest signed release accepted; an older one is a replay.
     NewestPublishedTimes NewestPublished;
+    // [Update] InstallId as read: this installation's identity in a rollout
+    // (engine/rollout_decision.h says what a usable one is).
+    std::string InstallId;
     // Config.dat as it was read. Corrupt or unreadable, its servers and
     // version are unknown: no update can be checked against it.
     CryptConfigState ConfigState = CryptConfigState::Missing;
@@ -63,6 +66,8 @@ public:
     Status WriteVersion(const std::string& version);
     // The newest accepted publication time of a target (newest_published.h).
     NewestPublishedWrite WriteNewestPublished(int32_t type, UtcTime time);
+    // [Update] InstallId := id, on disk, or why not.
+    Status WriteInstallId(const std::string& id);
 
 private:
     CCryptConfigFile file_;

@@ -110,6 +110,7 @@ void CDlgUpdate::CheckForUpdate() {
         ShowOutcomeFace(kCheckFailedHeadline, MessageFor(Run->WhyFailed()));
         return;
     case CheckResult::UpToDate:
+    case CheckResult::NotYet:  // a paused release: nothing to offer
         ShowOutcomeFace(kNoneHeadline, IDS_UP_TO_DATE);
         return;
     case CheckResult::UpdateDue:

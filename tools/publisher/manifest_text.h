@@ -1,6 +1,7 @@
 #pragma once
 // The text of the two manifest layouts, GBK with CRLF line ends.
 #include "manifest/listed_patches.h"
+#include "manifest/release_rollout.h"
 #include "manifest/release_vocabulary.h"
 
 #include <chrono>
@@ -52,5 +53,15 @@ std::vector<std::string> ManifestFileNames(bool program);
 // silent run reads, and "UpdateConfig.ini" in the program's layout, which the
 // update dialog reads for every package type: the same file sections, every
 // file in "[FILES]", and a header that always asks for the per-file
-// comparison, since a data package has no version test of its own.
-std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files);
+// comparison, since a data package has no version test of its own. A
+// rollout goes into [Version] after RELEASEID, and into "config.ini" as
+// comment marks after its RELEASEID mark; without one, every installation
+// takes the release.
+std::vector<ManifestFile> ManifestsOf(const PublishOptions& options, const std::vector<PublishedFile>& files,
+                                      const std::optional<ReleaseRollout>& rollout);
+
+// The manifest with its rollout replaced and every other line as it was: in
+// the program layout the keys end the first [Version] section; in a
+// package's "config.ini" the marks end the comment lines before its first
+// section.
+std::string WithRollout(std::string_view manifest, bool programLayout, const ReleaseRollout& rollout);

@@ -14,6 +14,7 @@
 #include "publisher/release_scan.h"
 #include "publisher/release_statements.h"
 #include "publisher/publisher_cli.h"
+#include "publisher/rollout_change.h"
 
 #include <algorithm>
 #include <chrono>
@@ -156,8 +157,8 @@ void ReportSaving(const std::vector<PublishedFile>& files, std::ostream& log) {
     log << '\n';
 }
 
-// Every manifest goes to a temporary file first; only when all are complete
-// do they take their real names, so a client never reads a torn one.
+}  // namespace
+
 bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile>& manifests, std::ostream& log) {
     const char separator = static_cast<char>(fs::path::preferred_separator);
     std::vector<std::pair<std::string, std::string>> moves;
@@ -183,6 +184,8 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     }
     return replaced;
 }
+
+namespace {
 
 // An unsigned release leaves no signature of an earlier one beside its
 // manifests: a client that requires signatures then says that the
@@ -232,6 +235,17 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     }
     StatementPlan statements;
     if (options.IsSigned() && !PlanStatements(options, gbkTarget, statements, log)) return false;
+    std::optional<ReleaseRollout> rollout;
+    if (options.Rollout) {
+        // The growth starts when the release is published, unless told otherwise.
+        UtcTime now = statements.Published;
+        if (!options.IsSigned() && !ReadPublisherClock(now, error)) {
+            log << "publisher: " << error << '\n';
+            return false;
+        }
+        rollout = options.Rollout->At(now);
+        log << "publisher: " << DescribePublishedRollout(options.PackageType, *rollout) << '\n';
+    }
     fs::create_directories(target, ec);
     if (ec) {
         log << "publisher: cannot create " << Utf8Of(target) << ": " << ec.message() << '\n';
@@ -253,7 +267,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     patches.ReportSaving(published);
     patches.RemoveStale(target);
 
-    std::vector<ManifestFile> manifests = ManifestsOf(options, published);
+    std::vector<ManifestFile> manifests = ManifestsOf(options, published, rollout);
     if (!options.IsSigned()) {
         if (!WriteManifests(gbkTarget, manifests, log)) return false;
         RemoveSignatures(gbkTarget, manifests);
