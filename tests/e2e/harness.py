@@ -247,13 +247,15 @@ class Workspace:
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
         self._publish(files, args, sign, **signing)
 
-    def _publish(self, files, args, sign, published=None, expires_days=None, previous=()):
+    def _publish(self, files, args, sign, published=None, expires_days=None, previous=(), rollout=()):
         """A signed release's statement is published a minute after the
         previous one's, starting a day before now, so that releases made
         within one second stay in order; published (a datetime) sets the
         time, expires_days an expiry. previous: earlier releases (files as
-        for files) that the changed files get patches from."""
+        for files) that the changed files get patches from. rollout: the
+        publisher's --rollout options."""
         env = {}
+        args += list(rollout)
         for earlier in previous:
             args += ["--previous", winpath(self._release_folder(earlier))]
         if sign:
@@ -263,6 +265,15 @@ class Workspace:
             if expires_days:
                 args += ["--expires", str(expires_days)]
         wine("publisher.exe", *args, winpath(self._release_folder(files)), winpath(self.www), env=env)
+
+    def change_rollout(self, *target, sign=None):
+        """publisher rollout www TARGET...; signed a minute after the last publication."""
+        args, env = ["rollout", winpath(self.www), *target], {}
+        if sign:
+            self.last_published += datetime.timedelta(minutes=1)
+            env["PUBLISHER_TEST_CLOCK"] = self.last_published.strftime("%Y-%m-%dT%H:%M:%SZ")
+            args += ["--sign", winpath(sign)]
+        wine("publisher.exe", *args, env=env)
 
     def keygen(self, name):
         """A release key made by the publisher, kept outside the served tree:
