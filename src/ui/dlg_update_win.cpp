@@ -223,13 +223,17 @@ void CDlgUpdate::FinishUpdate() {
         return;
     }
     Run->RemoveStagingFolder();
-    RestartClient(Run->Profile().ApplicationFolder, 0);
+    Run->RestartClient(0);
     EndDialog(1);
 }
 
 void CDlgUpdate::OnClose() {
     if (Run && offerShown_) Run->Log().Write("closed by the user with release \"" + Run->Header().Version + "\" on offer");
     EndDialog(1);
+}
+
+void CDlgUpdate::WatchClientStart(CInstanceLock& lock) {
+    if (Run) Run->WatchClientStart(&lock);
 }
 
 RunOutcome CDlgUpdate::Conclude() {
