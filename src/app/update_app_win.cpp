@@ -28,10 +28,11 @@ int ShowNotification(const std::string& currentVersion, const std::string& newVe
 constexpr std::chrono::seconds kEndWait{10};
 
 // The three runs that one updater process can make; InitInstance picks one.
-RunOutcome RunSilentProgramUpdate() {
+RunOutcome RunSilentProgramUpdate(CInstanceLock& lock) {
     CSilentUpdater updater;
     updater.InitProgram();
     updater.Notify = &ShowNotification;
+    updater.Lock = &lock;
     return updater.RunProgramUpdate();
 }
 
@@ -41,11 +42,13 @@ RunOutcome RunSilentDataPackageUpdate(int32_t type, const std::string& name) {
     return updater.RunDataPackageUpdate();
 }
 
-RunOutcome RunUpdateDialog(int32_t type, const std::string& name) {
+RunOutcome RunUpdateDialog(int32_t type, const std::string& name, CInstanceLock& lock) {
     CDlgUpdate dialog;
     dialog.Type = type;
     dialog.Name = name;
     dialog.DoModal();  // every way out of the dialog returns 1; the run tells how it went
+    // With the window gone: the user is not kept waiting by the watch.
+    dialog.WatchClientStart(lock);
     return dialog.Conclude();
 }
 }  // namespace
@@ -54,24 +57,18 @@ bool CUpdateApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 
-    const HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another updater runs and owns it: end at once, without reading the
-        // command line. The handle is ours to close, the mutex not ours to release.
-        const UniqueHandle notOwned(mutex);
+    if (!lock_.TakeIfFree()) {
+        // Another updater runs: end at once, without reading the command line.
         exitCode_ = ExitCodeOf(RunOutcome::AnotherInstance);
         return false;
     }
-    // Without a mutex at all (creation failed for another reason) the run
-    // goes on unguarded.
-    mutex_.reset(mutex);
 
     const RunRequest request = ParseCommandLine(ProcessArguments());
     RunOutcome outcome = RunOutcome::NothingToDo;
     if (!request.Silent) {
-        outcome = RunUpdateDialog(request.Type, request.Name);
+        outcome = RunUpdateDialog(request.Type, request.Name, lock_);
     } else if (request.Type == 1) {
-        outcome = RunSilentProgramUpdate();
+        outcome = RunSilentProgramUpdate(lock_);
     } else {
         outcome = RunSilentDataPackageUpdate(request.Type, request.Name);
     }

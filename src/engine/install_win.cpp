@@ -26,24 +26,40 @@ DWORD CopyFlushed(const std::wstring& source, const std::wstring& copy) {
     return ERROR_SUCCESS;
 }
 
+// A second name for the same file costs no copy; where the volume has no
+// hard links (FAT) or the name cannot be made, a flushed copy stands in.
+DWORD LinkOrCopyFlushed(const std::wstring& source, const std::wstring& copy) {
+    DeleteFileW(copy.c_str());
+    if (CreateHardLinkW(copy.c_str(), source.c_str(), nullptr)) return ERROR_SUCCESS;
+    return CopyFlushed(source, copy);
+}
+
 // A file that is mapped or open without delete sharing cannot be replaced;
 // it may still be renamed.
 bool IsInUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
 enum class Placed { Replaced, ThroughBackup, Failed };
+// Where the file beside the installed one comes from: a staged download is
+// copied (the staging folder goes afterwards), a kept file is linked.
+enum class Beside { Copy, LinkOrCopy };
 
 Placed InstallOne(const std::string& name, const std::string& source, const std::string& destination,
-                  std::vector<FileFailure>& failures) {
+                  std::vector<FileFailure>& failures, Beside beside = Beside::Copy) {
     EnsureParentFolder(destination);
     const std::wstring target = LongPath(destination);
     const std::wstring copy = LongPath(destination + kInstallTempSuffix);
 
-    if (const DWORD error = CopyFlushed(LongPath(source), copy); error != ERROR_SUCCESS) {
+    if (const DWORD error = beside == Beside::Copy ? CopyFlushed(LongPath(source), copy)
+                                                   : LinkOrCopyFlushed(LongPath(source), copy);
+        error != ERROR_SUCCESS) {
         DeleteFileW(copy.c_str());
         failures.push_back(Failed(name, "cannot be copied beside the installed file", error));
         return Placed::Failed;
     }
     if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // When both names were links of one file already (a rollback done
+        // again), POSIX rename, and so Wine, leaves both in place.
+        if (beside == Beside::LinkOrCopy) DeleteFileW(copy.c_str());
         return Placed::Replaced;
     }
     const DWORD replaceError = GetLastError();
@@ -70,6 +86,13 @@ Placed InstallOne(const std::string& name, const std::string& source, const std:
     return Placed::Failed;
 }
 
+// Counts a file put in place, and whether it went through ".bak".
+void Count(Placed placed, size_t& replaced, size_t& throughBackup) {
+    if (placed == Placed::Failed) return;
+    ++replaced;
+    if (placed == Placed::ThroughBackup) ++throughBackup;
+}
+
 std::string WithoutSuffix(const std::string& path, std::string_view suffix) {
     return path.substr(0, path.size() - suffix.size());
 }
@@ -80,17 +103,8 @@ InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, con
                                  const std::string& targetFolder) {
     InstallReport report;
     for (const S_UpdateFileInfo& file : files) {
-        switch (InstallOne(file.FileName, stagingFolder + file.FileName, targetFolder + file.FileName,
-                           report.Failures)) {
-        case Placed::ThroughBackup:
-            ++report.ThroughBackup;
-            [[fallthrough]];
-        case Placed::Replaced:
-            ++report.Replaced;
-            break;
-        case Placed::Failed:
-            break;
-        }
+        Count(InstallOne(file.FileName, stagingFolder + file.FileName, targetFolder + file.FileName, report.Failures),
+              report.Replaced, report.ThroughBackup);
     }
     return report;
 }
@@ -130,6 +144,62 @@ CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder) 
             ++report.TemporariesRemoved;
         } else {
             report.Failures.push_back(Failed(copy, "cannot be removed", GetLastError()));
+        }
+    }
+    return report;
+}
+
+KeepReport KeepInstalledFiles(const KeptRelease& kept, const std::string& targetFolder, const std::string& keepFolder) {
+    KeepReport report;
+    for (const KeptName& entry : kept.Names) {
+        const std::string installed = targetFolder + entry.Name;
+        const std::string keptPath = keepFolder + entry.Name;
+        if (!entry.Replaced || FileExists(keptPath) || !FileExists(installed)) continue;
+        EnsureParentFolder(keptPath);
+        // A link comes into being whole. It is made under its own name: a
+        // rename would need delete access to the installed file, which a
+        // program holding it without delete sharing denies.
+        if (CreateHardLinkW(LongPath(keptPath).c_str(), LongPath(installed).c_str(), nullptr)) {
+            ++report.Linked;
+            ++report.Kept;
+            continue;
+        }
+        // A copy gets the kept name only once it is whole: whenever the run
+        // stops, what the folder holds under it can be put back.
+        const std::wstring temporary = LongPath(keptPath + kInstallTempSuffix);
+        DWORD error = CopyFlushed(LongPath(installed), temporary);
+        if (error == ERROR_SUCCESS &&
+            !MoveFileExW(temporary.c_str(), LongPath(keptPath).c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+        }
+        if (error != ERROR_SUCCESS) {
+            DeleteFileW(temporary.c_str());
+            report.Failures.push_back(Failed(entry.Name, "cannot be kept for a rollback", error));
+            continue;
+        }
+        ++report.Kept;
+    }
+    return report;
+}
+
+RestoreReport RestoreKeptFiles(const KeptRelease& kept, const std::string& targetFolder, const std::string& keepFolder) {
+    RestoreReport report;
+    for (const KeptName& entry : kept.Names) {
+        const std::string installed = targetFolder + entry.Name;
+        if (entry.Replaced) {
+            const std::string keptPath = keepFolder + entry.Name;
+            if (!FileExists(keptPath)) continue;
+            Count(InstallOne(entry.Name, keptPath, installed, report.Failures, Beside::LinkOrCopy), report.Restored,
+                  report.ThroughBackup);
+            continue;
+        }
+        if (!FileExists(installed)) continue;
+        const std::wstring added = LongPath(installed);
+        SetFileAttributesW(added.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(added.c_str())) {
+            ++report.Removed;
+        } else {
+            report.Failures.push_back(Failed(entry.Name, "was added by the release and cannot be removed", GetLastError()));
         }
     }
     return report;

@@ -45,8 +45,9 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
         run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
         if (upgradeNow) CloseClient();
     }
-    RestartClient(run.Profile().ApplicationFolder, RestartDelayMs);
+    run.RestartClient(RestartDelayMs);
     run.RemoveStagingFolder();
+    run.WatchClientStart(Lock);
     return run.Conclude();
 }
 

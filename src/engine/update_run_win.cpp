@@ -121,6 +121,8 @@ CheckResult CUpdateRun::Check() {
              "Config.dat cannot be used, so no release can be trusted");
         return CheckResult::Failed;
     }
+    // Nothing is installed over a rollback that is not finished.
+    if (!FinishInterruptedRollback()) return CheckResult::Failed;
     FinishInterruptedInstall();
     if (!PrepareStagingFolder()) return CheckResult::Failed;
 
@@ -134,6 +136,7 @@ CheckResult CUpdateRun::Check() {
         log_.Write("skipped: the listed name \"" + skipped.Name + "\" is " + skipped.Why);
     }
     const ManifestHeader& header = release_.Header;
+    if (SkipsRolledBackRelease()) return CheckResult::UpToDate;
     changed_ = CompareInstalledFiles();
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder);
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
@@ -361,6 +364,7 @@ InstallMarker CUpdateRun::ThisInstall() const {
     marker.ManifestMD5 = manifestMD5_;
     marker.Layout = profile_.Layout;
     marker.NewVersion = release_.Header.Version;
+    marker.ReleaseId = release_.Header.ReleaseId;
     marker.OldVersion = Settings().Version;
     marker.Version = profile_.Version;
     marker.RecordSectionFormat = profile_.RecordSectionFormat;
@@ -370,7 +374,9 @@ InstallMarker CUpdateRun::ThisInstall() const {
 }
 
 InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
-    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    const InstallResult result = InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    watchesStart_ = result == InstallResult::Installed && profile_.IsProgram();
+    return result;
 }
 
 InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
@@ -395,7 +401,20 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
         Record(marker, false);
         return InstallResult::Incomplete;
     }
-    const InstallReport report = InstallStagedFiles(files, profile_.StagingFolder, profile_.TargetFolder);
+    // A file whose installed copy cannot be kept for a rollback is not replaced.
+    std::vector<FileFailure> notKept;
+    if (profile_.IsProgram() && !KeepPreviousRelease(files, marker, notKept)) {
+        Record(marker, false);
+        RemoveFile(markerPath);
+        return InstallResult::Incomplete;
+    }
+    std::vector<S_UpdateFileInfo> replacing = files;
+    std::erase_if(replacing, [&](const S_UpdateFileInfo& file) {
+        return std::any_of(notKept.begin(), notKept.end(),
+                           [&](const FileFailure& failure) { return failure.Name == file.FileName; });
+    });
+    InstallReport report = InstallStagedFiles(replacing, profile_.StagingFolder, profile_.TargetFolder);
+    report.Failures.insert(report.Failures.end(), notKept.begin(), notKept.end());
     log_.Write("installed " + std::to_string(report.Replaced) + " of " + std::to_string(files.size()) + " files (" +
                std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
     for (const FileFailure& failure : report.Failures) {
@@ -426,6 +445,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     }
     complete = Record(marker, complete);
     if (complete) RememberPublished(marker.Published);
+    if (complete && profile_.IsProgram()) MarkKeptReleaseInstalled(marker);
     RemoveFile(markerPath);
     return complete ? InstallResult::Installed : InstallResult::Incomplete;
 }

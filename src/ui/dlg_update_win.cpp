@@ -214,7 +214,7 @@ void CDlgUpdate::FinishUpdate() {
     }
     Run->RemoveStagingFolder();
     // The client was closed for the install: it runs again however that went.
-    RestartClient(Run->Profile().ApplicationFolder, 0);
+    Run->RestartClient(0);
     if (result == InstallResult::Incomplete) {
         // Recorded as not succeeded, so the next run tries again; the dialog
         // stays to say why until the user closes it.
@@ -227,6 +227,10 @@ void CDlgUpdate::FinishUpdate() {
 void CDlgUpdate::OnClose() {
     if (Run && offerShown_) Run->Log().Write("closed by the user with release \"" + Run->Header().Version + "\" on offer");
     EndDialog(1);
+}
+
+void CDlgUpdate::WatchClientStart(CInstanceLock& lock) {
+    if (Run) Run->WatchClientStart(&lock);
 }
 
 RunOutcome CDlgUpdate::Conclude() {

@@ -12,6 +12,7 @@
 // creator sets Type and Name, then calls DoModal(), which returns 1 on every
 // way out.
 #include "engine/down_file_thread_win.h"
+#include "engine/instance_lock_win.h"
 #include "engine/update_run_win.h"
 #include "framework/skin/image_button_win.h"
 #include "framework/skin/image_dialog_win.h"
@@ -64,6 +65,9 @@ public:
     // for tools and tests that run the dialog on another installation.
     std::string ApplicationFolderOverride;
 
+    // Once the dialog has closed: watches the client that an install
+    // started (CUpdateRun::WatchClientStart), with the lock released meanwhile.
+    void WatchClientStart(CInstanceLock& lock);
     // Ends the run's log with its outcome, once the dialog has closed.
     RunOutcome Conclude();
 

@@ -205,9 +205,11 @@ class Workspace:
             return ""
         return wine("configtool.exe", "dump", winpath(self.app_path(file))).stdout
 
-    def seed(self, port, version="1.0", region="cn", use_proxy=0):
+    def seed(self, port, version="1.0", region="cn", use_proxy=0, start_watch=1):
+        """start_watch: StartWatchSeconds, short, since the stand-in client that
+        an install starts keeps running and the run would watch it a minute."""
         for key, value in (("Version", version), ("Region", region), ("ServerIP", "127.0.0.1"),
-                           ("ServerPort", port)):
+                           ("ServerPort", port), ("StartWatchSeconds", start_watch)):
             self.config_set("Config.dat", "Update", key, value)
         self.config_set("UserConfig.dat", "Server", "UseProxy", use_proxy)
 
