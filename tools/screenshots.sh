@@ -100,8 +100,8 @@ update_title='在线更新'
 notify_title='HALVO管家升级通知'
 
 # Control ids (src/ui/res/resource.h): 19504 "关闭" of the dialog, 19508 its
-# "立即升级", 19511 its message line; 19506 "下次升级" of the notification,
-# 19507 its "立即升级".
+# "立即升级", 19511 its message line, 19517 its heading; 19506 "下次升级" of
+# the notification, 19507 its "立即升级".
 install "$work/available" 4.0.1
 (cd "$work/available" && win Update.exe >/dev/null 2>&1) &
 runner=$!
@@ -120,7 +120,7 @@ install "$work/offline" 4.0.1
 sed -i "s/ServerPort=$port/ServerPort=$(free_port)/" "$work/offline/Config.dat"
 (cd "$work/offline" && win Update.exe >/dev/null 2>&1) &
 runner=$!
-shoot check-failed.png "$update_title" 19504 wait-text 19511 '无法与服务器建立连接,请稍候重试！' || failed=1
+shoot check-failed.png "$update_title" 19504 wait-text 19517 '检查更新失败！' || failed=1
 wait "$runner" || true
 
 install "$work/silent" 4.0.1

@@ -14,11 +14,6 @@ inline void Handle(HANDLE handle) { CloseHandle(handle); }
 inline void Find(HANDLE handle) { FindClose(handle); }
 inline void RegistryKey(HKEY key) { RegCloseKey(key); }
 inline void LocalMemory(void* memory) { LocalFree(memory); }
-// A mutex that this process owns: given back before its handle goes.
-inline void OwnedMutex(HANDLE mutex) {
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-}
 }  // namespace handle_close
 
 // Threads, events, processes, mutexes: null means none.
@@ -28,7 +23,6 @@ using UniqueFile = unique_any<HANDLE, &handle_close::Handle, InvalidHandleValue>
 // FindFirstFile's result: INVALID_HANDLE_VALUE means none.
 using UniqueFind = unique_any<HANDLE, &handle_close::Find, InvalidHandleValue>;
 using UniqueRegistryKey = unique_any<HKEY, &handle_close::RegistryKey>;
-using UniqueOwnedMutex = unique_any<HANDLE, &handle_close::OwnedMutex>;
 
 // Memory that a function hands out for LocalFree (CommandLineToArgvW, FormatMessage).
 template <typename Pointer>

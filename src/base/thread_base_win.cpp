@@ -7,7 +7,9 @@ CThreadBase::~CThreadBase() {
 bool CThreadBase::Start() {
     if (thread_) return false;
     stop_.store(false);
+    running_.emplace();
     thread_.reset(CreateThread(nullptr, 0, &CThreadBase::ThreadProc, this, 0, nullptr));
+    if (!thread_) running_.reset();
     return static_cast<bool>(thread_);
 }
 
@@ -45,6 +47,8 @@ void CThreadBase::StopAndWait() {
 }
 
 DWORD WINAPI CThreadBase::ThreadProc(LPVOID self) {
-    static_cast<CThreadBase*>(self)->Run();
+    auto* thread = static_cast<CThreadBase*>(self);
+    thread->Run();
+    thread->running_.reset();
     return 0;
 }

@@ -1,10 +1,12 @@
 #pragma once
 // Base of the worker threads: the derived class supplies Run().
 #include "base/handles_win.h"
+#include "base/running_work.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 
 class CThreadBase {
 public:
@@ -32,4 +34,5 @@ private:
     static DWORD WINAPI ThreadProc(LPVOID self);
     std::atomic<bool> stop_{false};
     UniqueHandle thread_;
+    std::optional<CRunningWork> running_;  // from Start until Run has returned
 };

@@ -34,6 +34,7 @@ Status WriteInstallMarker(const std::string& path, const InstallMarker& marker) 
         {"ManifestMD5", marker.ManifestMD5},
         {"Layout", marker.Layout == ManifestLayout::Program ? "program" : "package"},
         {"NewVersion", marker.NewVersion},
+        {"ReleaseId", marker.ReleaseId},
         {"OldVersion", marker.OldVersion},
         {"VersionRecord", VersionRecordName(marker.Version)},
         {"RecordSectionFormat", marker.RecordSectionFormat},
@@ -68,6 +69,7 @@ std::optional<InstallMarker> ReadInstallMarker(const std::string& path) {
     marker.Layout = *layout == "program" ? ManifestLayout::Program : ManifestLayout::DataPackage;
     marker.Version = *version;
     for (const auto& [key, target] : {std::pair{"NewVersion", &marker.NewVersion},
+                                      std::pair{"ReleaseId", &marker.ReleaseId},
                                       std::pair{"OldVersion", &marker.OldVersion},
                                       std::pair{"RecordSectionFormat", &marker.RecordSectionFormat}}) {
         if (const std::string* found = value(key)) *target = *found;

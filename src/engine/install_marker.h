@@ -16,6 +16,7 @@ struct InstallMarker {
     std::string ManifestMD5;       // of its bytes: a manifest fetched since is another release
     ManifestLayout Layout = ManifestLayout::Program;
     std::string NewVersion;
+    std::string ReleaseId;   // of the release (release_reader.h), which the program's kept files belong to
     std::string OldVersion;  // the configured version before the install
     VersionRecord Version = VersionRecord::Always;
     std::string RecordSectionFormat;

@@ -26,11 +26,19 @@ DWORD CopyFlushed(const std::wstring& source, const std::wstring& copy) {
     return ERROR_SUCCESS;
 }
 
+// A second name for the same file costs no copy; where the volume has no
+// hard links (FAT) or the name cannot be made, a flushed copy stands in.
+DWORD LinkOrCopyFlushed(const std::wstring& source, const std::wstring& copy) {
+    DeleteFileW(copy.c_str());
+    if (CreateHardLinkW(copy.c_str(), source.c_str(), nullptr)) return ERROR_SUCCESS;
+    return CopyFlushed(source, copy);
+}
+
 // A file that is mapped or open without delete sharing cannot be replaced;
 // it may still be renamed.
 bool IsInUse(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
-// Puts the staged file at target in one step. It was flushed when it
+// Puts a file at target in one step. A staged download was flushed when it
 // arrived (partial_file_win.h), so a rename moves it there whole: no second
 // copy and no second flush. Only a staging folder on another volume than
 // the file (linked elsewhere) makes a copy beside the file, flushed before
@@ -51,32 +59,58 @@ DWORD MoveInPlace(const std::wstring& staged, const std::wstring& target, const 
 }
 
 enum class Placed { Replaced, ThroughBackup, Failed };
+// What takes the installed file's name: a staged download itself, moved
+// (the staging folder goes afterwards), or, for a kept file, which stays
+// for another rollback, a link to it beside the installed file.
+enum class Beside { Move, LinkOrCopy };
 
 Placed InstallOne(const std::string& name, const std::string& source, const std::string& destination,
-                  std::vector<FileFailure>& failures) {
+                  std::vector<FileFailure>& failures, Beside beside = Beside::Move) {
     EnsureParentFolder(destination);
-    const std::wstring staged = LongPath(source);
     const std::wstring target = LongPath(destination);
+    std::wstring incoming = LongPath(source);
+    if (beside == Beside::LinkOrCopy) {
+        incoming = LongPath(destination + kInstallTempSuffix);
+        if (const DWORD error = LinkOrCopyFlushed(LongPath(source), incoming); error != ERROR_SUCCESS) {
+            DeleteFileW(incoming.c_str());
+            failures.push_back(Failed(name, "cannot be copied beside the installed file", error));
+            return Placed::Failed;
+        }
+    }
+    // The name beside the file goes whatever happened: when both names were
+    // links of one file already (a rollback done again), POSIX rename, and
+    // so Wine, leaves both in place.
+    const auto placed = [&](Placed result) {
+        if (beside == Beside::LinkOrCopy) DeleteFileW(incoming.c_str());
+        return result;
+    };
 
-    const DWORD replaceError = MoveInPlace(staged, target, destination, MOVEFILE_REPLACE_EXISTING);
-    if (replaceError == ERROR_SUCCESS) return Placed::Replaced;
+    const DWORD replaceError = MoveInPlace(incoming, target, destination, MOVEFILE_REPLACE_EXISTING);
+    if (replaceError == ERROR_SUCCESS) return placed(Placed::Replaced);
     if (!IsInUse(replaceError) || !FileExists(destination)) {
         failures.push_back(Failed(name, "cannot be replaced", replaceError));
-        return Placed::Failed;
+        return placed(Placed::Failed);
     }
     // No replace flag: a ".bak" that could not be cleaned up stays, and so
     // does the installed file.
     const std::wstring backup = LongPath(destination + kBackupSuffix);
     if (!MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
         failures.push_back(Failed(name, "is in use and cannot be moved aside", GetLastError()));
-        return Placed::Failed;
+        return placed(Placed::Failed);
     }
-    const DWORD error = MoveInPlace(staged, target, destination, 0);
-    if (error == ERROR_SUCCESS) return Placed::ThroughBackup;
+    const DWORD error = MoveInPlace(incoming, target, destination, 0);
+    if (error == ERROR_SUCCESS) return placed(Placed::ThroughBackup);
     // Never leave the installed file only under its backup name.
     MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
     failures.push_back(Failed(name, "cannot take the place of the file in use", error));
-    return Placed::Failed;
+    return placed(Placed::Failed);
+}
+
+// Counts a file put in place, and whether it went through ".bak".
+void Count(Placed placed, size_t& replaced, size_t& throughBackup) {
+    if (placed == Placed::Failed) return;
+    ++replaced;
+    if (placed == Placed::ThroughBackup) ++throughBackup;
 }
 
 std::string WithoutSuffix(const std::string& path, std::string_view suffix) {
@@ -89,17 +123,8 @@ InstallReport InstallStagedFiles(const std::vector<S_UpdateFileInfo>& files, con
                                  const std::string& targetFolder) {
     InstallReport report;
     for (const S_UpdateFileInfo& file : files) {
-        switch (InstallOne(file.FileName, stagingFolder + file.FileName, targetFolder + file.FileName,
-                           report.Failures)) {
-        case Placed::ThroughBackup:
-            ++report.ThroughBackup;
-            [[fallthrough]];
-        case Placed::Replaced:
-            ++report.Replaced;
-            break;
-        case Placed::Failed:
-            break;
-        }
+        Count(InstallOne(file.FileName, stagingFolder + file.FileName, targetFolder + file.FileName, report.Failures),
+              report.Replaced, report.ThroughBackup);
     }
     return report;
 }
@@ -139,6 +164,62 @@ CleanupReport CleanUpAfterEarlierInstalls(const std::string& applicationFolder) 
             ++report.TemporariesRemoved;
         } else {
             report.Failures.push_back(Failed(copy, "cannot be removed", GetLastError()));
+        }
+    }
+    return report;
+}
+
+KeepReport KeepInstalledFiles(const KeptRelease& kept, const std::string& targetFolder, const std::string& keepFolder) {
+    KeepReport report;
+    for (const KeptName& entry : kept.Names) {
+        const std::string installed = targetFolder + entry.Name;
+        const std::string keptPath = keepFolder + entry.Name;
+        if (!entry.Replaced || FileExists(keptPath) || !FileExists(installed)) continue;
+        EnsureParentFolder(keptPath);
+        // A link comes into being whole. It is made under its own name: a
+        // rename would need delete access to the installed file, which a
+        // program holding it without delete sharing denies.
+        if (CreateHardLinkW(LongPath(keptPath).c_str(), LongPath(installed).c_str(), nullptr)) {
+            ++report.Linked;
+            ++report.Kept;
+            continue;
+        }
+        // A copy gets the kept name only once it is whole: whenever the run
+        // stops, what the folder holds under it can be put back.
+        const std::wstring temporary = LongPath(keptPath + kInstallTempSuffix);
+        DWORD error = CopyFlushed(LongPath(installed), temporary);
+        if (error == ERROR_SUCCESS &&
+            !MoveFileExW(temporary.c_str(), LongPath(keptPath).c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = GetLastError();
+        }
+        if (error != ERROR_SUCCESS) {
+            DeleteFileW(temporary.c_str());
+            report.Failures.push_back(Failed(entry.Name, "cannot be kept for a rollback", error));
+            continue;
+        }
+        ++report.Kept;
+    }
+    return report;
+}
+
+RestoreReport RestoreKeptFiles(const KeptRelease& kept, const std::string& targetFolder, const std::string& keepFolder) {
+    RestoreReport report;
+    for (const KeptName& entry : kept.Names) {
+        const std::string installed = targetFolder + entry.Name;
+        if (entry.Replaced) {
+            const std::string keptPath = keepFolder + entry.Name;
+            if (!FileExists(keptPath)) continue;
+            Count(InstallOne(entry.Name, keptPath, installed, report.Failures, Beside::LinkOrCopy), report.Restored,
+                  report.ThroughBackup);
+            continue;
+        }
+        if (!FileExists(installed)) continue;
+        const std::wstring added = LongPath(installed);
+        SetFileAttributesW(added.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(added.c_str())) {
+            ++report.Removed;
+        } else {
+            report.Failures.push_back(Failed(entry.Name, "was added by the release and cannot be removed", GetLastError()));
         }
     }
     return report;

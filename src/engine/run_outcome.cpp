@@ -1,6 +1,7 @@
 #include "engine/run_outcome.h"
 
-RunOutcome DecideOutcome(const std::optional<RunFailure>& failure, bool changedInstallation) {
+RunOutcome DecideOutcome(const std::optional<RunFailure>& failure, bool changedInstallation, bool rolledBack) {
+    if (!failure && rolledBack) return RunOutcome::RolledBack;
     if (!failure) return changedInstallation ? RunOutcome::Updated : RunOutcome::NothingToDo;
     switch (ClassOf(failure->Why.Kind)) {
     case FailureClass::Network:
@@ -35,6 +36,8 @@ int ExitCodeOf(RunOutcome outcome) {
         return 4;
     case RunOutcome::LocalFilesUnusable:
         return 5;
+    case RunOutcome::RolledBack:
+        return 6;
     }
     return 4;
 }
@@ -57,6 +60,8 @@ const char* DescribeOutcome(RunOutcome outcome) {
         return "the install is incomplete";
     case RunOutcome::LocalFilesUnusable:
         return "local files unusable";
+    case RunOutcome::RolledBack:
+        return "the new release failed to start and was rolled back";
     }
     return "unknown";
 }

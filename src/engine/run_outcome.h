@@ -15,6 +15,7 @@ enum class RunOutcome {
     NotStored,           // 4: a fetched file could not be written here (a full disk, no access)
     Incomplete,          // 4: a file could not be installed or the version not recorded
     LocalFilesUnusable,  // 5: Config.dat unusable, or a file where the updater's folder must be
+    RolledBack,          // 6: the new release's program failed to start, and the release was rolled back
 };
 
 // The step a failure ended: what it means for the installation.
@@ -30,8 +31,10 @@ struct RunFailure {
 };
 
 // The outcome of a run that ended with `failure` (nothing: it did what it
-// had to), and that changed the installation or not.
-RunOutcome DecideOutcome(const std::optional<RunFailure>& failure, bool changedInstallation);
+// had to), that changed the installation or not, and that rolled a release
+// back (or finished a rollback cut short) or not. A failure tells more than
+// a rollback, which tells more than an install.
+RunOutcome DecideOutcome(const std::optional<RunFailure>& failure, bool changedInstallation, bool rolledBack = false);
 
 int ExitCodeOf(RunOutcome outcome);
 // A few words for the log's last line.

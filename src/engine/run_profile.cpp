@@ -47,7 +47,8 @@ RunProfile DialogRun(const std::string& applicationFolder, int32_t type, const s
     profile.ManifestFileName = kProgramManifestName;
     profile.Layout = ManifestLayout::Program;
     profile.Version = type == 1 ? VersionRecord::WhenGreater : VersionRecord::Never;
-    profile.RecordSectionFormat = "%Y-%m-%d %H:%M:%S";
+    profile.RecordSectionFormat = kDateTimeRecordSection;
+    profile.AskedByPerson = true;
     return profile;
 }
 

@@ -14,6 +14,10 @@ enum class VersionRecord {
     Never,        // a data package has no version of its own
 };
 
+// The update record's sections named by the local date and time, as the
+// dialog's installs and every rollback name theirs.
+inline constexpr char kDateTimeRecordSection[] = "%Y-%m-%d %H:%M:%S";
+
 struct RunProfile {
     std::string RunKind;             // how the log names the run: "silent", "silent package Maps", "dialog"
     int32_t Type = 1;                // package type: 1 the program, any other a data package
@@ -28,6 +32,9 @@ struct RunProfile {
     std::string RecordSectionFormat;
     // The silent package run's "config.ini" goes into the package's folder after a complete install.
     bool CopiesPackageManifest = false;
+    // The dialog: a person asked, and takes any release in rollout that is
+    // not paused (rollout_decision.h); silent runs wait for their place.
+    bool AskedByPerson = false;
 
     bool IsProgram() const { return Type == 1; }
 };

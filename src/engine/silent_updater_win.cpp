@@ -24,7 +24,7 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
     CUpdateRun& run = *run_;
     const CheckResult checked = run.Check();
     if (checked == CheckResult::Failed) return run.Conclude();
-    if (checked == CheckResult::UpToDate) {
+    if (checked == CheckResult::UpToDate || checked == CheckResult::NotYet) {
         run.RemoveStagingFolder();
         return run.Conclude();
     }
@@ -45,14 +45,21 @@ RunOutcome CSilentUpdater::RunProgramUpdate() {
         run.Log().Write(upgradeNow ? "the user chose to upgrade now: closing the client" : "the user chose later");
         if (upgradeNow) CloseClient();
     }
-    RestartClient(run.Profile().ApplicationFolder, RestartDelayMs);
+    run.RestartClient(RestartDelayMs);
     run.RemoveStagingFolder();
+    run.WatchClientStart(Lock);
     return run.Conclude();
 }
 
 RunOutcome CSilentUpdater::RunDataPackageUpdate() {
     CUpdateRun& run = *run_;
-    if (run.Check() == CheckResult::Failed) return run.Conclude();
+    const CheckResult checked = run.Check();
+    if (checked == CheckResult::Failed) return run.Conclude();
+    // The package's record of its release stays that of the files it has.
+    if (checked == CheckResult::NotYet) {
+        run.RemoveStagingFolder();
+        return run.Conclude();
+    }
     // What arrived of a failed fetch stays staged for the next run, as above.
     if (!run.FetchFiles()) return run.Conclude();
     // Even with every file current the package's manifest is replaced by

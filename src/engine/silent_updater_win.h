@@ -2,6 +2,7 @@
 // The silent runs: "-silent" updates the program's own files and may ask,
 // with the new-version notification, whether the running client may be
 // closed; "-silent -t:N -d:NAME" updates one data package with no window.
+#include "engine/instance_lock_win.h"
 #include "engine/update_run_win.h"
 
 #include <cstdint>
@@ -37,6 +38,9 @@ public:
     NotifyPrompt Notify;
     // How long the program run waits before starting the client again.
     uint32_t RestartDelayMs = 5000;
+    // The lock the application holds, released while the program run
+    // watches the client it started; none: nothing to release.
+    CInstanceLock* Lock = nullptr;
 
 private:
     std::unique_ptr<CUpdateRun> run_;

@@ -7,6 +7,7 @@
 #include "engine/download_files_win.h"
 #include "engine/install_marker.h"
 #include "engine/install_win.h"
+#include "engine/rollout_decision.h"
 #include "engine/update_area.h"
 #include "manifest/listed_patches.h"
 #include "manifest/manifest.h"
@@ -121,6 +122,8 @@ CheckResult CUpdateRun::Check() {
              "Config.dat cannot be used, so no release can be trusted");
         return CheckResult::Failed;
     }
+    // Nothing is installed over a rollback that is not finished.
+    if (!FinishInterruptedRollback()) return CheckResult::Failed;
     FinishInterruptedInstall();
     if (!PrepareStagingFolder()) return CheckResult::Failed;
 
@@ -134,6 +137,7 @@ CheckResult CUpdateRun::Check() {
         log_.Write("skipped: the listed name \"" + skipped.Name + "\" is " + skipped.Why);
     }
     const ManifestHeader& header = release_.Header;
+    if (SkipsRolledBackRelease()) return CheckResult::UpToDate;
     changed_ = CompareInstalledFiles();
     toFetch_ = SelectFilesToFetch(changed_, profile_.StagingFolder, &checked_);
     log_.Write("manifest " + profile_.ManifestFileName + " fetched (" + std::to_string(bytes.size()) + " bytes)" +
@@ -143,6 +147,13 @@ CheckResult CUpdateRun::Check() {
                     : std::string()) +
                ": " + std::to_string(changed_.size()) + " files differ, " + std::to_string(toFetch_.size()) +
                " to fetch");
+    if (!changed_.empty() && !TakesRollout()) {
+        // Nothing to do for now; a verified statement still counts as checked.
+        changed_.clear();
+        toFetch_.clear();
+        if (!failure_) RememberPublished(VerifiedPublication());
+        return CheckResult::NotYet;
+    }
     NoteUnusablePatchEntries();
     if (!changed_.empty()) return CheckResult::UpdateDue;
     RecordCurrentFiles();
@@ -168,6 +179,48 @@ std::vector<S_UpdateFileInfo> CUpdateRun::CompareInstalledFiles() {
         }
     }
     return changed;
+}
+
+// Asked only of a release that is due and not in place: one this
+// installation has is never taken back, whatever its rollout says now.
+bool CUpdateRun::TakesRollout() {
+    const ReleaseRollout& rollout = release_.Header.Rollout;
+    const UtcTime now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    if (rollout.ShareAt(now) >= kEveryInstallation) return true;
+    if (!rollout.Problem.empty()) log_.Write("manifest: " + rollout.Problem + ": read as a pause");
+    const ManifestHeader& header = release_.Header;
+    RolloutDecision decision;
+    if (profile_.AskedByPerson) {
+        decision = DecideForPerson(rollout, now);
+    } else {
+        const std::optional<std::string> id = InstallId();
+        decision = DecideForInstallation(rollout, now,
+                                         id ? RolloutPlace(*id, header.ReleaseId, profile_.Type) : std::nullopt);
+    }
+    log_.Write(DescribeRolloutDecision(header.Version.empty() ? header.ReleaseId : header.Version, rollout, decision));
+    return decision.Taken;
+}
+
+// Made the first time a rollout is decided here and kept in Config.dat,
+// outside UPDATE\, so that the installation keeps its places. One that
+// cannot be saved gives no place at all: a new one each run would draw
+// again until it fell within the share.
+std::optional<std::string> CUpdateRun::InstallId() {
+    const std::string& held = Settings().InstallId;
+    if (IsInstallId(held)) return held;
+    if (!held.empty()) log_.Write("Config.dat: InstallId is not 32 lower-case hex digits: a new one is made");
+    const std::optional<std::string> made = MakeInstallId();
+    if (!made) {
+        log_.Write("no InstallId could be made: the system's random generator failed");
+        return std::nullopt;
+    }
+    if (const Status saved = config_->WriteInstallId(*made); !saved) {
+        log_.Write("Config.dat: a new InstallId could not be saved, so this installation has no place in a rollout: " +
+                   DescribeFailure(saved.Why()));
+        return std::nullopt;
+    }
+    log_.Write("Config.dat: a new InstallId saved");
+    return made;
 }
 
 bool CUpdateRun::PrepareStagingFolder() {
@@ -315,6 +368,7 @@ InstallMarker CUpdateRun::ThisInstall() const {
     marker.ManifestMD5 = manifestMD5_;
     marker.Layout = profile_.Layout;
     marker.NewVersion = release_.Header.Version;
+    marker.ReleaseId = release_.Header.ReleaseId;
     marker.OldVersion = Settings().Version;
     marker.Version = profile_.Version;
     marker.RecordSectionFormat = profile_.RecordSectionFormat;
@@ -324,7 +378,9 @@ InstallMarker CUpdateRun::ThisInstall() const {
 }
 
 InstallResult CUpdateRun::Install(const std::function<void()>& beforeReplacing) {
-    return InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    const InstallResult result = InstallAndRecord(changed_, ThisInstall(), beforeReplacing);
+    watchesStart_ = result == InstallResult::Installed && profile_.IsProgram();
+    return result;
 }
 
 InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
@@ -349,7 +405,20 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
         Record(marker, false);
         return InstallResult::Incomplete;
     }
-    const InstallReport report = InstallStagedFiles(files, profile_.StagingFolder, profile_.TargetFolder);
+    // A file whose installed copy cannot be kept for a rollback is not replaced.
+    std::vector<FileFailure> notKept;
+    if (profile_.IsProgram() && !KeepPreviousRelease(files, marker, notKept)) {
+        Record(marker, false);
+        RemoveFile(markerPath);
+        return InstallResult::Incomplete;
+    }
+    std::vector<S_UpdateFileInfo> replacing = files;
+    std::erase_if(replacing, [&](const S_UpdateFileInfo& file) {
+        return std::any_of(notKept.begin(), notKept.end(),
+                           [&](const FileFailure& failure) { return failure.Name == file.FileName; });
+    });
+    InstallReport report = InstallStagedFiles(replacing, profile_.StagingFolder, profile_.TargetFolder);
+    report.Failures.insert(report.Failures.end(), notKept.begin(), notKept.end());
     log_.Write("installed " + std::to_string(report.Replaced) + " of " + std::to_string(files.size()) + " files (" +
                std::to_string(report.ThroughBackup) + " in use, moved aside to .bak)");
     for (const FileFailure& failure : report.Failures) {
@@ -380,6 +449,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     }
     complete = Record(marker, complete);
     if (complete) RememberPublished(marker.Published);
+    if (complete && profile_.IsProgram()) MarkKeptReleaseInstalled(marker);
     RemoveFile(markerPath);
     return complete ? InstallResult::Installed : InstallResult::Incomplete;
 }

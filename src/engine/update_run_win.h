@@ -9,8 +9,14 @@
 //
 // A failure ends the run with its reason as it happened (RunFailure); the
 // outcome and exit code are decided from it in one place (run_outcome.h).
+//
+// A program install keeps the files it replaces (kept_release.h); the
+// program it starts afterwards is watched, and a failed start rolls the
+// release back and marks it not to be taken again (release_rollback_win.cpp).
 #include "engine/attempt_log.h"
+#include "engine/client_program_win.h"
 #include "engine/download_files_win.h"
+#include "engine/install_win.h"
 #include "engine/run_log.h"
 #include "engine/run_outcome.h"
 #include "engine/run_profile.h"
@@ -26,12 +32,15 @@
 #include <string>
 #include <vector>
 
+class CInstanceLock;
 struct InstallMarker;
+struct KeptRelease;
 
 enum class CheckResult {
     Failed,     // see WhyFailed(): nothing was fetched but, perhaps, the manifest
     UpToDate,   // the manifest lists no changed file
     UpdateDue,  // ChangedFiles() is not empty
+    NotYet,     // a release is due, but its rollout has not reached this installation: nothing to do
 };
 
 enum class InstallResult {
@@ -94,10 +103,19 @@ public:
     // Removes the staging folder with everything in it.
     void RemoveStagingFolder();
 
+    // Starts the client program again after waitMs, when it is there.
+    void RestartClient(uint32_t waitMs);
+    // After RestartClient that followed a complete install of the program
+    // in this run: watches the client for StartWatchSeconds, with the lock
+    // (when given) released meanwhile. A failed start rolls the release back
+    // under the lock, when the release is still the one installed, and
+    // starts the previous release's client once.
+    void WatchClientStart(CInstanceLock* lock);
+
     // The failure that ended the run so far, if one did.
     const std::optional<RunFailure>& WhyFailed() const { return failure_; }
     // How the run has gone so far.
-    RunOutcome Outcome() const { return DecideOutcome(failure_, changedInstallation_); }
+    RunOutcome Outcome() const { return DecideOutcome(failure_, changedInstallation_, rolledBack_); }
     // Writes the outcome to the log once and returns it.
     RunOutcome Conclude();
 
@@ -107,6 +125,8 @@ private:
     bool PrepareStagingFolder();
     bool FetchManifest(std::string& bytes);
     std::vector<S_UpdateFileInfo> CompareInstalledFiles();
+    bool TakesRollout();
+    std::optional<std::string> InstallId();
     StatementVerdict FetchAndCheckStatement(std::string_view manifest, const S_UpdateSerivceAddr& server);
     std::optional<UtcTime> VerifiedPublication() const;
     void RememberPublished(const std::optional<UtcTime>& published);
@@ -117,6 +137,13 @@ private:
                                    const std::function<void()>& beforeReplacing);
     bool Record(const InstallMarker& marker, bool complete);
     void RecordCurrentFiles();
+    // release_rollback_win.cpp: the kept previous release and its rollback.
+    bool KeepPreviousRelease(const std::vector<S_UpdateFileInfo>& files, const InstallMarker& marker,
+                             std::vector<FileFailure>& notKept);
+    void MarkKeptReleaseInstalled(const InstallMarker& marker);
+    bool SkipsRolledBackRelease();
+    bool FinishInterruptedRollback();
+    bool RollBack(KeptRelease kept);
 
     RunProfile profile_;
     std::unique_ptr<CClientConfig> config_;  // Config.dat, read once by the check
@@ -136,5 +163,9 @@ private:
     bool changedInstallation_ = false;
     // The release of an install cut short that this run finished.
     std::optional<std::string> finishedInstall_;
+    // The program's install that this run completed, whose start is watched.
+    bool watchesStart_ = false;
+    std::optional<StartedClient> startedClient_;
+    bool rolledBack_ = false;
     bool concluded_ = false;
 };

@@ -1,5 +1,7 @@
 #include "manifest/parallel_digests.h"
 
+#include "base/running_work.h"
+
 #include <algorithm>
 #include <atomic>
 #include <numeric>
@@ -36,7 +38,7 @@ std::vector<std::optional<FileDigests>> HashExistingFiles(const std::vector<Dige
     }
     {
         std::vector<std::jthread> helpers;  // joined at the end of this scope, before digests is handed out
-        for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+        for (size_t t = 1; t < threads; ++t) helpers.push_back(StartCountedThread(work));
         work();
     }
     return digests;

@@ -15,6 +15,12 @@ std::string ValueOf(const ConfigDocument& manifest, std::string_view section, st
     return value ? *value : std::string();
 }
 
+// A [Version] value as it stands; nothing when the key is absent.
+std::optional<std::string_view> HeaderValue(const ConfigDocument& manifest, std::string_view key) {
+    const std::string* value = manifest.Find(kVersionSection, key);
+    return value ? std::optional<std::string_view>(*value) : std::nullopt;
+}
+
 // An integer key read as atoi reads it, as every reader of the layout has.
 bool IsNonZero(const ConfigDocument& manifest, std::string_view section, std::string_view key) {
     const std::string* value = manifest.Find(section, key);
@@ -27,6 +33,8 @@ ManifestHeader ReadHeader(const ConfigDocument& manifest) {
     header.Region = ValueOf(manifest, kVersionSection, kRegionKey);
     header.Unconditional = IsNonZero(manifest, kVersionSection, kUnconditionalKey);
     header.Notify = IsNonZero(manifest, kVersionSection, kNotifyKey);
+    header.Rollout = ReadRollout(HeaderValue(manifest, kRolloutKey), HeaderValue(manifest, kRolloutStartKey),
+                                 HeaderValue(manifest, kRolloutDaysKey));
     return header;
 }
 
@@ -111,7 +119,12 @@ Status ReadRelease(std::string_view bytes, ManifestLayout layout, int32_t type, 
 
     release = Release{};
     release.Layout = layout;
-    if (program) release.Header = ReadHeader(manifest);
+    if (program) {
+        release.Header = ReadHeader(manifest);
+    } else {
+        release.Header.Rollout = ReadRollout(MarkedValue(bytes, kRolloutMark), MarkedValue(bytes, kRolloutStartMark),
+                                             MarkedValue(bytes, kRolloutDaysMark));
+    }
     for (const std::string& name : names) {
         // A name that leaves the folder is never fetched or installed: a
         // manifest from a compromised or broken server must not write elsewhere.

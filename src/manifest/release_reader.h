@@ -4,6 +4,7 @@
 // entry per listed file (update_file_info.h). Nothing after this reads the
 // manifest's text again.
 #include "base/failure.h"
+#include "manifest/release_rollout.h"
 #include "manifest/update_file_info.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ enum class ManifestLayout {
 };
 
 // The program layout's [Version] section; a data package's "config.ini"
-// has none, and only its release identity is filled in.
+// has none, and only its release identity and rollout are filled in.
 struct ManifestHeader {
     std::string Version;         // VERSION; absent reads as empty
     std::string Region;          // REGION
@@ -30,6 +31,9 @@ struct ManifestHeader {
     // (DeriveReleaseId). It stays when only how the release is handed out
     // changes, and differs between two releases with other files.
     std::string ReleaseId;
+    // ROLLOUT and its growth: which share of installations takes the
+    // release; every one when the manifest says nothing.
+    ReleaseRollout Rollout;
 };
 
 // A listed name that is never fetched or installed, and why.

@@ -26,6 +26,15 @@ inline constexpr char kUnconditionalKey[] = "UNCONDITIONALUPDATE";
 inline constexpr char kNotifyKey[] = "NOTIFIY";
 // The release's identity (release_reader.h); written by the publisher.
 inline constexpr char kReleaseIdKey[] = "RELEASEID";
+// How far the release is handed out (release_rollout.h): the share of
+// installations in percent (0 to 100, at most one decimal) and, optionally,
+// its growth: from ROLLOUTSTART (UTC) the share grows linearly to 100 %
+// over ROLLOUTDAYS days. Absent, every installation takes the release.
+inline constexpr char kRolloutKey[] = "ROLLOUT";
+inline constexpr char kRolloutStartKey[] = "ROLLOUTSTART";
+inline constexpr char kRolloutDaysKey[] = "ROLLOUTDAYS";
+// A growth longer than ten years is a typing error.
+inline constexpr uint32_t kMaxRolloutDays = 3650;
 inline constexpr char kFilesSection[] = "FILES";
 
 // A file's section.
@@ -38,10 +47,14 @@ inline constexpr char kPatchKey[] = "PATCH";
 // The publisher's marks, in forms that readers which do not know them pass
 // over: the whole-manifest mark (manifest_check.h), a first-line comment
 // and a key that ends every file section, and, in a data package's
-// "config.ini" (which has no header), the release identity as a comment.
+// "config.ini" (which has no header), the release identity and its
+// rollout as comments.
 inline constexpr char kFileCountKey[] = "FILECOUNT";
 inline constexpr char kFileCountMark[] = "; FILECOUNT=";
 inline constexpr char kReleaseIdMark[] = "; RELEASEID=";
+inline constexpr char kRolloutMark[] = "; ROLLOUT=";
+inline constexpr char kRolloutStartMark[] = "; ROLLOUTSTART=";
+inline constexpr char kRolloutDaysMark[] = "; ROLLOUTDAYS=";
 
 // --- the forms a file travels in beside its plain self -----------------------
 // A compressed form: NAME + Suffix beside NAME, listed with its size under

@@ -13,3 +13,16 @@ std::string FormatLocalTime(const std::string& format);
 // file. A later update in the same section overwrites the three values.
 Status WriteUpdateRecord(const std::string& applicationFolder, const std::string& sectionFormat,
                        const std::string& newVersion, const std::string& oldVersion, bool succeeded = true);
+
+// A section name for a record of its own: the local time in sectionFormat,
+// or, when the record holds that section already (an install recorded
+// within the same second), the same with " (2)", " (3)", ... after it, so
+// that the earlier section stays.
+std::string FreeRecordSection(const std::string& applicationFolder, const std::string& sectionFormat);
+
+// The rollback of the release rolledBackVersion to restoredVersion, in the
+// section: IsSucceed=0, NewVersion (the release that was rolled back),
+// OldVersion (the release in place again) and RolledBack=1, in one replace.
+// Written again into the same section, it changes nothing.
+Status WriteRollbackRecord(const std::string& applicationFolder, const std::string& section,
+                           const std::string& rolledBackVersion, const std::string& restoredVersion);

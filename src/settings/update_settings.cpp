@@ -3,10 +3,30 @@
 #include "config/config_file.h"
 #include "settings/host_address.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
 const std::string kNoKey;
+constexpr char kStartWatchKey[] = "StartWatchSeconds";
+constexpr int32_t kDefaultStartWatchSeconds = 60;
+constexpr char kRolledBackKey[] = "RolledBackReleases";
+// Enough for every release a fleet could roll back between two fixed ones.
+constexpr size_t kMaxRolledBackReleases = 32;
+
+std::vector<std::string> SplitAtBlanks(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text + ' ') {
+        if (c != ' ' && c != '\t') {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    return words;
+}
 
 // Why a configured host text names no server that can be asked; nothing
 // when it may name one. An operator's usual slips get words of their own.
@@ -52,6 +72,13 @@ CClientConfig::CClientConfig(const std::string& applicationFolder)
     config.ReadString("Server", "WebSiteURL", "", settings.WebSiteURL);
     config.ReadString("Update", "ReleaseKey", "", settings.ReleaseKey);
     settings.NewestPublished = ReadNewestPublished(config);
+    config.ReadString("Update", "InstallId", "", settings.InstallId);
+    // A negative value turns the watch off, as 0 does.
+    settings.StartWatchSeconds =
+        static_cast<uint32_t>(std::max(config.ReadInteger("Update", kStartWatchKey, kDefaultStartWatchSeconds), 0));
+    std::string rolledBack;
+    config.ReadString("Update", kRolledBackKey, "", rolledBack);
+    settings.RolledBackReleases = SplitAtBlanks(rolledBack);
 
     settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
     S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);
@@ -71,6 +98,31 @@ NewestPublishedWrite CClientConfig::WriteNewestPublished(int32_t type, UtcTime t
     const NewestPublishedWrite written = ::WriteNewestPublished(file_, type, time);
     if (written == NewestPublishedWrite::Written) settings_.NewestPublished[type] = time;
     return written;
+}
+
+Status CClientConfig::WriteInstallId(const std::string& id) {
+    Status written = file_.Write("Update", "InstallId", id);
+    if (written) settings_.InstallId = id;
+    return written;
+}
+
+Status CClientConfig::WriteRollback(const std::string& version, const std::string& releaseId) {
+    std::vector<std::string> releases{releaseId};
+    for (const std::string& earlier : settings_.RolledBackReleases) {
+        if (earlier != releaseId && releases.size() < kMaxRolledBackReleases) releases.push_back(earlier);
+    }
+    std::string list;
+    for (const std::string& release : releases) list += (list.empty() ? "" : " ") + release;
+    Status written = file_.Write({{"Update", "Version", version}, {"Update", kRolledBackKey, list}});
+    if (written) {
+        settings_.Version = version;
+        settings_.RolledBackReleases = std::move(releases);
+    }
+    return written;
+}
+
+bool UpdateSettings::IsRolledBack(const std::string& releaseId) const {
+    return std::find(RolledBackReleases.begin(), RolledBackReleases.end(), releaseId) != RolledBackReleases.end();
 }
 
 UpdateSettings ReadUpdateSettings(const std::string& applicationFolder) {

@@ -7,6 +7,7 @@
 #include "settings/newest_published.h"
 #include "transfer/server_address.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,16 @@ struct UpdateSettings {
     // [Update] NewestPublished.*: per target, the publication time of the
     // newest signed release accepted; an older one is a replay.
     NewestPublishedTimes NewestPublished;
+    // [Update] InstallId as read: this installation's identity in a rollout
+    // (engine/rollout_decision.h says what a usable one is).
+    std::string InstallId;
+    // [Update] StartWatchSeconds: how long the program started after an
+    // install is watched for a failed start; 0 turns the watch off.
+    uint32_t StartWatchSeconds = 60;
+    // [Update] RolledBackReleases: the identities of the program releases
+    // rolled back after their program failed to start, newest first,
+    // separated by blanks; none of them is taken again.
+    std::vector<std::string> RolledBackReleases;
     // Config.dat as it was read. Corrupt or unreadable, its servers and
     // version are unknown: no update can be checked against it.
     CryptConfigState ConfigState = CryptConfigState::Missing;
@@ -37,6 +48,8 @@ struct UpdateSettings {
         const auto found = NewestPublished.find(type);
         return found == NewestPublished.end() ? std::nullopt : std::optional<UtcTime>(found->second);
     }
+
+    bool IsRolledBack(const std::string& releaseId) const;
 
     bool IsConfigUsable() const {
         return ConfigState == CryptConfigState::Missing || ConfigState == CryptConfigState::Encrypted ||
@@ -63,6 +76,12 @@ public:
     Status WriteVersion(const std::string& version);
     // The newest accepted publication time of a target (newest_published.h).
     NewestPublishedWrite WriteNewestPublished(int32_t type, UtcTime time);
+    // [Update] InstallId := id, on disk, or why not.
+    Status WriteInstallId(const std::string& id);
+    // After a rollback, in one replace of the file: [Update] Version :=
+    // version, and releaseId first among the rolled-back releases (the
+    // oldest beyond a few dozen are forgotten).
+    Status WriteRollback(const std::string& version, const std::string& releaseId);
 
 private:
     CCryptConfigFile file_;

@@ -1,6 +1,7 @@
 #include "transfer/http_request_win.h"
 
 #include "base/handles_win.h"
+#include "base/running_work.h"
 
 #include <algorithm>
 #include <atomic>
@@ -45,10 +46,18 @@ struct CHttpRequest::State {
     }
 };
 
+// What WinHTTP holds of a request through its context: the state, and the
+// request counted as running work until its handle's closing notice, the
+// last WinHTTP sends, so that the process does not end before it.
+struct CHttpRequest::Reference {
+    std::shared_ptr<State> state;
+    CRunningWork running;
+};
+
 void CALLBACK CHttpRequest::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information, DWORD length) {
     if (context == 0) return;  // the session's and connections' own notices
-    auto* reference = reinterpret_cast<std::shared_ptr<State>*>(context);
-    State& state = **reference;
+    auto* reference = reinterpret_cast<Reference*>(context);
+    State& state = *reference->state;
     switch (status) {
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -66,7 +75,7 @@ void CALLBACK CHttpRequest::OnStatus(HINTERNET, DWORD_PTR context, DWORD status,
     case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING: {
         // The last notice for this handle: WinHTTP's reference goes.
         SetEvent(state.closed.get());
-        std::unique_ptr<std::shared_ptr<State>>{reference}.reset();
+        std::unique_ptr<Reference>{reference}.reset();
         break;
     }
     default:
@@ -109,7 +118,7 @@ CHttpRequest::CHttpRequest(StatePool& pool, HINTERNET connection, const std::wst
                                       WINHTTP_DEFAULT_ACCEPT_TYPES,
                                       WINHTTP_FLAG_ESCAPE_DISABLE | (secure ? WINHTTP_FLAG_SECURE : 0)));
     if (!request_) return;
-    auto reference = std::make_unique<std::shared_ptr<State>>(state_);
+    auto reference = std::make_unique<Reference>(Reference{state_, CRunningWork()});
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(reference.get());
     if (!WinHttpSetOption(request_.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context))) {
         request_.reset();

@@ -34,6 +34,7 @@ class CHttpRequest {
 public:
     static constexpr DWORD kMaxReadBytes = 256 * 1024;
     struct State;
+    struct Reference;
 
     // The events and read buffers of finished requests, kept for the next
     // ones: a request is small, but a fresh buffer per file would cost more

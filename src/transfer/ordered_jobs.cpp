@@ -1,5 +1,7 @@
 #include "transfer/ordered_jobs.h"
 
+#include "base/running_work.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -134,7 +136,7 @@ OrderedResult RunJobsInOrder(const OrderedJobs& jobs) {
     {
         std::vector<std::jthread> workers;  // joined at the end of this scope, after the stop below
         const size_t threads = std::clamp<size_t>(jobs.Threads, 1, jobs.Count);
-        for (size_t t = 0; t < threads; ++t) workers.emplace_back([&board] { board.Work(); });
+        for (size_t t = 0; t < threads; ++t) workers.push_back(StartCountedThread([&board] { board.Work(); }));
         result = board.Report();
         board.Stop();
     }

@@ -1,12 +1,9 @@
 #include "ui/dlg_notify_win.h"
 
 #include "base/gbk_text.h"
+#include "ui/dialog_skin_win.h"
 #include "ui/notify_placement.h"
-#include "ui/button_skin_win.h"
 #include "ui/res/resource.h"
-#include "ui/skin_colors.h"
-#include "ui/static_color_win.h"
-#include "ui/title_band_drag_win.h"
 
 #include <shellapi.h>
 

@@ -2,21 +2,26 @@
 
 #include "base/directory_ex.h"
 #include "engine/client_program_win.h"
-#include "ui/button_skin_win.h"
-#include "ui/download_plan.h"
+#include "ui/dialog_skin_win.h"
 #include "ui/res/resource.h"
-#include "ui/skin_colors.h"
-#include "ui/static_color_win.h"
-#include "ui/title_band_drag_win.h"
 
 namespace {
-// What a failure tells the user: the server could not be reached (worth
-// another try later), what it sent was refused, or this computer's files
-// stand in the way. A request the updater refuses (a package name its
-// caller got wrong) is no fault of the server's.
-UINT MessageFor(const Failure& why) {
-    if (why.Kind == FailureKind::BadRequest) return IDS_UPDATE_FAILED;
-    switch (ClassOf(why.Kind)) {
+constexpr Headline kFoundHeadline{IDP_CAPTION_FOUND, IDS_CAPTION_FOUND};
+constexpr Headline kNoneHeadline{IDP_CAPTION_NONE, IDS_CAPTION_NONE};
+constexpr Headline kCheckFailedHeadline{IDP_CAPTION_CHECK_FAILED, IDS_CAPTION_CHECK_FAILED};
+constexpr Headline kDownloadingHeadline{IDP_CAPTION_DOWNLOADING, IDS_CAPTION_DOWNLOADING};
+constexpr Headline kInstallingHeadline{IDP_CAPTION_INSTALLING, IDS_CAPTION_INSTALLING};
+constexpr Headline kUpdateFailedHeadline{IDP_CAPTION_UPDATE_FAILED, IDS_CAPTION_UPDATE_FAILED};
+
+// What the failure that ended the run tells the user, whichever step it
+// ended: the server could not be reached (worth another try later), what it
+// sent was refused, or this computer's files stand in the way. A request
+// the updater refuses (a package name its caller got wrong) is none of
+// these. Every step that fails records why; without a reason the dialog
+// can say no more than that the update went wrong.
+UINT MessageFor(const std::optional<RunFailure>& failure) {
+    if (!failure || failure->Why.Kind == FailureKind::BadRequest) return IDS_UPDATE_FAILED;
+    switch (ClassOf(failure->Why.Kind)) {
     case FailureClass::Network:
         return IDS_CONNECTION_FAILED;
     case FailureClass::RefusedData:
@@ -70,8 +75,6 @@ bool CDlgUpdate::OnInitDialog() {
     CImageDialog::OnInitDialog();
     SetWindowText(LoadText(IDS_UPDATE_TITLE));
     SetBackPicture(kPngPicture, IDP_UPDATE_BACKGROUND, nullptr, false);
-    StatusIcon.SetPicture(IDP_UPDATE_AVAILABLE);
-    HeadlinePicture.SetPicture(IDP_CAPTION_FOUND);
 
     TitleText.SetFontSize(kTextFontSize, 0);
     TitleText.SetTextColor(kTitleTextColor);
@@ -104,33 +107,39 @@ void CDlgUpdate::CheckForUpdate() {
     switch (Run->Check()) {
     case CheckResult::Failed:
         // Never "up to date" when the check could not tell.
-        ShowUpToDateFace(MessageFor(Run->WhyFailed()->Why));
+        ShowOutcomeFace(kCheckFailedHeadline, MessageFor(Run->WhyFailed()));
         return;
     case CheckResult::UpToDate:
-        ShowUpToDateFace(IDS_UP_TO_DATE);
+    case CheckResult::NotYet:  // a paused release: nothing to offer
+        ShowOutcomeFace(kNoneHeadline, IDS_UP_TO_DATE);
         return;
     case CheckResult::UpdateDue:
         break;
     }
-    DownloadPlan plan = PlanDownloads(Run->FilesToFetch());
-    DownloadList = std::move(plan.Names);
-    ExpectedSizes = std::move(plan.ExpectedSizes);
+    for (const S_UpdateFileInfo& file : Run->FilesToFetch()) DownloadList.push_back(file.FileName);
     ShowUpdateAvailableFace(Run->Header().Version);
 }
 
 void CDlgUpdate::ShowUpdateAvailableFace(const std::string& version) {
     StatusIcon.SetPicture(IDP_UPDATE_AVAILABLE);
-    HeadlinePicture.SetPicture(IDP_CAPTION_FOUND);
+    ShowHeadline(kFoundHeadline);
     VersionText.SetText(version);
     offerShown_ = true;
 }
 
-void CDlgUpdate::ShowUpToDateFace(UINT messageId) {
+void CDlgUpdate::ShowOutcomeFace(const Headline& headline, UINT messageId) {
     StatusIcon.SetPicture(IDP_UP_TO_DATE);
-    HeadlinePicture.SetPicture(IDP_CAPTION_NONE);
+    ShowHeadline(headline);
     ShowMessage(messageId);
     HideOffer();
     offerShown_ = false;
+}
+
+void CDlgUpdate::ShowHeadline(const Headline& headline) {
+    HeadlinePicture.SetPicture(headline.Picture);
+    // The picture's words as the control's text, for screen readers and
+    // for whatever reads the window (the control draws the picture alone).
+    HeadlinePicture.SetText(LoadText(headline.Words));
 }
 
 // The version, its trailer, the question and the button that answers it.
@@ -148,66 +157,46 @@ void CDlgUpdate::OnUpgradeNow() {
     DownloadThread.reset();
     ProgressBar.SetRange(0, static_cast<int>(DownloadList.size()));
     CompletedCount = 0;
-    HeadlinePicture.SetPicture(IDP_CAPTION_DOWNLOADING);
+    ShowHeadline(kDownloadingHeadline);
     ShowMessage(IDS_UPGRADE_STARTED);
     HideOffer();
     if (!Run) return;
-
-    if (!DownloadList.empty()) {
-        // A server that failed the check is asked last by the download too.
-        DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
-                                                           GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
-        DownloadThread->SetSavePath(Run->FetchFolders().Staging);
-        DownloadThread->SetInstalledFolder(Run->FetchFolders().Installed);
-        DownloadThread->SetFileList(Run->FilesToFetch());
-        DownloadThread->SetAttemptObserver(Run->TransferObserver());
-        DownloadThread->SetPackageType(static_cast<uint32_t>(Type));
-        DownloadThread->Start();
+    // Everything is staged already: the install checks each staged file.
+    if (DownloadList.empty()) {
+        FinishUpdate();
         return;
     }
-    // Everything is staged already: one completion of the first changed
-    // file stands for the whole download and leads straight to the install.
-    if (Run->ChangedFiles().empty()) return;
-    const DownloadPlan first = PlanDownloads({Run->ChangedFiles().front()});
-    ExpectedSizes = first.ExpectedSizes;
-    DownloadList = first.Names;
-    SendMessageW(GetSafeHwnd(), WM_DOWNFILE_NOTIFY, static_cast<WPARAM>(static_cast<uint32_t>(ExpectedSizes[0])),
-                 static_cast<LPARAM>(ExpectedSizes[0]));
+    // A server that failed the check is asked last by the download too.
+    DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
+                                                       GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
+    DownloadThread->SetSavePath(Run->FetchFolders().Staging);
+    DownloadThread->SetInstalledFolder(Run->FetchFolders().Installed);
+    DownloadThread->SetFileList(Run->FilesToFetch());
+    DownloadThread->SetAttemptObserver(Run->TransferObserver());
+    DownloadThread->SetPackageType(static_cast<uint32_t>(Type));
+    DownloadThread->Start();
 }
 
 LRESULT CDlgUpdate::OnDownFileNotify(WPARAM wParam, LPARAM lParam) {
+    // A notice beyond the list belongs to no file: an install may already
+    // be under way or over.
+    if (!Run || CompletedCount < 0 || static_cast<size_t>(CompletedCount) >= DownloadList.size()) return 0;
     const auto received = static_cast<uint32_t>(wParam);
     const auto total = static_cast<int32_t>(lParam);
     if (total == -1) {
         // The thread that sent the notice waits for this handler: its result stands still.
         const Failure why = DownloadThread ? DownloadThread->Result().Why : Failure{FailureKind::Connect};
-        ShowMessage(ClassOf(why.Kind) == FailureClass::Network ? IDS_CONNECTION_FAILED : IDS_UPDATE_FAILED);
-        if (Run && CompletedCount < static_cast<int32_t>(DownloadList.size())) {
-            Run->FetchFailed(DownloadList[static_cast<size_t>(CompletedCount)], why);
-        }
+        Run->FetchFailed(DownloadList[static_cast<size_t>(CompletedCount)], why);
+        ShowOutcomeFace(kUpdateFailedHeadline, MessageFor(Run->WhyFailed()));
         return 0;
     }
     if (received != static_cast<uint32_t>(total)) {
         ProgressBar.SetProgress(CompletedCount);
         return 0;
     }
-    // A completion beyond the list belongs to no file: an install may
-    // already be under way or over.
-    if (CompletedCount < 0 || static_cast<size_t>(CompletedCount) >= ExpectedSizes.size()) return 0;
-    if (received == static_cast<uint32_t>(ExpectedSizes[static_cast<size_t>(CompletedCount)])) {
-        ++CompletedCount;
-    } else {
-        if (DownloadThread) DownloadThread->Terminate();
-        ShowMessage(IDS_UPDATE_FAILED);
-        if (Run) {
-            const auto index = static_cast<size_t>(CompletedCount);
-            Run->FetchFailed(DownloadList[index],
-                             Failure{FailureKind::Mismatch, 0, 0,
-                                     "it arrived with " + std::to_string(received) + " bytes, not the " +
-                                         std::to_string(ExpectedSizes[index]) + " listed"});
-        }
-    }
-    if (static_cast<size_t>(CompletedCount) == DownloadList.size()) FinishUpdate();
+    // A completion only counts: the transfer completes a file once it is
+    // the one listed, and the install checks every staged file again.
+    if (static_cast<size_t>(++CompletedCount) == DownloadList.size()) FinishUpdate();
     return 0;
 }
 
@@ -216,20 +205,32 @@ void CDlgUpdate::FinishUpdate() {
         // Only once every staged file is known good: the client is closed
         // before the first file is replaced.
         CloseClient();
-        HeadlinePicture.SetPicture(IDP_CAPTION_INSTALLING);
+        ShowHeadline(kInstallingHeadline);
     });
     if (result == InstallResult::StagedFilesInvalid) {
-        ShowMessage(IDS_UPDATE_FAILED);
+        // Nothing was replaced, and the client was not closed.
+        ShowOutcomeFace(kUpdateFailedHeadline, MessageFor(Run->WhyFailed()));
         return;
     }
     Run->RemoveStagingFolder();
-    RestartClient(Run->Profile().ApplicationFolder, 0);
+    // The client was closed for the install: it runs again however that went.
+    Run->RestartClient(0);
+    if (result == InstallResult::Incomplete) {
+        // Recorded as not succeeded, so the next run tries again; the dialog
+        // stays to say why until the user closes it.
+        ShowOutcomeFace(kUpdateFailedHeadline, MessageFor(Run->WhyFailed()));
+        return;
+    }
     EndDialog(1);
 }
 
 void CDlgUpdate::OnClose() {
     if (Run && offerShown_) Run->Log().Write("closed by the user with release \"" + Run->Header().Version + "\" on offer");
     EndDialog(1);
+}
+
+void CDlgUpdate::WatchClientStart(CInstanceLock& lock) {
+    if (Run) Run->WatchClientStart(&lock);
 }
 
 RunOutcome CDlgUpdate::Conclude() {

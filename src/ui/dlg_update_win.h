@@ -1,13 +1,18 @@
 #pragma once
 // The interactive update dialog. Before it appears it asks the update
-// servers for a new release of its package and shows one of two faces:
-// update available (version number and "立即升级"), or up to date, whose
-// message says what went wrong instead when the check failed. "立即升级"
-// downloads the files still missing on a worker thread with progress, then
-// closes the client, installs, records the new version, starts the client
-// again and ends the dialog. The creator sets Type and Name, then calls
-// DoModal(), which returns 1 on every way out.
+// servers for a new release of its package and shows one of its faces:
+// update available (version number and "立即升级"), up to date, or, with
+// the up-to-date face's layout, a failed check whose heading and message say
+// so. "立即升级" downloads the files still missing on a worker thread with
+// progress, then closes the client, installs, records the new version,
+// starts the client again and ends the dialog. A download or an install
+// that fails says why under a heading of its own and waits to be closed
+// (an install that went wrong part way has started the client again). The
+// message after any failure follows from the run's failure alone. The
+// creator sets Type and Name, then calls DoModal(), which returns 1 on every
+// way out.
 #include "engine/down_file_thread_win.h"
+#include "engine/instance_lock_win.h"
 #include "engine/update_run_win.h"
 #include "framework/skin/image_button_win.h"
 #include "framework/skin/image_dialog_win.h"
@@ -19,6 +24,12 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+// A heading picture and its words, both resource ids.
+struct Headline {
+    UINT Picture;
+    UINT Words;
+};
 
 class CDlgUpdate : public CImageDialog {
 public:
@@ -39,10 +50,10 @@ public:
     std::string Name;  // the data package's folder name
 
     // The download as the notifications see it: the k-th completion belongs
-    // to DownloadList[k] and must have ExpectedSizes[k] bytes.
+    // to DownloadList[k], a file that the transfer has checked against its
+    // listing.
     int32_t CompletedCount = 0;
     std::vector<std::string> DownloadList;
-    std::vector<int32_t> ExpectedSizes;
 
     // The update run behind the faces; set by the check.
     std::unique_ptr<CUpdateRun> Run;
@@ -54,6 +65,9 @@ public:
     // for tools and tests that run the dialog on another installation.
     std::string ApplicationFolderOverride;
 
+    // Once the dialog has closed: watches the client that an install
+    // started (CUpdateRun::WatchClientStart), with the lock released meanwhile.
+    void WatchClientStart(CInstanceLock& lock);
     // Ends the run's log with its outcome, once the dialog has closed.
     RunOutcome Conclude();
 
@@ -67,9 +81,11 @@ protected:
 private:
     void CheckForUpdate();
     void ShowUpdateAvailableFace(const std::string& version);
-    // The up-to-date face's layout with a message of its own: the face of
-    // a check that found nothing to do, or that failed.
-    void ShowUpToDateFace(UINT messageId);
+    // The up-to-date face's layout with a heading and message of its own:
+    // the face of a check that found nothing to do or failed, and of a
+    // download or install that failed.
+    void ShowOutcomeFace(const Headline& headline, UINT messageId);
+    void ShowHeadline(const Headline& headline);
     void HideOffer();
 
     void OnUpgradeNow();

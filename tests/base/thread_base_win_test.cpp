@@ -44,9 +44,12 @@ TEST(ThreadBase, TerminateTakesEffectBetweenIterationsAndNeverWaits) {
     ASSERT_TRUE(Signalled(stepper.entered));  // the second iteration is under way
     stepper.Terminate();                      // returns although the worker is blocked
     EXPECT_FALSE(Signalled(stepper.ended, 200)) << "the iteration under way finishes first";
+    // A worker that still runs keeps the end of the process waiting.
+    EXPECT_FALSE(WaitUntilNoWorkRuns(std::chrono::milliseconds(50)));
     SetEvent(stepper.step.get());
     ASSERT_TRUE(Signalled(stepper.ended));
     EXPECT_EQ(stepper.iterations.load(), 2);
+    EXPECT_TRUE(WaitUntilNoWorkRuns(std::chrono::seconds(5)));
 }
 
 TEST(ThreadBase, DestructorEndsASuspendedOrAnIdleWorker) {

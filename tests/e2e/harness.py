@@ -36,6 +36,7 @@ DIALOG_TITLE = "在线更新"
 DIALOG_UPGRADE = 19508
 DIALOG_CLOSE = 19504
 DIALOG_MESSAGE = 19511
+DIALOG_HEADING = 19517
 
 
 def utc_now():
@@ -204,9 +205,11 @@ class Workspace:
             return ""
         return wine("configtool.exe", "dump", winpath(self.app_path(file))).stdout
 
-    def seed(self, port, version="1.0", region="cn", use_proxy=0):
+    def seed(self, port, version="1.0", region="cn", use_proxy=0, start_watch=1):
+        """start_watch: StartWatchSeconds, short, since the stand-in client that
+        an install starts keeps running and the run would watch it a minute."""
         for key, value in (("Version", version), ("Region", region), ("ServerIP", "127.0.0.1"),
-                           ("ServerPort", port)):
+                           ("ServerPort", port), ("StartWatchSeconds", start_watch)):
             self.config_set("Config.dat", "Update", key, value)
         self.config_set("UserConfig.dat", "Server", "UseProxy", use_proxy)
 
@@ -246,15 +249,17 @@ class Workspace:
         args = ["--package", str(package_type)] + (["--version", version] if version else [])
         self._publish(files, args, sign, **signing)
 
-    def _publish(self, files, args, sign, published=None, expires_days=None, previous=(), packs=False):
+    def _publish(self, files, args, sign, published=None, expires_days=None, previous=(), rollout=(), packs=False):
         """A signed release's statement is published a minute after the
         previous one's, starting a day before now, so that releases made
         within one second stay in order; published (a datetime) sets the
         time, expires_days an expiry. previous: earlier releases (files as
-        for files) that the changed files get patches from. packs: the small
-        files also go into the release's pack, as the publisher does unless
-        told otherwise; scenarios of a file's own requests leave it out."""
+        for files) that the changed files get patches from. rollout: the
+        publisher's --rollout options. packs: the small files also go into
+        the release's pack, as the publisher does unless told otherwise;
+        scenarios of a file's own requests leave it out."""
         env = {}
+        args += list(rollout)
         if not packs:
             args = args + ["--pack-max", "0"]
         for earlier in previous:
@@ -266,6 +271,15 @@ class Workspace:
             if expires_days:
                 args += ["--expires", str(expires_days)]
         wine("publisher.exe", *args, winpath(self._release_folder(files)), winpath(self.www), env=env)
+
+    def change_rollout(self, *target, sign=None):
+        """publisher rollout www TARGET...; signed a minute after the last publication."""
+        args, env = ["rollout", winpath(self.www), *target], {}
+        if sign:
+            self.last_published += datetime.timedelta(minutes=1)
+            env["PUBLISHER_TEST_CLOCK"] = self.last_published.strftime("%Y-%m-%dT%H:%M:%SZ")
+            args += ["--sign", winpath(sign)]
+        wine("publisher.exe", *args, env=env)
 
     def keygen(self, name):
         """A release key made by the publisher, kept outside the served tree:

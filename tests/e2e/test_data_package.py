@@ -2,6 +2,7 @@
 against the test update server."""
 import contextlib
 import os
+import re
 import time
 import unittest
 
@@ -142,6 +143,18 @@ class DataPackageTest(Scenario):
             self.assertIn("(exit code %d)" % code, outcome[0], "cut at %d" % cut)
             self.assertEqual(code, 3, "cut at %d: %s" % (cut, outcome[0]))
         self.assertEqual(read(self.ws.app_path("Map\\roads.dat")), b"roads v1")
+
+    def test_a_paused_release_fetches_nothing_and_keeps_the_packages_record(self):
+        self.ws.publish_package(TYPE, RELEASE, rollout=["--rollout", "0"])
+        release_id = re.search(rb"; RELEASEID=(\w+)", read(os.path.join(self.ws.www, "2", "config.ini"))).group(1)
+        self.assertEqual(self.update(), 0)
+        self.assertEqual(fetched(self.server, TYPE), ["config.ini"])
+        self.assertEqual(read(self.ws.app_path("Map\\config.ini")), b"[old]\r\n")
+        self.assertRegex(self.ws.update_log(), r"\[silent package Map\] release %s rolled out to 0\.0 %%; "
+                         r"this installation's place [\d.]+ %%: not yet\n" % release_id.decode())
+        self.ws.change_rollout("--package", str(TYPE), "100")
+        self.update()
+        self.assert_release_installed()
 
     def test_unsafe_package_name_does_nothing(self):
         write(self.ws.app_path("UPDATE\\keep.txt"), b"keep")

@@ -48,13 +48,19 @@ class ProgramUpdateTest(Scenario):
         self.assert_nothing_installed()
 
     def test_forced_update_installs_records_and_starts_the_client(self):
-        self.seed(version="4.0.9")
+        self.ws.seed(self.server.port, version="4.0.9", start_watch=10)
         self.ws.install_client()
-        self.ws.publish_program(RELEASE, "4.0.9", unconditional=True)
+        # The new client ends at once with code 0: an end of its own, and the release stays.
+        release = dict(RELEASE, **{"exit-at-start.txt": b"0"})
+        self.ws.publish_program(release, "4.0.9", unconditional=True)
         self.update()
-        self.assertEqual(fetched_in_one_run(self.server, 1), ["UpdateConfig.ini", "core.dll", "skin/new/logo.png"])
-        for name, data in RELEASE.items():
+        self.assertEqual(fetched_in_one_run(self.server, 1),
+                         ["UpdateConfig.ini", "core.dll", "exit-at-start.txt", "skin/new/logo.png"])
+        for name, data in release.items():
             self.assertEqual(read(self.ws.app_path(name)), data, name)
+        self.assertEqual(read(self.ws.app_path("UPDATE\\Previous\\core.dll")), INSTALLED["core.dll"])
+        self.assertIn('the client of release "4.0.9" ended within 10 s with 0x00000000: an end of its own',
+                      self.ws.update_log())
         self.assertEqual(self.ws.config_get("Config.dat", "Update", "Version"), "4.0.9")
         record = self.record()
         self.assertIn("IsSucceed=1", record)
@@ -63,7 +69,7 @@ class ProgramUpdateTest(Scenario):
         self.assertEqual(Registry.values(), {"InstallPath": winpath(self.ws.app) + "\\", "Version": "4.0.9"})
         self.assertFalse(os.path.exists(self.ws.app_path("UPDATE\\Program")))
         self.assertTrue(os.path.exists(self.ws.app_path("UPDATE\\Program.digests")), "the compare's memory stays")
-        self.assertEqual(self.ws.wait_for_client_events(1), ["start"])
+        self.assertEqual(self.ws.wait_for_client_events(2), ["start", "exit-at-start"])
 
     def test_greater_version_with_notification_closes_and_restarts_the_client(self):
         self.seed(version="4.0.9")

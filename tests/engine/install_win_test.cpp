@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
+
 namespace {
 
 // Holds a file open the way a running client does: read sharing only, so it
@@ -161,3 +163,39 @@ TEST(CleanUpAfterEarlierInstallsTest, RemovesBackupsOfPresentFilesAndRestoresThe
 }
 
 }  // namespace
+
+// The program's install keeps what it replaces as a second name of the
+// same file (no copy) and notes what it adds; the undo puts each file back
+// the way an install puts one in place, a file in use through ".bak", and
+// done again after a cut it ends the same.
+TEST_F(InstallTest, AKeptInstallIsUndoneWholeAndCanBeUndoneAgain) {
+    dir.Write("app\\a.dll", "old a");
+    dir.Write("app\\Main.dll", "old main");
+    for (const char* name : {"a.dll", "Main.dll", "sub\\added.dat"}) dir.Write(std::string("stage\\") + name, "new");
+    const std::vector<std::string> names{"a.dll", "Main.dll", "sub\\added.dat"};
+    bool fresh = false;
+    const KeptRelease kept = KeepForInstall(
+        std::nullopt, "id", "2.0", "1.0", names, [&](const std::string& name) { return dir.Exists("app\\" + name); },
+        fresh);
+    const KeepReport keep = KeepInstalledFiles(kept, dir.File("app\\"), dir.File("keep\\"));
+    EXPECT_TRUE(keep.Complete());
+    EXPECT_EQ(keep.Kept, 2u);
+    EXPECT_EQ(keep.Linked, 2u);
+    ASSERT_TRUE(Install(names).Complete());
+    EXPECT_EQ(dir.Read("keep\\a.dll"), "old a");
+
+    HeldFile running(dir.File("app\\Main.dll"), kRenameAllowed);
+    ASSERT_TRUE(running.ok());
+    for (int pass = 0; pass < 2; ++pass) {
+        const RestoreReport undo = RestoreKeptFiles(kept, dir.File("app\\"), dir.File("keep\\"));
+        EXPECT_TRUE(undo.Complete()) << DescribeFailure(undo.Failures.front().Why);
+        EXPECT_EQ(undo.Restored, 2u);
+        EXPECT_EQ(undo.Removed, pass == 0 ? 1u : 0u);
+        EXPECT_EQ(dir.Read("app\\a.dll"), "old a");
+        EXPECT_EQ(dir.Read("app\\Main.dll"), "old main");
+        EXPECT_FALSE(dir.Exists("app\\sub\\added.dat"));
+        ExpectNoTemporaryCopy("a.dll");
+    }
+    EXPECT_EQ(dir.Read("app\\Main.dll.bak"), "new");  // was in use: the next run's clean-up removes it
+    EXPECT_EQ(dir.Read("keep\\Main.dll"), "old main");
+}

@@ -49,7 +49,7 @@ TEST(RunProfileTest, HowEachRunRecordsAnInstall) {
 TEST(RunProfileTest, OnlyAPlainFolderNameIsAUsablePackage) {
     EXPECT_TRUE(HasUsableFolders(SilentProgramRun("C:\\App\\")));
     EXPECT_TRUE(HasUsableFolders(SilentPackageRun("C:\\App\\", 2, "Map")));
-    for (const char* name : {"", ".", "..", "a\\b", "a/b", "C:", "..\\..", "con", "update"}) {
+    for (const char* name : {"", ".", "..", "a\\b", "a/b", "C:", "..\\..", "con", "update", "previous", "Previous.KEPT"}) {
         EXPECT_FALSE(HasUsableFolders(SilentPackageRun("C:\\App\\", 2, name))) << name;
         EXPECT_FALSE(HasUsableFolders(DialogRun("C:\\App\\", 2, name))) << name;
     }

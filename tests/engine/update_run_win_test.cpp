@@ -5,6 +5,7 @@
 #include "config/config_file.h"
 #include "config/crypt_config_store.h"
 #include "crypto/file_digests.h"
+#include "crypto/md5_digest.h"
 #include "engine/install_marker.h"
 #include "manifest/release_signature.h"
 #include "support/served_tree_win.h"
@@ -319,6 +320,79 @@ TEST_F(UpdateRunTest, AMarkerOfAnotherManifestIsDropped) {
     EXPECT_EQ(run.Check(), CheckResult::Failed);
     EXPECT_EQ(app.Read("a.dll"), "old");
     EXPECT_FALSE(app.Exists("UPDATE\\Program.install"));
+}
+
+// The stand-in client of the test build (tests/fixtures/client), beside
+// this program; a release that ships exit-at-start.txt makes it end at
+// once with the status written there.
+std::string StandInClient() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring self(path, length);
+    return Narrow(self.substr(0, self.find_last_of(L'\\') + 1) + L"QIRAClient.exe");
+}
+
+// A release whose client ends with an access violation at its start (the
+// previous one's ends at once, as a program may of its own). By
+// the time the watch looks, another run may have installed a newer release
+// over it, which stays; otherwise the release is rolled back, and neither
+// front end takes it again, while the same version with other files is due.
+TEST_F(UpdateRunTest, AFailedStartRollsBackOnlyTheReleaseStillInstalled) {
+    const std::string crashing = "C0000005";
+    const std::string fixed = ProgramManifest("VERSION=4.0.2\r\nREGION=cn\r\n");
+    const std::string listed = "a.dll\r\nsub\\b.txt\r\n";
+    const std::string broken = std::string(fixed).replace(fixed.find(listed), listed.size(),
+                                                          listed + "exit-at-start.txt\r\n") +
+                               "[exit-at-start.txt]\r\nSIZE=8\r\nMD5=" + Md5Hex(crashing) + "\r\n";
+    ASSERT_TRUE(CopyFileW(Widen(StandInClient()).c_str(), Widen(app.File("QIRAClient.exe")).c_str(), FALSE));
+    served.Put(1, "exit-at-start.txt", crashing);
+    for (const bool overtaken : {true, false}) {
+        SCOPED_TRACE(overtaken ? "a newer release installed meanwhile" : "still installed");
+        Configure("4.0.1");
+        app.Write("Config.dat", app.Read("Config.dat") + "StartWatchSeconds=30\r\n");
+        app.Write("a.dll", "old");
+        app.Write("exit-at-start.txt", "0");  // the release before ends at once, as a program of its own
+        DeleteFileW(Widen(app.File("sub\\b.txt")).c_str());
+        served.Put(1, "UpdateConfig.ini", broken);
+        CUpdateRun run = Run(SilentProgramRun(app.Path()));
+        ASSERT_EQ(run.Check(), CheckResult::UpdateDue);
+        ASSERT_TRUE(run.FetchFiles());
+        ASSERT_EQ(run.Install(), InstallResult::Installed);
+        run.RestartClient(0);
+        if (overtaken) {
+            served.Put(1, "UpdateConfig.ini", ProgramManifest("VERSION=4.0.3\r\nREGION=cn\r\nUNCONDITIONALUPDATE=1\r\n"));
+            app.Write("a.dll", "other");
+            CUpdateRun newer = Run(SilentProgramRun(app.Path()));
+            ASSERT_EQ(newer.Check(), CheckResult::UpdateDue);
+            ASSERT_TRUE(newer.FetchFiles());
+            ASSERT_EQ(newer.Install(), InstallResult::Installed);
+        }
+        run.WatchClientStart(nullptr);
+        run.RemoveStagingFolder();
+        if (overtaken) {
+            EXPECT_EQ(run.Outcome(), RunOutcome::Updated);
+            EXPECT_EQ(app.Read("a.dll"), "hello");
+            EXPECT_EQ(ConfiguredVersion(), "4.0.3");
+            continue;
+        }
+        EXPECT_EQ(run.Outcome(), RunOutcome::RolledBack);
+        EXPECT_EQ(app.Read("a.dll"), "old");
+        EXPECT_FALSE(app.Exists("sub\\b.txt"));
+        EXPECT_EQ(app.Read("exit-at-start.txt"), "0");
+        EXPECT_EQ(ConfiguredVersion(), "4.0.1");
+        EXPECT_NE(Record().back().find(": 0 4.0.2 4.0.1"), std::string::npos) << Record().back();
+        for (const RunProfile& profile : {SilentProgramRun(app.Path()), DialogRun(app.Path(), 1, "")}) {
+            EXPECT_EQ(Run(profile).Check(), CheckResult::UpToDate) << profile.RunKind;
+        }
+        served.Put(1, "UpdateConfig.ini", fixed);
+        EXPECT_EQ(Run(SilentProgramRun(app.Path())).Check(), CheckResult::UpdateDue);
+    }
+    const std::string log = app.Read("UPDATE\\update.log");
+    EXPECT_NE(log.find("the start of release \"4.0.2\" failed: the client ended within 30 s with 0xC0000005"),
+              std::string::npos);
+    EXPECT_NE(log.find("release \"4.0.2\" is no longer the one installed with its previous release kept: left as it is"),
+              std::string::npos);
+    EXPECT_NE(log.find("was rolled back after its program failed to start: not taken again"), std::string::npos);
 }
 
 // What a person reads afterwards: one line per step, the outcome last.

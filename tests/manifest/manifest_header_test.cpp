@@ -46,6 +46,41 @@ TEST(ManifestHeaderTest, AbsentKeysReadAsEmptyAndZero) {
     EXPECT_EQ(release.Header.ReleaseId, "0123456789abcdef0123456789abcdef");
 }
 
+// The program layout's keys and a data package's marks read alike: absent
+// is every installation, and a value that is not what the publisher writes
+// is a pause, never more than was meant.
+TEST(ManifestHeaderTest, RolloutReadsAsWrittenAndAnythingMalformedAsAPause) {
+    struct Case { const char *share, *start, *days; uint32_t read; bool growth; };
+    const char* const start = "2026-12-04T00:00:00Z";
+    const char* const none = nullptr;
+    const Case cases[] = {
+        {none, none, none, 1000, false}, {"25", none, none, 250, false},   {"2.5", none, none, 25, false},
+        {"100.0", none, none, 1000, false}, {"0", none, none, 0, false},   {"5", start, "10", 50, true},
+        {"25%", none, none, 0, false},   {"100.1", none, none, 0, false},  {"2.55", none, none, 0, false},
+        {"-1", none, none, 0, false},    {"1e1", none, none, 0, false},    {"", none, none, 0, false},
+        {"5", start, none, 0, false},    {none, start, "10", 0, false},    {"5", "2026-12-04", "10", 0, false},
+        {"5", start, "0", 0, false},     {"5", start, "3651", 0, false},   {"5", start, "1.5", 0, false},
+    };
+    for (const Case& c : cases) {
+        std::string keys, marks;
+        for (const auto& [key, value] :
+             {std::pair{"ROLLOUT", c.share}, {"ROLLOUTSTART", c.start}, {"ROLLOUTDAYS", c.days}}) {
+            if (!value) continue;
+            keys += std::string(key) + "=" + value + "\r\n";
+            marks += std::string("; ") + key + "=" + value + "\r\n";
+        }
+        Release program, package;
+        ASSERT_TRUE(ReadRelease("[Version]\r\nVERSION=4.0.3\r\n" + keys, ManifestLayout::Program, 1, program));
+        const std::string section = "[a.txt]\r\nSIZE=1\r\nMD5=0cc175b9c0f1b6a831c399e269772661\r\nFILECOUNT=1\r\n";
+        ASSERT_TRUE(ReadRelease("; FILECOUNT=1\r\n" + marks + section, ManifestLayout::DataPackage, 2, package));
+        for (const ReleaseRollout& rollout : {program.Header.Rollout, package.Header.Rollout}) {
+            EXPECT_EQ(rollout.Share, c.read) << keys;
+            EXPECT_EQ(rollout.Growth.has_value(), c.growth) << keys;
+            EXPECT_EQ(rollout.Problem.empty(), c.read > 0 || (c.share && std::string_view(c.share) == "0")) << keys;
+        }
+    }
+}
+
 TEST(ManifestHeaderTest, NotificationTable) {
     struct Case { std::string version, region; bool notify, shown; };
     const Case cases[] = {

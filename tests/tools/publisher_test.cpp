@@ -451,6 +451,50 @@ TEST_F(PublisherTest, SignedStatementsNameTheTargetAndATimeThatOnlyMovesOn) {
     EXPECT_EQ(0u, Manifest("4\\config.ini.sig").find("target=package 4\npublished=2026-12-01T00:00:00Z\nmanifest"));
 }
 
+// A rollout set when publishing is changed later: the manifests keep every
+// other line and are signed again at a later time, with the expiry they
+// had, which a client that accepted the first statement accepts.
+TEST_F(PublisherTest, TheRolloutCommandRewritesTheManifestsAndSignsThemAgain) {
+    const std::string key = GbkToUtf8(out_.File("release.key"));
+    ASSERT_EQ(0, RunPublisher({"keygen", key}, printed_, log_));
+    const std::string keyLine = out_.Read("release.key.pub").substr(0, 88);
+    AddFile("a.txt", "abc");
+    TestClock clock("2026-12-08T07:00:00Z");
+    ASSERT_EQ(0, Publish({"--package", "4", "--sign", key, "--expires", "30",
+                          "--rollout", "5", "--rollout-days", "10"}))
+        << log_.str();
+    const std::string config = Manifest("4\\config.ini");
+    const std::string dialog = Manifest("4\\UpdateConfig.ini");
+    const std::string marks = "; ROLLOUT=5.0\r\n; ROLLOUTSTART=2026-12-08T07:00:00Z\r\n; ROLLOUTDAYS=10\r\n";
+    const std::string keys = "ROLLOUT=5.0\r\nROLLOUTSTART=2026-12-08T07:00:00Z\r\nROLLOUTDAYS=10\r\n";
+    EXPECT_NE(config.find(marks + "[a.txt]"), std::string::npos) << config;
+    EXPECT_NE(dialog.find(keys + "[FILES]"), std::string::npos) << dialog;
+
+    // Without the key the signed release is left as it is.
+    clock.Set("2026-12-09T07:00:00Z");
+    const std::vector<std::string> pause = {"rollout", GbkToUtf8(out_.File("site")), "--package", "4", "0"};
+    EXPECT_EQ(1, RunPublisher(pause, printed_, log_));
+    EXPECT_EQ(config, Manifest("4\\config.ini"));
+
+    std::vector<std::string> signedPause = pause;
+    signedPause.insert(signedPause.end(), {"--sign", key});
+    ASSERT_EQ(0, RunPublisher(signedPause, printed_, log_)) << log_.str();
+    const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    EXPECT_EQ(Manifest("4\\config.ini"), replaced(config, marks, "; ROLLOUT=0.0\r\n"));
+    EXPECT_EQ(Manifest("4\\UpdateConfig.ini"), replaced(dialog, keys, "ROLLOUT=0.0\r\n"));
+    for (const char* name : {"4\\config.ini", "4\\UpdateConfig.ini"}) {
+        const std::string statement = Manifest(name + std::string(".sig"));
+        EXPECT_EQ(statement.substr(0, statement.find("manifest-sha256=")),
+                  "target=package 4\npublished=2026-12-09T07:00:00Z\nexpires=2027-01-07T07:00:00Z\n");
+        const std::string manifest = Manifest(name);
+        const StatementExpectation expected{manifest, keyLine, 4, *ParseUtcTime("2026-12-10T00:00:00Z"),
+                                            *ParseUtcTime("2026-12-08T07:00:00Z")};
+        EXPECT_TRUE(CheckReleaseStatement(statement, expected).IsVerified()) << name;
+    }
+}
+
 TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -475,6 +519,15 @@ TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {
         {"--package", "2", "--allow-older-time", "rel", "out"},
         {"--package", "2", "--sign", "k", "--expires", "0", "rel", "out"},
         {"--package", "2", "--sign", "k", "--expires", "36501", "rel", "out"},
+        {"--package", "2", "--rollout", "100.5", "rel", "out"},
+        {"--package", "2", "--rollout-days", "10", "rel", "out"},
+        {"--package", "2", "--rollout", "5", "--rollout-start", "2026-12-08T07:00:00Z", "rel", "out"},
+        {"--package", "2", "--rollout", "5", "--rollout-days", "0", "rel", "out"},
+        {"rollout", "out", "--program"},
+        {"rollout", "out", "--package", "2"},
+        {"rollout", "out", "--program", "5", "--package", "2", "5"},
+        {"rollout", "--program", "5"},
+        {"rollout", "out", "--program", "5", "--allow-older-time"},
         {"keygen"},
         {"keygen", ""},
         {"keygen", "a", "b"},

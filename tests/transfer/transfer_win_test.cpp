@@ -1,5 +1,7 @@
 #include "transfer/transfer_win.h"
 
+#include "base/running_work.h"
+
 #include "support/temp_dir.h"
 #include "support/served_tree_win.h"
 
@@ -122,6 +124,10 @@ TEST_F(TransferTest, EveryServerFaultFailsAndLeavesTheLocalPathAsItWas) {
     // The component is still sound after all of them.
     tree.Put(1, "after-faults.bin", bytes);
     EXPECT_EQ(component->GetRemoteFile(1, "after-faults.bin", local.File("after.bin"), nullptr, 0), 200000);
+    // Whatever the answers, WinHTTP has let go of every request, and no
+    // thread of the transfer runs on: the process could end now.
+    component.reset();
+    EXPECT_TRUE(WaitUntilNoWorkRuns(std::chrono::seconds(10))) << RunningWorkCount();
 }
 
 bool RunsUnderWine() {

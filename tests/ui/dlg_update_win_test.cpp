@@ -1,3 +1,5 @@
+#include "base/handles_win.h"
+#include "base/gbk_text.h"
 #include "config/config_file.h"
 #include "dialog_probe_win.h"
 #include "support/served_tree_win.h"
@@ -26,6 +28,7 @@ const std::string kManifest =
 struct Face {
     UINT statusPicture = 0;
     UINT headlinePicture = 0;
+    std::string headline;
     std::string message;
     std::string version;
     bool versionShown = false;
@@ -63,6 +66,7 @@ protected:
         const INT_PTR result = RunWithProbe(dialog, [&](HWND hwnd) {
             face.statusPicture = dialog.StatusIcon.PictureId();
             face.headlinePicture = dialog.HeadlinePicture.PictureId();
+            face.headline = ControlText(hwnd, IDC_HEADLINE);
             face.message = ControlText(hwnd, IDC_MESSAGE);
             face.version = ControlText(hwnd, IDC_VERSION);
             face.versionShown = ControlVisible(hwnd, IDC_VERSION);
@@ -79,11 +83,12 @@ protected:
     }
 };
 
-// The up-to-date face's layout; its message says whether the check found
-// nothing to do or why it failed.
-void ExpectUpToDate(const Face& face, UINT message = IDS_UP_TO_DATE) {
+// The up-to-date face's layout; its heading and message say whether the
+// check found nothing to do or why it failed.
+void ExpectNoOffer(const Face& face, const Headline& headline, UINT message) {
     EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UP_TO_DATE));
-    EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_NONE));
+    EXPECT_EQ(face.headlinePicture, headline.Picture);
+    EXPECT_EQ(face.headline, ResourceText(headline.Words));
     EXPECT_EQ(face.message, ResourceText(message));
     EXPECT_FALSE(face.versionShown);
     EXPECT_FALSE(face.upgradeShown);
@@ -94,9 +99,16 @@ void ExpectUpToDate(const Face& face, UINT message = IDS_UP_TO_DATE) {
     EXPECT_TRUE(face.progressShown);
 }
 
+void ExpectUpToDate(const Face& face) { ExpectNoOffer(face, {IDP_CAPTION_NONE, IDS_CAPTION_NONE}, IDS_UP_TO_DATE); }
+
+void ExpectCheckFailed(const Face& face, UINT message) {
+    ExpectNoOffer(face, {IDP_CAPTION_CHECK_FAILED, IDS_CAPTION_CHECK_FAILED}, message);
+}
+
 void ExpectUpdateAvailable(const Face& face, const std::string& version) {
     EXPECT_EQ(face.statusPicture, static_cast<UINT>(IDP_UPDATE_AVAILABLE));
     EXPECT_EQ(face.headlinePicture, static_cast<UINT>(IDP_CAPTION_FOUND));
+    EXPECT_EQ(face.headline, ResourceText(IDS_CAPTION_FOUND));
     EXPECT_EQ(face.message, "HALVO\xb9\xdc\xbc\xd2\xd3\xd0\xd0\xc2\xb0\xe6\xb1\xbe");  // HALVO管家有新版本
     EXPECT_EQ(face.version, version);
     EXPECT_TRUE(face.versionShown);
@@ -111,7 +123,7 @@ TEST_F(DlgUpdateTest, NoServerReachableSaysSoAndStillClearsBackups) {
     Configure(tree.DeadServer().Port);
     app.Write("skin\\old.dll.bak", "old");
     CDlgUpdate dialog;
-    ExpectUpToDate(Open(dialog), IDS_CONNECTION_FAILED);
+    ExpectCheckFailed(Open(dialog), IDS_CONNECTION_FAILED);
     EXPECT_FALSE(app.Exists("skin\\old.dll.bak"));
     EXPECT_TRUE(dialog.DownloadList.empty());
 }
@@ -125,7 +137,6 @@ TEST_F(DlgUpdateTest, NewerReleaseShowsVersionAndListsFilesToFetch) {
     EXPECT_TRUE(app.Exists("UPDATE\\Program\\UpdateConfig.ini"));
     EXPECT_FALSE(app.Exists("a.dll.bak"));
     EXPECT_EQ(dialog.DownloadList, std::vector<std::string>{"a.dll"});
-    EXPECT_EQ(dialog.ExpectedSizes, std::vector<int32_t>{5});
 }
 
 TEST_F(DlgUpdateTest, FilesStagedEarlierAreNotFetchedAgain) {
@@ -135,7 +146,6 @@ TEST_F(DlgUpdateTest, FilesStagedEarlierAreNotFetchedAgain) {
     CDlgUpdate dialog;
     ExpectUpdateAvailable(Open(dialog), "4.0.2");
     EXPECT_TRUE(dialog.DownloadList.empty());
-    EXPECT_TRUE(dialog.ExpectedSizes.empty());
 }
 
 TEST_F(DlgUpdateTest, AStagedFileWithAnotherDigestIsFetchedAgain) {
@@ -145,7 +155,6 @@ TEST_F(DlgUpdateTest, AStagedFileWithAnotherDigestIsFetchedAgain) {
     CDlgUpdate dialog;
     Open(dialog);
     EXPECT_EQ(dialog.DownloadList, std::vector<std::string>{"a.dll"});
-    EXPECT_EQ(dialog.ExpectedSizes, std::vector<int32_t>{5});
 }
 
 TEST_F(DlgUpdateTest, InstalledReleaseIsUpToDate) {
@@ -172,7 +181,7 @@ TEST_F(DlgUpdateTest, AnUnsafePackageNameTouchesNothing) {
     const size_t requestsBefore = tree.Requests().size();
     for (const std::string name : {"..", "a\\b", "", "Program"}) {
         CDlgUpdate dialog;
-        ExpectUpToDate(Open(dialog, 2, name), IDS_UPDATE_FAILED);
+        ExpectCheckFailed(Open(dialog, 2, name), IDS_UPDATE_FAILED);
     }
     EXPECT_TRUE(app.Exists("keep.bak"));
     EXPECT_EQ(tree.Requests().size(), requestsBefore);
@@ -230,6 +239,16 @@ void Notify(HWND hwnd, uint32_t wParam, int32_t lParam) {
     SendMessageW(hwnd, WM_DOWNFILE_NOTIFY, wParam, lParam);
 }
 
+// Handles the dialog's messages (the download thread's notices among them)
+// for up to five seconds, until the message line says what the text id holds.
+void WaitForMessage(HWND hwnd, UINT textId) {
+    for (int i = 0; i < 100 && ControlText(hwnd, IDC_MESSAGE) != ResourceText(textId); ++i) {
+        MSG pending;
+        while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&pending);
+        Sleep(50);
+    }
+}
+
 class DlgUpdateUpgradeTest : public DlgUpdateTest {
 protected:
     void SetUp() override {
@@ -280,11 +299,7 @@ TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessa
     dialog.ApplicationFolderOverride = app.Path();
     RunWithProbe(dialog, [&](HWND hwnd) {
         Click(hwnd, IDC_UPGRADE);
-        for (int i = 0; i < 100 && ControlText(hwnd, IDC_MESSAGE) != ResourceText(IDS_CONNECTION_FAILED); ++i) {
-            MSG pending;
-            while (PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&pending);
-            Sleep(50);
-        }
+        WaitForMessage(hwnd, IDS_CONNECTION_FAILED);
         message = ControlText(hwnd, IDC_MESSAGE);
         Click(hwnd, IDC_CLOSE_BUTTON);
     });
@@ -294,11 +309,10 @@ TEST_F(DlgUpdateUpgradeTest, AFileThatCannotBeFetchedStopsWithTheConnectionMessa
     EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
 }
 
-TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFilesAndCheckSizes) {
+TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFiles) {
     CDlgUpdate dialog;
     dialog.ApplicationFolderOverride = app.Path();
     RunWithProbe(dialog, [&](HWND hwnd) {
-        ASSERT_EQ(dialog.ExpectedSizes, (std::vector<int32_t>{5, 5}));
         Notify(hwnd, 2, 5);  // progress of the first file
         EXPECT_EQ(dialog.ProgressBar.Progress(), 0);
         Notify(hwnd, 5, 5);  // first file complete
@@ -306,9 +320,6 @@ TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFilesAndCheckSizes) {
         EXPECT_EQ(dialog.ProgressBar.Progress(), 0);  // completions do not move the bar
         Notify(hwnd, 3, 5);
         EXPECT_EQ(dialog.ProgressBar.Progress(), 1);
-        Notify(hwnd, 6, 6);  // the second file with the wrong size
-        EXPECT_EQ(dialog.CompletedCount, 1);
-        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_UPDATE_FAILED));
         Notify(hwnd, 0, -1);
         EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_CONNECTION_FAILED));
         Click(hwnd, IDC_CLOSE_BUTTON);
@@ -317,7 +328,7 @@ TEST_F(DlgUpdateUpgradeTest, NotificationsMoveTheBarInWholeFilesAndCheckSizes) {
     EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
 }
 
-TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) {
+TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreRefused) {
     CDlgUpdate dialog;
     dialog.ApplicationFolderOverride = app.Path();
     const INT_PTR result = RunWithProbe(dialog, [&](HWND hwnd) {
@@ -326,7 +337,7 @@ TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) 
         app.Write("UPDATE\\Program\\sub\\b.txt", "WORLD");
         Notify(hwnd, 5, 5);
         Notify(hwnd, 5, 5);
-        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_UPDATE_FAILED));
+        EXPECT_EQ(ControlText(hwnd, IDC_MESSAGE), ResourceText(IDS_RELEASE_REFUSED));
         Notify(hwnd, 5, 5);  // beyond the list: ignored
         EXPECT_EQ(dialog.CompletedCount, 2);
     });
@@ -334,6 +345,29 @@ TEST_F(DlgUpdateUpgradeTest, FilesWithTheRightSizeButOtherBytesAreNotInstalled) 
     EXPECT_FALSE(app.Exists("a.dll"));
     EXPECT_EQ(ConfiguredVersion(app), "4.0.1");
     EXPECT_FALSE(app.Exists("UpdateRecord.dat"));
+}
+
+TEST_F(DlgUpdateUpgradeTest, AnIncompleteInstallSaysWhyAndWaitsToBeClosed) {
+    ServeB();
+    app.Write("a.dll", "old");
+    // Open without delete sharing: neither replaced nor moved aside.
+    const UniqueFile held(CreateFileW(Widen(app.File("a.dll")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string message;
+    std::string headline;
+    CDlgUpdate dialog;
+    dialog.ApplicationFolderOverride = app.Path();
+    const INT_PTR result = RunWithProbe(dialog, [&](HWND hwnd) {
+        Click(hwnd, IDC_UPGRADE);
+        WaitForMessage(hwnd, IDS_LOCAL_FILES_FAILED);
+        message = ControlText(hwnd, IDC_MESSAGE);
+        headline = ControlText(hwnd, IDC_HEADLINE);
+    });
+    EXPECT_EQ(result, kProbeLeftOpen);  // the install is over, the dialog waits to be closed
+    EXPECT_EQ(message, ResourceText(IDS_LOCAL_FILES_FAILED));
+    EXPECT_EQ(headline, ResourceText(IDS_CAPTION_UPDATE_FAILED));
+    EXPECT_EQ(app.Read("sub\\b.txt"), kWorld);
+    EXPECT_EQ(dialog.Conclude(), RunOutcome::Incomplete);
 }
 
 TEST_F(DlgUpdateUpgradeTest, DataPackageInstallsIntoItsFolderWithoutTouchingTheProgramVersion) {

@@ -3,18 +3,22 @@
 headline captions, button faces and the progress bar pieces.
 
 Run with Debian's python3 and python3-pil; the captions need the WenQuanYi
-Zen Hei font (fonts-wqy-zenhei). The results are committed, so building the
-program needs neither:
+Zen Hei font (fonts-wqy-zenhei). A caption's words are those of its string
+in the resource script (IDS_CAPTION_*), which the dialog also gives the
+caption's control as its window text. The results are committed, so
+building the program needs neither:
 
     tools/pictures/make_pictures.py [output folder]   (default src/ui/res/pictures)
 """
 import math
 import os
+import re
 import sys
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 FONT = "/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "ui", "res")
 SCALE = 4  # drawn large, then reduced: smooth edges without a vector library
 
 TITLE_BAND = 30  # the top rows that drag the window
@@ -158,6 +162,13 @@ def caption(text, width, height, color=HEADLINE, size=16):
     return reduce(image)
 
 
+def caption_words():
+    """The string table's IDS_CAPTION_* texts by name, from the GBK resource script."""
+    with open(os.path.join(RESOURCES, "dialogs.rc"), "rb") as script:
+        text = script.read().decode("gbk")
+    return dict(re.findall(r'^\s*(IDS_CAPTION_\w+)\s+"([^"]*)"', text, re.M))
+
+
 def button_face(top, bottom, border, width=73, height=28):
     image = big((width, height))
     face = big((width, height))
@@ -200,8 +211,7 @@ def bar_piece(width, height, fill_top, fill_bottom, round_left, round_right, beh
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..", "src", "ui",
-                                                             "res", "pictures")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(RESOURCES, "pictures")
     os.makedirs(out, exist_ok=True)
 
     def save(name, image):
@@ -211,10 +221,13 @@ def main():
     save("notify_background.png", background(350, 230, 48, True))   # 19523
     save("update_available.png", globe(84))                         # 19531
     save("up_to_date.png", warning_sign(80))                        # 19530
-    save("caption_found.png", caption("发现可用更新！", 132, 20))     # 19533
-    save("caption_none.png", caption("没有可用更新！", 132, 20))      # 19534
-    save("caption_downloading.png", caption("正在下载更新，请稍等...", 214, 20))  # 19532
-    save("caption_installing.png", caption("正在安装更新，请稍等...", 214, 20))   # 19535
+    words = caption_words()
+    save("caption_found.png", caption(words["IDS_CAPTION_FOUND"], 132, 20))                  # 19533
+    save("caption_none.png", caption(words["IDS_CAPTION_NONE"], 132, 20))                    # 19534
+    save("caption_check_failed.png", caption(words["IDS_CAPTION_CHECK_FAILED"], 132, 20))    # 19537
+    save("caption_downloading.png", caption(words["IDS_CAPTION_DOWNLOADING"], 214, 20))      # 19532
+    save("caption_installing.png", caption(words["IDS_CAPTION_INSTALLING"], 214, 20))        # 19535
+    save("caption_update_failed.png", caption(words["IDS_CAPTION_UPDATE_FAILED"], 132, 20))  # 19538
     save("button_normal.png", button_face((255, 255, 255), (236, 240, 244), (190, 199, 209)))  # 19525
     save("button_hover.png", button_face((66, 165, 245), (30, 136, 229), (25, 118, 210)))      # 19526
     save("button_pressed.png", button_face((25, 118, 210), (21, 101, 192), (13, 71, 161)))     # 19524

@@ -16,8 +16,8 @@ constexpr size_t kBlockSize = 256 * 1024;
 struct Deflater {
     z_stream z{};
     bool ready = false;
-    Deflater() {
-        ready = deflateInit2(&z, kBestCompression, Z_DEFLATED, kGzipForm.ZlibWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
+    explicit Deflater(int windowBits) {
+        ready = deflateInit2(&z, kBestCompression, Z_DEFLATED, windowBits, kMemoryLevel, Z_DEFAULT_STRATEGY) == Z_OK;
     }
     ~Deflater() {
         if (ready) deflateEnd(&z);
@@ -27,11 +27,11 @@ struct Deflater {
 };
 }  // namespace
 
-bool GzipFile(const std::filesystem::path& source, const std::filesystem::path& destination, uint64_t& compressedSize,
-              std::string& error) {
+bool CompressFile(const CompressionForm& form, const std::filesystem::path& source,
+                  const std::filesystem::path& destination, uint64_t& compressedSize, std::string& error) {
     std::ifstream in(source, std::ios::binary);
     std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-    Deflater deflater;
+    Deflater deflater(form.ZlibWindowBits);
     if (!in || !out || !deflater.ready) {
         error = "cannot open " + (in ? destination.string() : source.string());
         return false;

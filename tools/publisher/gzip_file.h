@@ -1,11 +1,13 @@
 #pragma once
-// The compressed form of a release file: gzip at level 9, the form clients
-// decode as it arrives.
+// The compressed forms of a release file: zlib at level 9 with the form's
+// window bits (release_vocabulary.h), as clients decode it on arrival.
+#include "manifest/release_vocabulary.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
-// Writes source gzip-compressed to destination (replaced when it exists) and
-// gives its size. False with error set when either file fails.
-bool GzipFile(const std::filesystem::path& source, const std::filesystem::path& destination, uint64_t& compressedSize,
-              std::string& error);
+// Writes source compressed in the form to destination (replaced when it
+// exists) and gives its size. False with error set when either file fails.
+bool CompressFile(const CompressionForm& form, const std::filesystem::path& source,
+                  const std::filesystem::path& destination, uint64_t& compressedSize, std::string& error);

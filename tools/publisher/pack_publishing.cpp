@@ -15,11 +15,14 @@ namespace fs = std::filesystem;
 namespace {
 constexpr size_t kCopyBlock = 256 * 1024;
 
-// The travelling form of a published file: its .gz where it has one.
-fs::path TravellingForm(const fs::path& targetFolder, const ReleaseFile& file, const PublishedFile& published) {
-    fs::path path = (targetFolder / file.Relative).make_preferred();
-    if (published.GzSize) path += std::string(kGzipForm.Suffix);
-    return path;
+// The compressed form a published file travels in, as updaters choose it:
+// its smallest; nullptr when it travels as itself.
+const PublishedFile::Compression* TravellingForm(const PublishedFile& published) {
+    const PublishedFile::Compression* smallest = nullptr;
+    for (const PublishedFile::Compression& form : published.Compressed) {
+        if (!smallest || form.Size < smallest->Size) smallest = &form;
+    }
+    return smallest;
 }
 
 // Appends the whole file to the pack and the digest; false unless exactly `length` bytes were copied.
@@ -58,7 +61,7 @@ bool PublishPack(const fs::path& targetFolder, const std::vector<ReleaseFile>& f
     uint64_t packBytes = 0;
     for (size_t i = 0; i < published.size(); ++i) {
         published[i].Packed.reset();
-        const uint64_t travelling = published[i].GzSize.value_or(published[i].Size);
+        const uint64_t travelling = published[i].TravellingSize();
         if (travelling == 0 || travelling > maxBytes) continue;
         members.push_back(i);
         packBytes += travelling;
@@ -76,15 +79,17 @@ bool PublishPack(const fs::path& targetFolder, const std::vector<ReleaseFile>& f
         std::ofstream pack(temporary, std::ios::binary | std::ios::trunc);
         uint64_t offset = 0;
         for (const size_t i : members) {
-            const uint64_t length = published[i].GzSize.value_or(published[i].Size);
-            const fs::path source = TravellingForm(targetFolder, files[i], published[i]);
+            const PublishedFile::Compression* form = TravellingForm(published[i]);
+            const uint64_t length = form ? form->Size : published[i].Size;
+            fs::path source = (targetFolder / files[i].Relative).make_preferred();
+            if (form) source += std::string(form->Form->Suffix);
             if (!Append(source, length, pack, digest)) {
                 pack.close();
                 fs::remove(temporary, ec);
                 log << "publisher: cannot write " << Utf8Of(source) << " into the pack\n";
                 return false;
             }
-            published[i].Packed = ListedPackMember{{}, offset, length, published[i].GzSize ? &kGzipForm : nullptr};
+            published[i].Packed = ListedPackMember{{}, offset, length, form ? form->Form : nullptr};
             offset += length;
         }
         pack.close();

@@ -115,7 +115,7 @@ bool CPatchPublisher::CheckFolders() const {
 bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFolder, PublishedFile& published) {
     published.Patches.clear();
     const fs::path destination = (targetFolder / file.Relative).make_preferred();
-    const uint64_t travelling = published.GzSize.value_or(published.Size);
+    const uint64_t travelling = published.TravellingSize();
     std::string result;
     bool resultRead = false;
     for (const fs::path& folder : previousFolders_) {
@@ -199,7 +199,7 @@ void CPatchPublisher::ReportSaving(const std::vector<PublishedFile>& files) cons
     for (const PublishedFile& file : files) {
         for (const ListedPatch& patch : file.Patches) {
             ++patches;
-            instead += file.GzSize.value_or(file.Size);
+            instead += file.TravellingSize();
             travelling += patch.Bytes;
         }
         if (!file.Patches.empty()) ++patched;

@@ -1,6 +1,7 @@
 #pragma once
 // What one run of the release publisher is asked to do, read from its
 // command line.
+#include "manifest/release_rollout.h"
 #include "manifest/release_vocabulary.h"
 
 #include <cstdint>
@@ -8,6 +9,17 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// --rollout SHARE [--rollout-days DAYS [--rollout-start TIME]]: the share
+// of installations that take the release, and its growth to all of them
+// over DAYS from TIME, or from the publication time when no TIME is given.
+struct RolloutRequest {
+    uint32_t Share = kEveryInstallation;  // tenths of a percent
+    std::optional<uint32_t> Days;
+    std::optional<UtcTime> Start;
+
+    ReleaseRollout At(UtcTime published) const;
+};
 
 struct PublishOptions {
     // 1 is the program; any other type is a data package.
@@ -33,6 +45,8 @@ struct PublishOptions {
     uint64_t PackMaxBytes = kDefaultPackMaxBytes;
     // --previous: earlier release folders that changed files get patches from.
     std::vector<std::filesystem::path> PreviousFolders;
+    // --rollout; nothing: every installation takes the release.
+    std::optional<RolloutRequest> Rollout;
 
     bool IsProgram() const { return PackageType == 1; }
     bool IsSigned() const { return !SigningKeyFile.empty(); }
@@ -41,5 +55,11 @@ struct PublishOptions {
 // args are the UTF-8 arguments after the program name. On failure returns
 // nothing and sets error to a one-line reason.
 std::optional<PublishOptions> ParsePublishArguments(const std::vector<std::string>& args, std::string& error);
+
+// The rollout command, "rollout OUT_DIR --program SHARE" or "rollout OUT_DIR
+// --package TYPE SHARE" with the growth options, --sign KEY and
+// --allow-older-time (args from "rollout" on): the options of the release
+// whose rollout changes, Rollout always set.
+std::optional<PublishOptions> ParseRolloutArguments(const std::vector<std::string>& args, std::string& error);
 
 extern const char* const kPublisherUsage;

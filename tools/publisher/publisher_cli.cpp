@@ -3,6 +3,7 @@
 #include "publisher/publish_options.h"
 #include "publisher/release_key.h"
 #include "publisher/release_publisher.h"
+#include "publisher/rollout_change.h"
 
 #include <ostream>
 
@@ -19,6 +20,14 @@ int RunPublisher(const std::vector<std::string>& args, std::ostream& out, std::o
         return CreateReleaseKey(PathFromUtf8(args[1]), out, log);
     }
     std::string error;
+    if (!args.empty() && args[0] == "rollout") {
+        const std::optional<PublishOptions> options = ParseRolloutArguments(args, error);
+        if (!options) {
+            log << "publisher: " << error << '\n' << kPublisherUsage;
+            return 2;
+        }
+        return ChangeRollout(*options, log) ? 0 : 1;
+    }
     const std::optional<PublishOptions> options = ParsePublishArguments(args, error);
     if (!options) {
         log << "publisher: " << error << '\n' << kPublisherUsage;

@@ -15,6 +15,7 @@
 #include "publisher/release_scan.h"
 #include "publisher/release_statements.h"
 #include "publisher/publisher_cli.h"
+#include "publisher/rollout_change.h"
 
 #include <algorithm>
 #include <chrono>
@@ -56,49 +57,54 @@ private:
     std::chrono::steady_clock::time_point lastReport_ = std::chrono::steady_clock::now();
 };
 
-// NAME.gz beside NAME when gzip at level 9 makes it at most 90% of its size;
-// otherwise no NAME.gz, not even one of an earlier release. A release file
-// that is itself named NAME.gz keeps its name, and NAME then travels plain.
-bool PublishCompressedForm(const fs::path& destination, bool compress, bool gzipNameTaken, PublishedFile& published,
-                           std::ostream& log) {
-    fs::path compressed = destination;
-    compressed += std::string(kGzipForm.Suffix);
-    std::error_code ignored;
-    published.GzSize.reset();
-    if (gzipNameTaken) return true;
-    if (!compress) {
-        fs::remove(compressed, ignored);
-        return true;
+// NAME + suffix beside NAME for each compressed form (release_vocabulary.h)
+// whose level-9 encoding is at most kWorthwhileFormPercent of the file;
+// otherwise none, not even one of an earlier release. A release file that is
+// itself named like a form of another (NAME.gz) keeps its name, and NAME
+// then travels without that form.
+bool PublishCompressedForms(const fs::path& destination, bool compress, const std::set<std::string>& foldedNames,
+                            PublishedFile& published, std::ostream& log) {
+    published.Compressed.clear();
+    for (const CompressionForm& form : kCompressionForms) {
+        fs::path compressed = destination;
+        compressed += std::string(form.Suffix);
+        if (foldedNames.count(FoldAsciiCase(published.Name + std::string(form.Suffix))) > 0) continue;
+        std::error_code ignored;
+        if (!compress) {
+            fs::remove(compressed, ignored);
+            continue;
+        }
+        fs::path temporary = compressed;
+        temporary += kTemporarySuffix;
+        uint64_t size = 0;
+        std::string error;
+        if (!CompressFile(form, destination, temporary, size, error)) {
+            fs::remove(temporary, ignored);
+            log << "publisher: cannot compress " << Utf8Of(destination) << ": " << error << '\n';
+            return false;
+        }
+        if (size * 100 > published.Size * kWorthwhileFormPercent) {
+            fs::remove(temporary, ignored);
+            fs::remove(compressed, ignored);
+            continue;
+        }
+        std::error_code ec;
+        fs::rename(temporary, compressed, ec);
+        if (ec) {
+            fs::remove(temporary, ignored);
+            log << "publisher: cannot write " << Utf8Of(compressed) << ": " << ec.message() << '\n';
+            return false;
+        }
+        published.Compressed.push_back({&form, size});
     }
-    fs::path temporary = compressed;
-    temporary += kTemporarySuffix;
-    uint64_t size = 0;
-    std::string error;
-    if (!GzipFile(destination, temporary, size, error)) {
-        fs::remove(temporary, ignored);
-        log << "publisher: cannot compress " << Utf8Of(destination) << ": " << error << '\n';
-        return false;
-    }
-    if (size * 100 > published.Size * kWorthwhileFormPercent) {
-        fs::remove(temporary, ignored);
-        fs::remove(compressed, ignored);
-        return true;
-    }
-    std::error_code ec;
-    fs::rename(temporary, compressed, ec);
-    if (ec) {
-        fs::remove(temporary, ignored);
-        log << "publisher: cannot write " << Utf8Of(compressed) << ": " << ec.message() << '\n';
-        return false;
-    }
-    published.GzSize = size;
     return true;
 }
 
 // Copies one file into the tree with its modification time and measures
 // the copy, which is what the server will hand out.
 bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, const ReleaseFile& file,
-                 bool withSha256, bool compress, bool gzipNameTaken, PublishedFile& published, std::ostream& log) {
+                 bool withSha256, bool compress, const std::set<std::string>& foldedNames, PublishedFile& published,
+                 std::ostream& log) {
     const fs::path source = releaseFolder / file.Relative;
     const fs::path destination = (targetFolder / file.Relative).make_preferred();
     fs::path temporary = destination;
@@ -133,7 +139,7 @@ bool PublishFile(const fs::path& releaseFolder, const fs::path& targetFolder, co
     published.Sha256 = std::move(digests.Sha256);
     published.Name = file.ManifestName;
     published.ModifyTime = FormatModifyTime(modified);
-    return PublishCompressedForm(destination, compress, gzipNameTaken, published, log);
+    return PublishCompressedForms(destination, compress, foldedNames, published, log);
 }
 
 // What travels: every file, compressed where it is published so.
@@ -143,8 +149,8 @@ void ReportSaving(const std::vector<PublishedFile>& files, std::ostream& log) {
     size_t compressed = 0;
     for (const PublishedFile& file : files) {
         plain += file.Size;
-        travelling += file.GzSize.value_or(file.Size);
-        if (file.GzSize) ++compressed;
+        travelling += file.TravellingSize();
+        if (!file.Compressed.empty()) ++compressed;
     }
     log << "publisher: " << compressed << " of " << files.size() << " files travel gzip-compressed: " << plain
         << " bytes become " << travelling << " bytes";
@@ -152,8 +158,8 @@ void ReportSaving(const std::vector<PublishedFile>& files, std::ostream& log) {
     log << '\n';
 }
 
-// Every manifest goes to a temporary file first; only when all are complete
-// do they take their real names, so a client never reads a torn one.
+}  // namespace
+
 bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile>& manifests, std::ostream& log) {
     const char separator = static_cast<char>(fs::path::preferred_separator);
     std::vector<std::pair<std::string, std::string>> moves;
@@ -179,6 +185,8 @@ bool WriteManifests(const std::string& gbkFolder, const std::vector<ManifestFile
     }
     return replaced;
 }
+
+namespace {
 
 // An unsigned release leaves no signature of an earlier one beside its
 // manifests: a client that requires signatures then says that the
@@ -228,6 +236,17 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     }
     StatementPlan statements;
     if (options.IsSigned() && !PlanStatements(options, gbkTarget, statements, log)) return false;
+    std::optional<ReleaseRollout> rollout;
+    if (options.Rollout) {
+        // The growth starts when the release is published, unless told otherwise.
+        UtcTime now = statements.Published;
+        if (!options.IsSigned() && !ReadPublisherClock(now, error)) {
+            log << "publisher: " << error << '\n';
+            return false;
+        }
+        rollout = options.Rollout->At(now);
+        log << "publisher: " << DescribePublishedRollout(options.PackageType, *rollout) << '\n';
+    }
     fs::create_directories(target, ec);
     if (ec) {
         log << "publisher: cannot create " << Utf8Of(target) << ": " << ec.message() << '\n';
@@ -239,9 +258,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     std::vector<PublishedFile> published(files.size());
     ProgressReport progress(log, files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        const bool gzipNameTaken = names.count(FoldAsciiCase(files[i].ManifestName + std::string(kGzipForm.Suffix))) > 0;
-        if (!PublishFile(release, target, files[i], options.IsSigned(), options.Compress, gzipNameTaken, published[i],
-                         log) ||
+        if (!PublishFile(release, target, files[i], options.IsSigned(), options.Compress, names, published[i], log) ||
             !patches.Publish(files[i], target, published[i])) {
             return false;
         }
@@ -252,7 +269,7 @@ bool PublishRelease(const PublishOptions& options, std::ostream& log) {
     patches.RemoveStale(target);
     if (!PublishPack(target, files, options.PackMaxBytes, published, log)) return false;
 
-    std::vector<ManifestFile> manifests = ManifestsOf(options, published);
+    std::vector<ManifestFile> manifests = ManifestsOf(options, published, rollout);
     if (!options.IsSigned()) {
         if (!WriteManifests(gbkTarget, manifests, log)) return false;
         RemoveSignatures(gbkTarget, manifests);

@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <ostream>
 
-namespace {
-
 bool ReadPublisherClock(UtcTime& now, std::string& error) {
     const char* const testClock = std::getenv(kTestClockVariable);
     if (testClock == nullptr) {
@@ -26,23 +24,19 @@ bool ReadPublisherClock(UtcTime& now, std::string& error) {
     return true;
 }
 
-// The latest publication time among the statements in the tree; none when
-// there is no statement (or only one of the old one-line form).
-std::optional<UtcTime> PublishedInTree(const std::string& gbkTargetFolder, bool program) {
+std::optional<ReleaseStatement> LatestStatementInTree(const std::string& gbkTargetFolder, bool program) {
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
-    std::optional<UtcTime> latest;
+    std::optional<ReleaseStatement> latest;
     for (const std::string& manifest : ManifestFileNames(program)) {
         std::string text;
         const std::string path = gbkTargetFolder + separator + manifest + kSignatureSuffix;
         if (ReadWholeFile(path, kMaxStatementBytes, text) != FileReadStatus::Ok) continue;
         const ParsedStatement parsed = ParseReleaseStatement(text);
         if (!parsed.Statement) continue;
-        if (!latest || parsed.Statement->Published > *latest) latest = parsed.Statement->Published;
+        if (!latest || parsed.Statement->Published > latest->Published) latest = parsed.Statement;
     }
     return latest;
 }
-
-}  // namespace
 
 bool PlanStatements(const PublishOptions& options, const std::string& gbkTargetFolder, StatementPlan& plan,
                     std::ostream& log) {
@@ -55,10 +49,10 @@ bool PlanStatements(const PublishOptions& options, const std::string& gbkTargetF
     plan.Expires.reset();
     if (options.ExpiresDays) plan.Expires = plan.Published + std::chrono::days{*options.ExpiresDays};
 
-    const std::optional<UtcTime> inTree = PublishedInTree(gbkTargetFolder, options.IsProgram());
-    if (!inTree || plan.Published > *inTree) return true;
+    const std::optional<ReleaseStatement> inTree = LatestStatementInTree(gbkTargetFolder, options.IsProgram());
+    if (!inTree || plan.Published > inTree->Published) return true;
     log << "publisher: the server tree holds a release for " << FormatReleaseTarget(plan.Target) << " published "
-        << FormatUtcTime(*inTree) << "; this one would be published " << FormatUtcTime(plan.Published)
+        << FormatUtcTime(inTree->Published) << "; this one would be published " << FormatUtcTime(plan.Published)
         << ": not later, so clients cannot tell which is newer";
     if (!options.AllowOlderTime) {
         log << " (has the clock gone back?); nothing written. --allow-older-time publishes it all the same\n";

@@ -18,6 +18,14 @@ struct PublishOptions;
 // machine's clock.
 inline constexpr char kTestClockVariable[] = "PUBLISHER_TEST_CLOCK";
 
+// The publisher's clock (kTestClockVariable when set); false with the reason
+// when that variable holds no time "YYYY-MM-DDTHH:MM:SSZ".
+bool ReadPublisherClock(UtcTime& now, std::string& error);
+
+// The statement in the tree (gbkTargetFolder) with the latest publication
+// time; none when there is no statement (or only one of the old one-line form).
+std::optional<ReleaseStatement> LatestStatementInTree(const std::string& gbkTargetFolder, bool program);
+
 // What every statement of one publish says besides its manifest's digest.
 struct StatementPlan {
     int32_t Target = 1;

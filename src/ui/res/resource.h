@@ -19,7 +19,7 @@
 #define IDC_STATUS_ICON 19514
 #define IDC_NEW_VERSION 19515
 #define IDC_WEBSITE_LINK 19516
-#define IDC_HEADLINE 19517
+#define IDC_HEADLINE 19517           // the heading picture; its window text says what the picture says
 #define IDC_TITLE 19518
 #define IDC_VERSION 19519
 
@@ -44,13 +44,23 @@
 #define IDP_CAPTION_NONE 19534
 #define IDP_CAPTION_INSTALLING 19535
 #define IDP_UPDATE_BACKGROUND 19536
+#define IDP_CAPTION_CHECK_FAILED 19537
+#define IDP_CAPTION_UPDATE_FAILED 19538
 
 // Texts of the string table
 #define IDS_UPDATE_TITLE 19540       // the update dialog's window text
 #define IDS_NOTIFY_TITLE 19541       // the notification's window text
 #define IDS_UP_TO_DATE 19542         // the up-to-date face's message
 #define IDS_UPGRADE_STARTED 19543    // the download has started
-#define IDS_CONNECTION_FAILED 19544  // a file could not be fetched
-#define IDS_UPDATE_FAILED 19545      // a file arrived other than listed
-#define IDS_RELEASE_REFUSED 19546    // the check refused what a server sent
-#define IDS_LOCAL_FILES_FAILED 19547 // the check could not read or write a local file
+// What the message line says after a failure, by whose fault it was:
+#define IDS_CONNECTION_FAILED 19544  // no server could be reached or answered
+#define IDS_UPDATE_FAILED 19545      // the run was asked for what it refuses to do (a package name)
+#define IDS_RELEASE_REFUSED 19546    // what a server sent was refused
+#define IDS_LOCAL_FILES_FAILED 19547 // a local file could not be read or written
+// The words that the heading pictures (IDP_CAPTION_*) show; tools/pictures/make_pictures.py draws them:
+#define IDS_CAPTION_FOUND 19548
+#define IDS_CAPTION_NONE 19549
+#define IDS_CAPTION_CHECK_FAILED 19550
+#define IDS_CAPTION_DOWNLOADING 19551
+#define IDS_CAPTION_INSTALLING 19552
+#define IDS_CAPTION_UPDATE_FAILED 19553
