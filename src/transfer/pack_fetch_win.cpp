@@ -161,23 +161,12 @@ PackAttemptResult CPackAttempt::Run() {
 }
 
 PackAttemptResult CPackAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
-    switch (step.Status) {
-    case StepStatus::Done:
-        break;
-    case StepStatus::Cancelled:
+    if (step.Status == StepStatus::Cancelled) {
         attempt_.End = AttemptEnd::Cancelled;
         return {AttemptVerdict::GiveUp, attempt_};
-    case StepStatus::TimedOut:
-        return End(AttemptVerdict::ServerDown, Failure{FailureKind::TimedOut, step.Error});
-    case StepStatus::Failed:
-        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, Failure{FailureKind::TimedOut, step.Error});
-        if (beforeAnswer && MayBeStaleConnection(step.Error)) {
-            return End(AttemptVerdict::Stale, Failure{KindOfNetworkError(step.Error), step.Error});
-        }
-        return End(MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
-                   Failure{KindOfNetworkError(step.Error), step.Error});
     }
-    return End(AttemptVerdict::NotHere, Failure{FailureKind::Connect, step.Error});
+    StepVerdict ended = VerdictOfFailedStep(step, beforeAnswer);
+    return End(ended.Verdict, std::move(ended.Why));
 }
 
 PackAttemptResult CPackAttempt::EndOfBody(const BodyOutcome& outcome, CMultipartReader* reader,

@@ -145,22 +145,9 @@ AttemptResult CAttempt::Run(bool mayResume) {
 }
 
 AttemptResult CAttempt::EndOfStep(const StepResult& step, bool beforeAnswer) {
-    switch (step.Status) {
-    case StepStatus::Done:
-        break;
-    case StepStatus::Cancelled:
-        return Cancelled();
-    case StepStatus::TimedOut:
-        return End(AttemptVerdict::ServerDown, FailureKind::TimedOut, step.Error);
-    case StepStatus::Failed:
-        if (IsTimeOut(step.Error)) return End(AttemptVerdict::ServerDown, FailureKind::TimedOut, step.Error);
-        if (beforeAnswer && MayBeStaleConnection(step.Error)) {
-            return End(AttemptVerdict::Stale, KindOfNetworkError(step.Error), step.Error);
-        }
-        return End(MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
-                   KindOfNetworkError(step.Error), step.Error);
-    }
-    return End(AttemptVerdict::NotHere, FailureKind::Connect, step.Error);
+    if (step.Status == StepStatus::Cancelled) return Cancelled();
+    StepVerdict ended = VerdictOfFailedStep(step, beforeAnswer);
+    return End(ended.Verdict, std::move(ended.Why));
 }
 
 // A 200 answer: the whole file, into a partial file that survives a failure
@@ -248,4 +235,15 @@ AttemptResult FetchFromServer(CTransferSession& session, HINTERNET connection, c
                               const FileToFetch& file, bool mayResume, const TransferLimits& limits,
                               JobProgress& progress, const JobCancelled& cancelled) {
     return CAttempt(session, connection, server, file, limits, progress, cancelled).Run(mayResume);
+}
+
+StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer) {
+    const bool timedOut = step.Status == StepStatus::TimedOut || (step.Status == StepStatus::Failed && IsTimeOut(step.Error));
+    if (timedOut) return {AttemptVerdict::ServerDown, Failure{FailureKind::TimedOut, step.Error}};
+    if (step.Status != StepStatus::Failed) return {AttemptVerdict::NotHere, Failure{FailureKind::Connect, step.Error}};
+    if (beforeAnswer && MayBeStaleConnection(step.Error)) {
+        return {AttemptVerdict::Stale, Failure{KindOfNetworkError(step.Error), step.Error}};
+    }
+    return {MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
+            Failure{KindOfNetworkError(step.Error), step.Error}};
 }

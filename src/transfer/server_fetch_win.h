@@ -41,6 +41,15 @@ enum class AttemptVerdict {
     GiveUp,        // the caller cancelled, or the local file failed: no server can help
 };
 
+// What a send, a receive or a read that did not complete says about the
+// server, for a file's request and a pack's alike. `beforeAnswer`: no status
+// had come yet, so a kept-alive connection may have been closed under it.
+struct StepVerdict {
+    AttemptVerdict Verdict;
+    Failure Why;
+};
+StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer);
+
 struct AttemptResult {
     AttemptVerdict Verdict = AttemptVerdict::NotHere;
     TransferAttempt Attempt;

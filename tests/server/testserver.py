@@ -114,8 +114,8 @@ class _Handler(BaseHTTPRequestHandler):
         if not match or (if_range is not None and if_range not in (value for _, value in validators)):
             return None
         ranges = []
-        for spec in match.group(1).split(","):
-            first, last = spec.split("-")
+        for asked in match.group(1).split(","):
+            first, last = asked.split("-")
             ranges.append((int(first), min(int(last), size - 1) if last else size - 1))
         return ranges
 
