@@ -4,7 +4,6 @@
 #include "base/text_rules.h"
 
 namespace {
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr size_t kNoSection = static_cast<size_t>(-1);
 constexpr size_t kNoEntry = static_cast<size_t>(-1);
 constexpr size_t kLinearScanLimit = 8;
@@ -33,8 +32,8 @@ bool NeedsQuotes(std::string_view value) {
 
 ConfigDocument ConfigDocument::Parse(std::string_view bytes) {
     std::string converted;
-    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        converted = Utf8ToGbk(bytes.substr(kUtf8Bom.size()));
+    if (bytes.starts_with(kUtf8ByteOrderMark)) {
+        converted = Utf8ToGbk(bytes.substr(kUtf8ByteOrderMark.size()));
         bytes = converted;
     }
 

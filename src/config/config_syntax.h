@@ -14,6 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
+// Hand-edited files may begin with it; the text after it is UTF-8.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 class ConfigDocument {
 public:
     // Any bytes are accepted. A UTF-8 byte-order mark at the start makes the

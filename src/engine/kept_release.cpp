@@ -17,6 +17,15 @@ constexpr std::pair<KeptState, const char*> kStateNames[] = {
     {KeptState::Installed, "installed"},
     {KeptState::RollingBack, "rolling back"},
 };
+
+// The record's text fields, written and read alike.
+constexpr std::pair<const char*, std::string KeptRelease::*> kTextKeys[] = {
+    {"ReleaseId", &KeptRelease::ReleaseId},
+    {"NewVersion", &KeptRelease::NewVersion},
+    {"OldVersion", &KeptRelease::OldVersion},
+    {"InstalledVersion", &KeptRelease::InstalledVersion},
+    {"RecordSection", &KeptRelease::RecordSection},
+};
 }  // namespace
 
 Status WriteKeptRelease(const std::string& path, const KeptRelease& kept) {
@@ -25,14 +34,7 @@ Status WriteKeptRelease(const std::string& path, const KeptRelease& kept) {
     for (const auto& [state, name] : kStateNames) {
         if (state == kept.State) writable = document.Set(kSection, "State", name);
     }
-    const std::pair<const char*, const std::string*> keys[] = {
-        {"ReleaseId", &kept.ReleaseId},
-        {"NewVersion", &kept.NewVersion},
-        {"OldVersion", &kept.OldVersion},
-        {"InstalledVersion", &kept.InstalledVersion},
-        {"RecordSection", &kept.RecordSection},
-    };
-    for (const auto& [key, value] : keys) writable = writable && document.Set(kSection, key, *value);
+    for (const auto& [key, field] : kTextKeys) writable = writable && document.Set(kSection, key, kept.*field);
     // Numbered keys: a name is a value, which may hold what a key may not ('=').
     size_t number = 0;
     for (const KeptName& entry : kept.Names) {
@@ -58,11 +60,8 @@ std::optional<KeptRelease> ReadKeptRelease(const std::string& path) {
         }
     }
     if (!known) return std::nullopt;
-    for (const auto& [key, target] : {std::pair{"ReleaseId", &kept.ReleaseId}, std::pair{"NewVersion", &kept.NewVersion},
-                                      std::pair{"OldVersion", &kept.OldVersion},
-                                      std::pair{"InstalledVersion", &kept.InstalledVersion},
-                                      std::pair{"RecordSection", &kept.RecordSection}}) {
-        if (const std::string* found = document.Find(kSection, key)) *target = *found;
+    for (const auto& [key, field] : kTextKeys) {
+        if (const std::string* found = document.Find(kSection, key)) kept.*field = *found;
     }
     // The numbers give the order across both sections.
     std::vector<std::pair<uint64_t, KeptName>> numbered;

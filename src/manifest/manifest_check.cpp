@@ -2,6 +2,7 @@
 
 #include "base/number_text.h"
 #include "base/text_rules.h"
+#include "config/config_syntax.h"
 #include "manifest/release_vocabulary.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <vector>
 
 namespace {
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 Failure NotAManifest(std::string why) { return Failure{FailureKind::Unreadable, 0, 0, std::move(why)}; }
 
@@ -43,12 +43,12 @@ bool IsWellFormedUtf8(std::string_view text) {
 }
 
 std::string_view WithoutUtf8Mark(std::string_view bytes) {
-    return bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark ? bytes.substr(kUtf8Mark.size()) : bytes;
+    return bytes.starts_with(kUtf8ByteOrderMark) ? bytes.substr(kUtf8ByteOrderMark.size()) : bytes;
 }
 
 // Manifests are GBK, or UTF-8 after its byte-order mark.
 bool IsManifestText(std::string_view bytes) {
-    if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) return IsWellFormedUtf8(bytes.substr(kUtf8Mark.size()));
+    if (bytes.starts_with(kUtf8ByteOrderMark)) return IsWellFormedUtf8(bytes.substr(kUtf8ByteOrderMark.size()));
     return IsWellFormedGbk(bytes);
 }
 

@@ -5,6 +5,7 @@
 #include "crypto/md5_digest.h"
 #include "manifest/manifest_check.h"
 #include "manifest/name_check.h"
+#include "manifest/release_statement.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -150,7 +151,7 @@ Status ReadRelease(std::string_view bytes, ManifestLayout layout, int32_t type, 
 }
 
 std::string DeriveReleaseId(int32_t type, std::string_view version, const std::vector<IdentifiedFile>& files) {
-    std::string text = (type == 1 ? std::string("program") : "package " + std::to_string(type)) + "\n";
+    std::string text = FormatReleaseTarget(type) + "\n";
     text.append(version).append("\n");
     for (const IdentifiedFile& file : files) text.append(file.Name).append("\n").append(file.Md5Hex).append("\n");
     // An identity, not a seal: whoever writes the manifest writes its

@@ -16,6 +16,9 @@ uint64_t MicrosNow() {
                                  now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
 
+// The time WinHTTP's steps may take from now, and the test that makes them give up.
+StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) { return {GetTickCount64() + millis, &giveUp}; }
+
 bool EqualsIgnoringCase(const std::wstring& text, const wchar_t* other) {
     return CompareStringOrdinal(text.c_str(), -1, other, -1, TRUE) == CSTR_EQUAL;
 }
@@ -108,12 +111,23 @@ BodyLength QueryBodyLength(HINTERNET request) {
     return {chunked, std::nullopt};
 }
 
+StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer) {
+    const bool timedOut = step.Status == StepStatus::TimedOut || (step.Status == StepStatus::Failed && IsTimeOut(step.Error));
+    if (timedOut) return {AttemptVerdict::ServerDown, Failure{FailureKind::TimedOut, step.Error}};
+    if (step.Status != StepStatus::Failed) return {AttemptVerdict::NotHere, Failure{FailureKind::Connect, step.Error}};
+    if (beforeAnswer && MayBeStaleConnection(step.Error)) {
+        return {AttemptVerdict::Stale, Failure{KindOfNetworkError(step.Error), step.Error}};
+    }
+    return {MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
+            Failure{KindOfNetworkError(step.Error), step.Error}};
+}
+
 void PrepareRequest(CTransferSession& session, const CHttpRequest& request, const S_UpdateSerivceAddr& server,
                     const std::wstring& path) {
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     const bool secure = IsSecure(server);
-    const std::wstring name = Widen(HostOf(server)) + L":" + std::to_wstring(server.Port);
+    const std::wstring name = Widen(ServerName(server));
     session.ApplyProxy(request.Handle(), (secure ? L"https://" : L"http://") + name + path, name);
 }
 

@@ -33,6 +33,24 @@ bool IsTimeOut(DWORD error);
 // The server cannot be reached or not be trusted: the same holds for the next file.
 bool MeansServerDown(DWORD error);
 
+enum class AttemptVerdict {
+    Fetched,
+    NotHere,       // this server cannot give this file (in this form): ask the next one
+    ServerDown,    // no connection, a time-out, too slow or a 5xx: ask the next one, and prefer it from now on
+    Stale,         // the kept-alive connection may be at fault: worth one more try
+    WithoutRange,  // the partial download does not fit the server's file: once more, from the start
+    GiveUp,        // the caller cancelled, or the local file failed: no server can help
+};
+
+// What a send, a receive or a read that did not complete says about the
+// server, for a file's request and a pack's alike. `beforeAnswer`: no status
+// had come yet, so a kept-alive connection may have been closed under it.
+struct StepVerdict {
+    AttemptVerdict Verdict;
+    Failure Why;
+};
+StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer);
+
 std::optional<DWORD> QueryStatus(HINTERNET request);
 // A header's text; nothing when it is missing or longer than any value of use.
 std::optional<std::wstring> QueryText(HINTERNET request, DWORD query);
@@ -85,8 +103,3 @@ struct BodyOutcome {
 BodyOutcome ReadBody(CHttpRequest& request, const TransferLimits& limits, const JobCancelled& cancelled,
                      std::optional<uint64_t> total, uint64_t limit, uint64_t& received, uint64_t& fresh,
                      const std::function<bool(const char* data, size_t size)>& consume);
-
-// The time WinHTTP's steps may take from now, and the test that makes them give up.
-inline StepLimits Within(DWORD millis, const std::function<bool()>& giveUp) {
-    return {GetTickCount64() + millis, &giveUp};
-}

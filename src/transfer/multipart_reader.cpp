@@ -1,5 +1,6 @@
 #include "transfer/multipart_reader.h"
 
+#include "base/text_rules.h"
 #include "transfer/range_resume.h"
 
 #include <algorithm>
@@ -18,13 +19,6 @@ std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
 }
 
 bool IsBoundary(std::string_view text) {

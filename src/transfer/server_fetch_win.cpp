@@ -236,14 +236,3 @@ AttemptResult FetchFromServer(CTransferSession& session, HINTERNET connection, c
                               JobProgress& progress, const JobCancelled& cancelled) {
     return CAttempt(session, connection, server, file, limits, progress, cancelled).Run(mayResume);
 }
-
-StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer) {
-    const bool timedOut = step.Status == StepStatus::TimedOut || (step.Status == StepStatus::Failed && IsTimeOut(step.Error));
-    if (timedOut) return {AttemptVerdict::ServerDown, Failure{FailureKind::TimedOut, step.Error}};
-    if (step.Status != StepStatus::Failed) return {AttemptVerdict::NotHere, Failure{FailureKind::Connect, step.Error}};
-    if (beforeAnswer && MayBeStaleConnection(step.Error)) {
-        return {AttemptVerdict::Stale, Failure{KindOfNetworkError(step.Error), step.Error}};
-    }
-    return {MeansServerDown(step.Error) ? AttemptVerdict::ServerDown : AttemptVerdict::NotHere,
-            Failure{KindOfNetworkError(step.Error), step.Error}};
-}

@@ -32,23 +32,6 @@ struct FileToFetch {
     WrittenBytes Written = nullptr;
 };
 
-enum class AttemptVerdict {
-    Fetched,
-    NotHere,       // this server cannot give this file (in this form): ask the next one
-    ServerDown,    // no connection, a time-out, too slow or a 5xx: ask the next one, and prefer it from now on
-    Stale,         // the kept-alive connection may be at fault: worth one more try
-    WithoutRange,  // the partial download does not fit the server's file: once more, from the start
-    GiveUp,        // the caller cancelled, or the local file failed: no server can help
-};
-
-// What a send, a receive or a read that did not complete says about the
-// server, for a file's request and a pack's alike. `beforeAnswer`: no status
-// had come yet, so a kept-alive connection may have been closed under it.
-struct StepVerdict {
-    AttemptVerdict Verdict;
-    Failure Why;
-};
-StepVerdict VerdictOfFailedStep(const StepResult& step, bool beforeAnswer);
 
 struct AttemptResult {
     AttemptVerdict Verdict = AttemptVerdict::NotHere;

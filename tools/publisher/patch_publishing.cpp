@@ -7,6 +7,7 @@
 #include "delta/patch_file.h"
 #include "delta/patch_maker.h"
 #include "manifest/listed_patches.h"
+#include "manifest/release_vocabulary.h"
 #include "publisher/release_scan.h"
 #include "publisher/publisher_cli.h"
 
@@ -20,9 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A patch that saves less than a tenth of what would travel is not worth a file.
-constexpr uint64_t kMaxPatchPercent = 90;
 
 // "NAME" when name is PatchFileName(NAME, <an MD5>); empty otherwise.
 std::string PatchedNameOf(std::string_view name) {
@@ -156,7 +154,8 @@ bool CPatchPublisher::Publish(const ReleaseFile& file, const fs::path& targetFol
             noPatch(PatchMakingReason(patch));
             continue;
         }
-        if (static_cast<uint64_t>(patch.Bytes.size()) * 100 > travelling * kMaxPatchPercent) continue;
+        // A patch that saves less than a tenth of what would travel is not worth a file.
+        if (static_cast<uint64_t>(patch.Bytes.size()) * 100 > travelling * kWorthwhileFormPercent) continue;
         fs::path patchPath = destination;
         patchPath += "." + baseMd5 + kPatchSuffix;
         if (!WriteFile(patchPath, patch.Bytes)) {
