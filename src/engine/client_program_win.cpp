@@ -99,9 +99,10 @@ std::optional<StartedClient> StartClient(const std::string& applicationFolder, u
     }
     DWORD error = GetLastError();
     if (error == kElevationRequired) {
-        started.StartedAt = GetTickCount64();
         // Started, but with nothing to watch.
         if (StartElevated(program, started.Process, error) && !started.Process) return std::nullopt;
+        // The consent prompt held ShellExecuteEx: the watch begins once the program runs.
+        started.StartedAt = GetTickCount64();
     }
     if (!started.Process) started.Error = error;
     return started;

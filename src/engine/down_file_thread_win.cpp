@@ -21,8 +21,10 @@ void CDownFileThread::SetSavePath(const std::string& folder) {
     folders_.Staging = WithSeparator(folder, '\\');
 }
 
-void CDownFileThread::SetInstalledFolder(const std::string& folder) {
-    folders_.Installed = WithSeparator(folder, '\\');
+void CDownFileThread::SetFolders(const DownloadFolders& folders) {
+    folders_ = folders;
+    folders_.Staging = WithSeparator(folders.Staging, '\\');
+    if (!folders_.Installed.empty()) folders_.Installed = WithSeparator(folders.Installed, '\\');
 }
 
 void CDownFileThread::SetFileList(const std::vector<S_UpdateFileInfo>& files) {

@@ -31,9 +31,10 @@ public:
 
     // The folder that receives the files; a '\' is appended when it does not end with a separator.
     void SetSavePath(const std::string& folder);
-    // The folder of the installed copies that patches apply to, as
-    // SetSavePath takes it; without one, no file travels as a patch.
-    void SetInstalledFolder(const std::string& folder);
+    // The run's folders (update_run_win.h's FetchFolders): the staging
+    // folder, the installed copies that patches apply to (without one, no
+    // file travels as a patch) and the record of files checked on arrival.
+    void SetFolders(const DownloadFolders& folders);
     // Waits while a run holds the list.
     void SetFileList(const std::vector<S_UpdateFileInfo>& files);
     // 1 for the program itself, otherwise the data-package type.

@@ -26,8 +26,13 @@ constexpr std::pair<uint32_t, const char*> kNames[] = {
 }  // namespace
 
 bool IsFailedStartStatus(uint32_t status) {
-    const uint32_t severityAndFacility = status & 0xFFFF0000u;
-    return (severityAndFacility == 0xC0000000u || severityAndFacility == 0x80000000u) && status != kControlCExit;
+    // Of the warning class, only the exceptions that end a process unhandled;
+    // 0x8000xxxx beyond them are COM results (E_FAIL 0x80004005, E_ABORT)
+    // that programs return from WinMain as their own exit code.
+    constexpr uint32_t kFirstUnhandledWarning = 0x80000001u;  // guard page violation
+    constexpr uint32_t kLastUnhandledWarning = 0x80000004u;   // single step
+    if (status >= kFirstUnhandledWarning && status <= kLastUnhandledWarning) return true;
+    return (status & 0xFFFF0000u) == 0xC0000000u && status != kControlCExit;
 }
 
 std::string DescribeExitStatus(uint32_t status) {

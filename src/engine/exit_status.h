@@ -9,8 +9,9 @@
 // Whether the status is one the system ends a crashed or unloadable process
 // with: an error or warning NTSTATUS of the system's own facility
 // (0xC000xxxx: 0xC0000005 access violation, 0xC0000409 fail-fast,
-// 0xC0000135 DLL not found, ...; 0x8000xxxx: 0x80000003 breakpoint), but
-// not 0xC000013A, which Ctrl+C and a closed console end a process with.
+// 0xC0000135 DLL not found, ...; 0x80000001-0x80000004: 0x80000003
+// breakpoint), but not 0xC000013A, which Ctrl+C and a closed console end a
+// process with, nor a COM result such as 0x80004005.
 // 0 and -1 (0xFFFFFFFF) are the program's.
 bool IsFailedStartStatus(uint32_t status);
 

@@ -182,7 +182,11 @@ void CUpdateRun::WatchClientStart(CInstanceLock* lock) {
     if (lock) lock->Take();
     // What another run did while the lock was free decides: Config.dat and
     // the keep are read as they are now.
-    config_ = std::make_unique<CClientConfig>(profile_.ApplicationFolder);
+    if (config_) {
+        config_->Reread();  // the servers are not looked up again while the user waits
+    } else {
+        config_ = std::make_unique<CClientConfig>(profile_.ApplicationFolder);
+    }
     const std::optional<KeptRelease> kept = ReadKeptRelease(CUpdateArea(profile_.ApplicationFolder).KeptReleasePath());
     if (!kept || kept->State != KeptState::Installed || kept->ReleaseId != release_.Header.ReleaseId ||
         kept->InstalledVersion != Settings().Version) {

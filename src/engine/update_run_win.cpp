@@ -333,14 +333,13 @@ void CUpdateRun::NoteUnusablePatchEntries() {
     }
 }
 
-DownloadFolders CUpdateRun::FetchFolders() const { return {profile_.StagingFolder, profile_.TargetFolder}; }
+DownloadFolders CUpdateRun::FetchFolders() { return {profile_.StagingFolder, profile_.TargetFolder, &checked_}; }
 
 bool CUpdateRun::FetchFiles() {
     const uint64_t bytesBefore = attempts_.BytesReceived();
     const uint64_t requestsBefore = attempts_.Requests();
-    DownloadFolders folders = FetchFolders();
-    folders.Checked = &checked_;
-    const FetchResult fetched = DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), folders);
+    const FetchResult fetched =
+        DownloadFiles(toFetch_, *transfer_, static_cast<uint32_t>(profile_.Type), FetchFolders());
     const std::string travelled = std::to_string(attempts_.BytesReceived() - bytesBefore) + " bytes received in " +
                                   std::to_string(attempts_.Requests() - requestsBefore) + " requests";
     if (fetched.Fetched()) {
@@ -400,6 +399,9 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     if (beforeReplacing) beforeReplacing();
 
     const std::string markerPath = CUpdateArea::InstallMarkerPath(profile_.StagingFolder);
+    // A marker already there is an install cut short, some of whose files
+    // may be in place: only it can finish them without a server.
+    const bool finishing = FileExists(markerPath);
     if (const Status written = WriteInstallMarker(markerPath, marker); !written) {
         Fail(RunStep::Install, written.Why(), "the install cannot be started: " + markerPath + " cannot be written");
         Record(marker, false);
@@ -409,7 +411,7 @@ InstallResult CUpdateRun::InstallAndRecord(const std::vector<S_UpdateFileInfo>& 
     std::vector<FileFailure> notKept;
     if (profile_.IsProgram() && !KeepPreviousRelease(files, marker, notKept)) {
         Record(marker, false);
-        RemoveFile(markerPath);
+        if (!finishing) RemoveFile(markerPath);
         return InstallResult::Incomplete;
     }
     std::vector<S_UpdateFileInfo> replacing = files;

@@ -83,8 +83,9 @@ public:
     // The changed files not already staged with their digest, in manifest order.
     const std::vector<S_UpdateFileInfo>& FilesToFetch() const { return toFetch_; }
 
-    // Where FilesToFetch() go, and the installed copies their patches apply to.
-    DownloadFolders FetchFolders() const;
+    // Where FilesToFetch() go, the installed copies their patches apply to,
+    // and the run's record of staged files checked, which the install reads.
+    DownloadFolders FetchFolders();
     // Fetches FilesToFetch() on the calling thread, with no window.
     bool FetchFiles();
     // A fetch of the front end's own (the dialog's download thread) ended

@@ -9,7 +9,6 @@
 namespace {
 const std::string kNoKey;
 constexpr char kStartWatchKey[] = "StartWatchSeconds";
-constexpr int32_t kDefaultStartWatchSeconds = 60;
 constexpr char kRolledBackKey[] = "RolledBackReleases";
 // Enough for every release a fleet could roll back between two fixed ones.
 constexpr size_t kMaxRolledBackReleases = 32;
@@ -63,7 +62,24 @@ S_UpdateSerivceAddr ReadServer(const CCryptConfigFile& config, const char* hostK
 }  // namespace
 
 CClientConfig::CClientConfig(const std::string& applicationFolder)
-    : file_(applicationFolder + "Config.dat", kNoKey) {
+    : path_(applicationFolder + "Config.dat"), file_(path_, kNoKey) {
+    ReadOwnKeys();
+    UpdateSettings& settings = settings_;
+    const CCryptConfigFile& config = file_;
+    settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
+    S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);
+    if (!secondary.Address.empty()) settings.Servers.push_back(std::move(secondary));
+
+    const CCryptConfigFile user(applicationFolder + "UserConfig.dat", kNoKey);
+    settings.UseProxy = user.ReadInteger("Server", "UseProxy", 1) != 0;
+}
+
+void CClientConfig::Reread() {
+    file_.Initialize(path_, kNoKey);
+    ReadOwnKeys();
+}
+
+void CClientConfig::ReadOwnKeys() {
     UpdateSettings& settings = settings_;
     const CCryptConfigFile& config = file_;
     settings.ConfigState = config.State();
@@ -75,17 +91,10 @@ CClientConfig::CClientConfig(const std::string& applicationFolder)
     config.ReadString("Update", "InstallId", "", settings.InstallId);
     // A negative value turns the watch off, as 0 does.
     settings.StartWatchSeconds =
-        static_cast<uint32_t>(std::max(config.ReadInteger("Update", kStartWatchKey, kDefaultStartWatchSeconds), 0));
+        static_cast<uint32_t>(std::max(config.ReadInteger("Update", kStartWatchKey, static_cast<int32_t>(kDefaultStartWatchSeconds)), 0));
     std::string rolledBack;
     config.ReadString("Update", kRolledBackKey, "", rolledBack);
     settings.RolledBackReleases = SplitAtBlanks(rolledBack);
-
-    settings.Servers.push_back(ReadServer(config, "ServerIP", "ServerPort", settings.ServerProblems));
-    S_UpdateSerivceAddr secondary = ReadServer(config, "ServerIP2", "ServerPort2", settings.ServerProblems);
-    if (!secondary.Address.empty()) settings.Servers.push_back(std::move(secondary));
-
-    const CCryptConfigFile user(applicationFolder + "UserConfig.dat", kNoKey);
-    settings.UseProxy = user.ReadInteger("Server", "UseProxy", 1) != 0;
 }
 
 Status CClientConfig::WriteVersion(const std::string& version) {

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+// How long the client started after an install is watched, unless Config.dat says.
+inline constexpr uint32_t kDefaultStartWatchSeconds = 60;
+
 struct UpdateSettings {
     std::string Version;  // [Update] Version: the installed release
     std::string Region;   // [Update] Region
@@ -31,7 +34,7 @@ struct UpdateSettings {
     std::string InstallId;
     // [Update] StartWatchSeconds: how long the program started after an
     // install is watched for a failed start; 0 turns the watch off.
-    uint32_t StartWatchSeconds = 60;
+    uint32_t StartWatchSeconds = kDefaultStartWatchSeconds;
     // [Update] RolledBackReleases: the identities of the program releases
     // rolled back after their program failed to start, newest first,
     // separated by blanks; none of them is taken again.
@@ -83,7 +86,15 @@ public:
     // oldest beyond a few dozen are forgotten).
     Status WriteRollback(const std::string& version, const std::string& releaseId);
 
+    // Config.dat as it is now, after other writers (another run) had their
+    // turn; the servers stay as they were looked up at the start.
+    void Reread();
+
 private:
+    // Every setting but the servers and the proxy choice.
+    void ReadOwnKeys();
+
+    std::string path_;
     CCryptConfigFile file_;
     UpdateSettings settings_;
 };

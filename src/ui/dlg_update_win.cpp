@@ -169,8 +169,7 @@ void CDlgUpdate::OnUpgradeNow() {
     // A server that failed the check is asked last by the download too.
     DownloadThread = std::make_unique<CDownFileThread>(Run->ServersInPreferredOrder(), Run->Settings().UseProxy,
                                                        GetSafeHwnd(), WM_DOWNFILE_NOTIFY);
-    DownloadThread->SetSavePath(Run->FetchFolders().Staging);
-    DownloadThread->SetInstalledFolder(Run->FetchFolders().Installed);
+    DownloadThread->SetFolders(Run->FetchFolders());
     DownloadThread->SetFileList(Run->FilesToFetch());
     DownloadThread->SetAttemptObserver(Run->TransferObserver());
     DownloadThread->SetPackageType(static_cast<uint32_t>(Type));
@@ -208,7 +207,9 @@ void CDlgUpdate::FinishUpdate() {
         ShowHeadline(kInstallingHeadline);
     });
     if (result == InstallResult::StagedFilesInvalid) {
-        // Nothing was replaced, and the client was not closed.
+        // Nothing was replaced, and the client was not closed; as in the
+        // silent run, the next run starts again from the manifest.
+        Run->RemoveStagingFolder();
         ShowOutcomeFace(kUpdateFailedHeadline, MessageFor(Run->WhyFailed()));
         return;
     }

@@ -9,7 +9,7 @@ TEST(ExitStatusTest, OnlyTheSystemsCrashAndLoadStatusesAreFailedStarts) {
                                   0xC0000142u, 0xC000007Bu, 0x80000003u}) {
         EXPECT_TRUE(IsFailedStartStatus(failed)) << DescribeExitStatus(failed);
     }
-    for (const uint32_t own : {0u, 1u, 3u, 0xFFFFFFFFu, 0xC000013Au, 0xE06D7363u, 0xC0010001u, 0x40010004u}) {
+    for (const uint32_t own : {0u, 1u, 3u, 0xFFFFFFFFu, 0xC000013Au, 0xE06D7363u, 0xC0010001u, 0x40010004u, 0x80004005u}) {
         EXPECT_FALSE(IsFailedStartStatus(own)) << DescribeExitStatus(own);
     }
     EXPECT_EQ(DescribeExitStatus(0xC0000005u), "0xC0000005 (access violation)");

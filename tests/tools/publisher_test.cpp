@@ -493,6 +493,12 @@ TEST_F(PublisherTest, TheRolloutCommandRewritesTheManifestsAndSignsThemAgain) {
                                             *ParseUtcTime("2026-12-08T07:00:00Z")};
         EXPECT_TRUE(CheckReleaseStatement(statement, expected).IsVerified()) << name;
     }
+
+    // A hand-edited manifest saved with a byte-order mark: the rollout goes into its [Version].
+    out_.Write("site\\1\\UpdateConfig.ini", "\xEF\xBB\xBF[Version]\r\nVERSION=2.0\r\n[FILES]\r\n");
+    ASSERT_EQ(0, RunPublisher({"rollout", GbkToUtf8(out_.File("site")), "--program", "50"}, printed_, log_))
+        << log_.str();
+    EXPECT_EQ(Manifest("1\\UpdateConfig.ini"), "\xEF\xBB\xBF[Version]\r\nVERSION=2.0\r\nROLLOUT=50.0\r\n[FILES]\r\n");
 }
 
 TEST(PublisherArgumentsTest, BadArgumentsGiveUsage) {

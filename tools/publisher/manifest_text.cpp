@@ -1,6 +1,7 @@
 #include "publisher/manifest_text.h"
 
 #include "base/text_rules.h"
+#include "config/config_syntax.h"
 #include "manifest/release_reader.h"
 #include "manifest/release_vocabulary.h"
 #include "publisher/publish_options.h"
@@ -151,6 +152,11 @@ std::string WithRollout(std::string_view manifest, bool programLayout, const Rel
     const std::string_view lineEnd = manifest.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     const std::string lines = RolloutLines(rollout, !programLayout, lineEnd);
     std::string text;
+    // A hand-edited manifest may begin with the mark; its first section follows it.
+    if (manifest.starts_with(kUtf8ByteOrderMark)) {
+        text = kUtf8ByteOrderMark;
+        manifest.remove_prefix(kUtf8ByteOrderMark.size());
+    }
     bool inVersion = false;  // within the first [Version] section
     bool placed = false;
     for (size_t start = 0; start < manifest.size();) {
